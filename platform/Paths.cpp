@@ -1,0 +1,301 @@
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QtGlobal>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hkt::platform {
+
+namespace {
+
+// Folders pinned by tests; unset in the programs.
+struct Pinned {
+    std::optional<QString> program, documents, config, runtime;
+};
+Pinned &Pins()
+{
+    static Pinned p;
+    return p;
+}
+
+QByteArray Native(const QString &path) { return QFile::encodeName(path); }
+
+// Closes a descriptor on every path out of a function.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports close's own result (a late write error shows here).
+    bool close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+    void reset()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+QString ParentOf(const QString &path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    if (slash == 0)
+        return QStringLiteral("/");
+    return path.left(slash);
+}
+
+} // namespace
+
+QString WithTrailingSeparator(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+QString ProgramFolder()
+{
+    if (Pins().program)
+        return WithTrailingSeparator(*Pins().program);
+    // /proc/self/exe works before (and without) a QCoreApplication.
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return WithTrailingSeparator(QDir::currentPath());
+    const QString exe = QFile::decodeName(QByteArray(buf, static_cast<int>(n)));
+    return WithTrailingSeparator(ParentOf(exe));
+}
+
+void SetProgramFolder(std::optional<QString> folder) { Pins().program = std::move(folder); }
+
+QString DocumentsFolder()
+{
+    if (Pins().documents)
+        return WithTrailingSeparator(*Pins().documents);
+    QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (docs.isEmpty())
+        docs = QDir::homePath() + QStringLiteral("/Documents");
+    return WithTrailingSeparator(docs);
+}
+
+void SetDocumentsFolder(std::optional<QString> folder) { Pins().documents = std::move(folder); }
+
+QString ConfigFolder()
+{
+    if (Pins().config)
+        return WithTrailingSeparator(*Pins().config);
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return WithTrailingSeparator(base) + QStringLiteral("hkt75/");
+}
+
+void SetConfigFolder(std::optional<QString> folder) { Pins().config = std::move(folder); }
+
+QString RuntimeFolder()
+{
+    QString folder;
+    if (Pins().runtime) {
+        folder = WithTrailingSeparator(*Pins().runtime);
+    } else {
+        const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
+        if (!xdg.isEmpty())
+            folder = WithTrailingSeparator(QFile::decodeName(xdg)) + QStringLiteral("hkt75/");
+        else
+            folder = WithTrailingSeparator(QDir::tempPath())
+                     + QStringLiteral("hkt75-%1/").arg(static_cast<qulonglong>(::getuid()));
+    }
+    if (!EnsureFolder(folder, 0700))
+        return {};
+    struct stat st {};
+    if (::lstat(Native(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        qWarning("hkt75: runtime folder %s is not a private folder of this user", Native(folder).constData());
+        return {};
+    }
+    if ((st.st_mode & 077) != 0 && ::chmod(Native(folder).constData(), 0700) != 0) {
+        qWarning("hkt75: cannot make runtime folder %s private", Native(folder).constData());
+        return {};
+    }
+    return folder;
+}
+
+void SetRuntimeFolder(std::optional<QString> folder) { Pins().runtime = std::move(folder); }
+
+bool FolderExists(const QString &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    struct stat st {};
+    return ::stat(Native(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    struct stat st {};
+    return ::lstat(Native(path).constData(), &st) == 0;
+}
+
+bool MakeFolder(const QString &folder, mode_t mode)
+{
+    if (folder.isEmpty())
+        return false;
+    if (::mkdir(Native(folder).constData(), mode) == 0)
+        return true;
+    return errno == EEXIST && FolderExists(folder);
+}
+
+bool EnsureFolder(const QString &folder, mode_t mode)
+{
+    if (folder.isEmpty())
+        return false;
+    if (FolderExists(folder))
+        return true;
+    // Walk down from the root, creating each missing level in turn.
+    const QString path = folder.endsWith(QLatin1Char('/')) && folder.size() > 1 ? folder.chopped(1) : folder;
+    int from = path.startsWith(QLatin1Char('/')) ? 1 : 0;
+    while (from <= path.size()) {
+        int slash = path.indexOf(QLatin1Char('/'), from);
+        if (slash < 0)
+            slash = static_cast<int>(path.size());
+        const QString level = path.left(slash);
+        if (!level.isEmpty() && !level.endsWith(QLatin1Char('/')) && !MakeFolder(level, mode))
+            return false;
+        from = slash + 1;
+    }
+    return FolderExists(folder);
+}
+
+bool IsPlainName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() == 0)
+            return false;
+    return true;
+}
+
+ReadStatus ReadFileBounded(const QString &path, QByteArray &out, qint64 maxBytes)
+{
+    if (path.isEmpty())
+        return ReadStatus::Missing;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; the type test
+    // below refuses it anyway.
+    Fd fd(::open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return ReadStatus::Failed;
+    if (!S_ISREG(st.st_mode))
+        return ReadStatus::NotRegular;
+    if (st.st_size > maxBytes)
+        return ReadStatus::TooLarge;
+
+    // The file may grow while it is read: never take more than the bound.
+    QByteArray data;
+    data.resize(static_cast<qsizetype>(st.st_size));
+    qint64 have = 0;
+    for (;;) {
+        if (have == data.size()) {
+            if (have > maxBytes)
+                return ReadStatus::TooLarge;
+            data.resize(static_cast<qsizetype>(qMin<qint64>(maxBytes + 1, have + 64 * 1024)));
+            if (have == data.size())
+                return ReadStatus::TooLarge;
+        }
+        const ssize_t n = ::read(fd.get(), data.data() + have, static_cast<size_t>(data.size() - have));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return ReadStatus::Failed;
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    if (have > maxBytes)
+        return ReadStatus::TooLarge;
+    data.resize(static_cast<qsizetype>(have));
+    out = std::move(data);
+    return ReadStatus::Ok;
+}
+
+bool WriteFileAtomic(const QString &path, const QByteArray &data, mode_t mode)
+{
+    if (path.isEmpty() || path.endsWith(QLatin1Char('/')))
+        return false;
+    const QString folder = ParentOf(path);
+    const QString leaf = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    // The temporary name starts with '.', which no encoded value name and no
+    // profile name the suite makes can start with, so it never shadows one.
+    QByteArray tmpl = Native(WithTrailingSeparator(folder) + QLatin1Char('.') + leaf.left(64) + QStringLiteral(".tmp-XXXXXX"));
+    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        qWarning("hkt75: cannot create a file in %s: %s", Native(folder).constData(), std::strerror(errno));
+        return false;
+    }
+    const auto fail = [&](const char *what) {
+        const int err = errno;
+        fd.reset();
+        ::unlink(tmpl.constData());
+        qWarning("hkt75: cannot write %s (%s): %s", Native(path).constData(), what, std::strerror(err));
+        return false;
+    };
+    if (::fchmod(fd.get(), mode) != 0)
+        return fail("mode");
+    if (!WriteAll(fd.get(), data.constData(), data.size()))
+        return fail("write");
+    if (::fsync(fd.get()) != 0)
+        return fail("flush");
+    if (!fd.close())
+        return fail("close");
+    if (::rename(tmpl.constData(), Native(path).constData()) != 0)
+        return fail("rename");
+    // The new content is in place; flushing the folder makes the rename itself
+    // survive a power loss. A failure here cannot undo the replacement, so it
+    // is only reported.
+    Fd dir(::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0 || ::fsync(dir.get()) != 0)
+        qWarning("hkt75: cannot flush folder %s: %s", Native(folder).constData(), std::strerror(errno));
+    return true;
+}
+
+} // namespace hkt::platform
