@@ -40,9 +40,10 @@ inline constexpr std::uint32_t DeviceNotConnected = 1167;  // ERROR_DEVICE_NOT_C
 } // namespace HidStatus
 
 // One top-level collection, as Windows' HidP_GetCaps reports it. Report byte
-// lengths include the report-ID byte: the largest report of that kind in the
-// collection plus one when the descriptor uses report IDs (plain size when it
-// doesn't); 0 when the collection has no report of that kind.
+// lengths include the report-ID byte, as on Windows: the largest report of
+// that kind in the collection plus one (a device without report IDs gets a
+// leading 0 byte in every buffer); 0 when the collection has no report of
+// that kind.
 struct HidCollectionInfo {
     std::uint16_t usagePage = 0;
     std::uint16_t usage = 0;
@@ -101,7 +102,7 @@ private:
 
 struct HidReadResult {
     enum class Kind {
-        Report,  // `size` bytes were read: buffer[0] is the report ID when the collection uses IDs
+        Report,  // `size` bytes were read, buffer[0] the report ID (0 for a device without IDs)
         Woken,   // the wake fd became readable; nothing was read
         Gone,    // the device went away (unplugged); status is 1167 (or 995)
         Error,   // any other failure; status holds the Windows code
