@@ -1,5 +1,7 @@
 #include "platform/WindowMessages.h"
 
+#include "platform/Paths.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -202,14 +204,13 @@ std::optional<MessageFrame> DecodeMessageFrame(std::span<const std::uint8_t> byt
 
 QString MessageFolder(const QString &root)
 {
-    QString folder;
-    QString base = root;
-    if (base.isEmpty())
-        base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!base.isEmpty())
-        folder = QDir(base).filePath(QStringLiteral("hkt75"));
-    else
-        folder = QStringLiteral("/tmp/hkt75-%1").arg(::geteuid());
+    if (root.isEmpty()) {
+        QString folder = RuntimeFolder();
+        if (folder.endsWith(QLatin1Char('/')))
+            folder.chop(1);
+        return folder;
+    }
+    const QString folder = QDir(root).filePath(QStringLiteral("hkt75"));
     const QByteArray native = QFile::encodeName(folder);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return {};

@@ -57,10 +57,10 @@ std::optional<MessageFrame> DecodeMessageFrame(std::span<const std::uint8_t> byt
 
 // ---- where windows live ----------------------------------------------------
 
-// The private folder of the current user's windows and locks: <root>/hkt75,
-// where root is the given folder or else $XDG_RUNTIME_DIR (else /tmp with the
-// user id in the name). Created with mode 0700; refused (empty result) when it
-// is a symlink, belongs to another user or is open to others.
+// The private folder of the current user's windows and locks, without a
+// trailing separator: the per-user RuntimeFolder() of Paths.h, or <root>/hkt75
+// when a root is given (tests). Created with mode 0700; empty when it is a
+// symlink, belongs to another user or (for a given root) is open to others.
 QString MessageFolder(const QString &root = {});
 
 // ---- finding, posting and sending ------------------------------------------
