@@ -1,6 +1,7 @@
 #include "core/pubunit_device_records.h"
 
 #include "platform/Clock.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 
@@ -142,12 +143,7 @@ std::optional<bool> CheckedStoreInFile(const TProfileSettingItem &item)
 
 bool IsSafeFileName(const QString &name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name.contains(QLatin1String("..")))
-        return false;
-    for (const QChar c : name)
-        if (c == u'/' || c == u'\\' || c == QChar(0))
-            return false;
-    return true;
+    return hkt::platform::IsPlainName(name) && !name.contains(QLatin1String(".."));
 }
 
 QString FieldText(const char16_t *field, std::size_t units, std::size_t maxUnits)
