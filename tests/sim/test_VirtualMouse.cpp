@@ -1,0 +1,332 @@
+// The firmware model against reports written out by hand, byte for byte.
+#include "sim/DeviceIdentity.h"
+#include "sim/VirtualMouse.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+using namespace hkt::sim;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// `head` then zeros up to `total` bytes.
+Bytes Report(std::initializer_list<int> head, std::size_t total)
+{
+    Bytes r(total, 0);
+    std::size_t i = 0;
+    for (int b : head)
+        r[i++] = static_cast<std::uint8_t>(b);
+    return r;
+}
+
+struct Recorder {
+    std::vector<MouseEvent> events;
+    int id = 0;
+    VirtualMouse &m;
+    explicit Recorder(VirtualMouse &mouse) : m(mouse)
+    {
+        id = m.AddListener([this](const MouseEvent &e) { events.push_back(e); });
+    }
+    ~Recorder() { m.RemoveListener(id); }
+};
+
+} // namespace
+
+TEST(SimIdentity, ReportForContentPicksTheSmallestReport)
+{
+    struct Case { std::size_t n; std::uint8_t id; std::size_t len; };
+    const Case cases[] = {{8, 2, 16},     {16, 2, 16},     {17, 3, 64},     {64, 3, 64},  {65, 4, 1024},
+                          {1024, 4, 1024}, {1025, 5, 2048}, {2048, 5, 2048}, {2049, 6, 4096}, {4096, 6, 4096}};
+    for (const Case &c : cases) {
+        EXPECT_EQ(FeatureReportForContent(c.n), c.id) << c.n;
+        EXPECT_EQ(FeatureReportLength(c.id), c.len) << c.n;
+    }
+    EXPECT_EQ(FeatureReportForContent(4097), 0);
+    EXPECT_EQ(FeatureReportLength(7), 0u);
+    EXPECT_EQ(FeatureReportLength(1), 0u);
+}
+
+TEST(SimIdentity, InterfacesCarryTheVendorCollectionAndWindowsStyleIds)
+{
+    const auto ifs = SimInterfaces("sim:x");
+    ASSERT_EQ(ifs.size(), 2u);
+    const SimInterface &v = ifs[kVendorInterfaceIndex];
+    ASSERT_EQ(v.collections.size(), 1u);
+    EXPECT_EQ(v.collections[0].usagePage, 0xFFA0);
+    EXPECT_EQ(v.collections[0].usage, 1);
+    EXPECT_EQ(v.collections[0].featureLength, 4096);
+    EXPECT_EQ(v.collections[0].inputLength, 8);
+    ASSERT_EQ(v.hardwareIds.size(), 2u);
+    EXPECT_EQ(v.hardwareIds[0], "HID\\VID_1209&PID_0001&REV_0100&MI_01");
+    EXPECT_EQ(v.hardwareIds[1], "HID\\VID_1209&PID_0001&MI_01");
+    EXPECT_EQ(ifs[0].collections[0].usagePage, 0x0001);
+    // The descriptor opens with the vendor page and usage 1 and closes the collection.
+    const auto d = VendorReportDescriptor();
+    ASSERT_GE(d.size(), 8u);
+    EXPECT_EQ(Bytes(d.begin(), d.begin() + 5), (Bytes{0x06, 0xA0, 0xFF, 0x09, 0x01}));
+    EXPECT_EQ(d.back(), 0xC0);
+}
+
+TEST(SimMemoryMap, RegionsCoverExactlyTheHostAddresses)
+{
+    EXPECT_EQ(MapRegionOf(0x43, 1), "active profile");
+    EXPECT_EQ(MapRegionOf(0x4C, 1), "rate code of profile 4");
+    EXPECT_EQ(MapRegionOf(0x44F, 42), "DPI table of profile 4");
+    EXPECT_EQ(MapRegionOf(0x190, 57), "button map of profile 1");
+    EXPECT_EQ(MapRegionOf(0x1F1, 6), "light block of profile 1");
+    EXPECT_EQ(MapRegionOf(0x690, 3), "macro slot 2");
+    EXPECT_EQ(MapRegionOf(0x1BA8, 180), "macro slot 29");
+    EXPECT_EQ(MapRegionOf(0x1C5B, 1), "macro slot 29"); // last byte of the area
+    EXPECT_TRUE(MapRegionOf(0x1C5C, 1).empty());
+    EXPECT_TRUE(MapRegionOf(0x500 + 180, 1).empty());   // the gap between slots
+    EXPECT_TRUE(MapRegionOf(0x44, 1).empty());
+    EXPECT_TRUE(MapRegionOf(0x4F, 43).empty());          // one byte past the DPI table
+    EXPECT_TRUE(MapRegionOf(0x500, 181).empty());
+}
+
+TEST(VirtualMouse, MemoryWritesLandAtTheirAddresses)
+{
+    VirtualMouse m;
+    m.SetStrict(true);
+    // Active profile 2 at 0x43, report 2.
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, 16)), kOk);
+    EXPECT_EQ(m.Dump(0x43, 1), Bytes{2});
+    // A 57-byte button map of profile 1 at 0x190, report 4.
+    Bytes map(57);
+    for (int i = 0; i < 57; ++i)
+        map[i] = static_cast<std::uint8_t>(i + 1);
+    Bytes r = Report({0x04, 0x02, 0x90, 0x01, 0x39, 0x00, 0xFA, 0xFA}, 1024);
+    std::copy(map.begin(), map.end(), r.begin() + 8);
+    EXPECT_EQ(m.SetFeature(r), kOk);
+    EXPECT_EQ(m.Dump(0x190, 57), map);
+    EXPECT_EQ(m.Dump(0x190 + 57, 1), Bytes{0}); // nothing past the image
+    EXPECT_TRUE(m.Violations().empty());
+    const auto s = m.Stats();
+    EXPECT_EQ(s.setReports, 2u);
+    EXPECT_EQ(s.setBytes, 16u + 1024u);
+}
+
+TEST(VirtualMouse, ReadAnswersWithMemoryAtByteEight)
+{
+    VirtualMouse m;
+    m.SetStrict(true);
+    Bytes table(42);
+    for (int i = 0; i < 42; ++i)
+        table[i] = static_cast<std::uint8_t>(0xA0 + i);
+    m.Poke(0x14F, table);
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x03, 0x4F, 0x01, 0x2A, 0x00, 0xFA, 0xFA}, 16)), kOk);
+    Bytes answer = Report({0x03}, 64);
+    EXPECT_EQ(m.GetFeature(answer), kOk);
+    EXPECT_EQ(answer[0], 0x03);
+    EXPECT_EQ(Bytes(answer.begin() + 1, answer.begin() + 8), (Bytes{0x03, 0x4F, 0x01, 0x2A, 0x00, 0xFA, 0xFA}));
+    EXPECT_EQ(Bytes(answer.begin() + 8, answer.begin() + 50), table);
+    EXPECT_EQ(Bytes(answer.begin() + 50, answer.end()), Bytes(14, 0));
+    // One byte at 0x43 answers in report 2.
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, 16)), kOk);
+    Bytes a2 = Report({0x02}, 16);
+    EXPECT_EQ(m.GetFeature(a2), kOk);
+    EXPECT_EQ(a2[8], 0);
+    EXPECT_EQ(a2[9], 0);
+    EXPECT_TRUE(m.Violations().empty());
+}
+
+TEST(VirtualMouse, ShortCommandsSetLiveState)
+{
+    VirtualMouse m;
+    m.SetStrict(true);
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x06, 0x00}, 16)), kOk);
+    EXPECT_EQ(m.Live().writeState, 0);
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x04, 0x00, 0x00, 0xFF, 0x02, 0x03}, 16)), kOk);
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x05, 0x07}, 16)), kOk);
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x01, 0x01, 0x03}, 16)), kOk);
+    const auto live = m.Live();
+    EXPECT_TRUE(live.liveLightSet);
+    EXPECT_EQ(Bytes(live.liveLight, live.liveLight + 5), (Bytes{0x00, 0x00, 0xFF, 0x02, 0x03}));
+    EXPECT_EQ(live.liftOff, 7);
+    EXPECT_EQ(live.refreshCount, 1u);
+    EXPECT_EQ(live.lastRefresh[0], 1);
+    EXPECT_EQ(live.lastRefresh[1], 3);
+    EXPECT_TRUE(m.Violations().empty());
+}
+
+TEST(VirtualMouse, StrictModeRecordsEveryHostMistake)
+{
+    struct Case { const char *name; Bytes report; const char *expect; };
+    Bytes padded = Report({0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x01}, 16);
+    padded[12] = 0x55;
+    const Case cases[] = {
+        {"short report", Report({0x02, 0x01, 0x01, 0x00}, 15), "instead of 16"},
+        {"non-zero padding", padded, "non-zero padding"},
+        {"short command in report 3", Report({0x03, 0x01, 0x01, 0x00}, 64), "instead of report 2"},
+        {"map in report 3", Report({0x03, 0x02, 0x90, 0x01, 0x39, 0x00, 0xFA, 0xFA}, 64), "instead of report 4"},
+        {"read request in report 3", Report({0x03, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA}, 64),
+         "instead of report 2"},
+        {"write outside the map", Report({0x02, 0x02, 0x80, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x01}, 16),
+         "outside the memory map"},
+        {"write across two slots", Report({0x03, 0x02, 0xA8, 0x05, 0x1B, 0x00, 0xFA, 0xFA}, 64),
+         "outside the memory map"},
+        {"read outside the map", Report({0x02, 0x03, 0x00, 0x30, 0x01, 0x00, 0xFA, 0xFA}, 16),
+         "outside the memory map"},
+        {"no FA FA marker", Report({0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01}, 16), "FA FA"},
+        {"unknown command", Report({0x02, 0x09}, 16), "unknown command"},
+        {"active profile 7", Report({0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x07}, 16),
+         "outside 0..4"},
+        {"rate code 3", Report({0x02, 0x02, 0x49, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x03}, 16), "not 1, 2, 4 or 8"},
+        {"refresh with stray argument", Report({0x02, 0x01, 0x01, 0x00, 0x09}, 16), "not zero"},
+        {"macro slot of 4 bytes", Report({0x02, 0x02, 0x00, 0x05, 0x04, 0x00, 0xFA, 0xFA, 7, 1, 0, 0}, 16),
+         "3-byte steps"},
+        {"write longer than 2048", Report({0x06, 0x02, 0x00, 0x05, 0x01, 0x08, 0xFA, 0xFA}, 4096), "above 2048"},
+    };
+    for (const Case &c : cases) {
+        VirtualMouse m;
+        m.SetStrict(true);
+        m.SetFeature(c.report);
+        const auto v = m.Violations();
+        ASSERT_FALSE(v.empty()) << c.name;
+        bool found = false;
+        for (const auto &x : v)
+            found = found || x.what.find(c.expect) != std::string::npos;
+        EXPECT_TRUE(found) << c.name << ": " << v[0].what;
+    }
+}
+
+TEST(VirtualMouse, StrictModeChecksTheAnswerFetch)
+{
+    VirtualMouse m;
+    m.SetStrict(true);
+    Bytes a = Report({0x02}, 16);
+    EXPECT_EQ(m.GetFeature(a), kOk);
+    ASSERT_EQ(m.Violations().size(), 1u);
+    EXPECT_NE(m.Violations()[0].what.find("without a read request"), std::string::npos);
+    m.ClearViolations();
+    // A 42-byte read fetched as report 2 is the wrong report.
+    m.SetFeature(Report({0x02, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA}, 16));
+    Bytes b = Report({0x02}, 16);
+    EXPECT_EQ(m.GetFeature(b), kOk);
+    ASSERT_EQ(m.Violations().size(), 1u);
+    EXPECT_NE(m.Violations()[0].what.find("instead of 3"), std::string::npos);
+    // Strict off records nothing.
+    VirtualMouse lenient;
+    lenient.SetFeature(Report({0x02, 0x09}, 16));
+    EXPECT_TRUE(lenient.Violations().empty());
+}
+
+TEST(VirtualMouse, UnknownOrOversizedReportsAreRefused)
+{
+    VirtualMouse m;
+    m.SetStrict(true);
+    EXPECT_EQ(m.SetFeature(Report({0x07}, 16)), kGenFailure);
+    EXPECT_EQ(m.SetFeature(Report({0x02}, 17)), kGenFailure);
+    Bytes g = Report({0x09}, 16);
+    EXPECT_EQ(m.GetFeature(g), kGenFailure);
+    EXPECT_EQ(g[1], 0);
+    EXPECT_EQ(m.SetFeature({}), kInvalidParameter);
+    EXPECT_EQ(m.Violations().size(), 4u);
+}
+
+TEST(VirtualMouse, FailAfterFailsExactlyTheChosenTransfers)
+{
+    VirtualMouse m;
+    const Bytes refresh = Report({0x02, 0x01, 0x01}, 16);
+    m.FailAfter(2, 2);
+    std::vector<std::uint32_t> got;
+    for (int i = 0; i < 5; ++i)
+        got.push_back(m.SetFeature(refresh));
+    EXPECT_EQ(got, (std::vector<std::uint32_t>{kOk, kOk, kGenFailure, kGenFailure, kOk}));
+    // A failed fetch leaves the caller's buffer alone.
+    m.SetFeature(Report({0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, 16));
+    m.FailAfter(0);
+    Bytes a(16, 0xEE);
+    a[0] = 2;
+    EXPECT_EQ(m.GetFeature(a), kGenFailure);
+    EXPECT_EQ(a[8], 0xEE);
+    EXPECT_EQ(m.Live().refreshCount, 3u);
+}
+
+TEST(VirtualMouse, UnplugAndPlugAreEventsAndUnplugRefusesTransfers)
+{
+    VirtualMouse m;
+    Recorder rec(m);
+    m.Unplug();
+    m.Unplug(); // no second event
+    EXPECT_FALSE(m.Plugged());
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x01, 0x01}, 16)), kNotConnected);
+    Bytes a = Report({0x02}, 16);
+    EXPECT_EQ(m.GetFeature(a), kNotConnected);
+    EXPECT_FALSE(m.Press(0));
+    m.Plug();
+    ASSERT_EQ(rec.events.size(), 2u);
+    EXPECT_EQ(rec.events[0].type, MouseEvent::Type::Unplugged);
+    EXPECT_EQ(rec.events[1].type, MouseEvent::Type::Plugged);
+    EXPECT_EQ(m.SetFeature(Report({0x02, 0x01, 0x01}, 16)), kOk);
+}
+
+TEST(VirtualMouse, OnMouseChangesSendSettingReports)
+{
+    VirtualMouse m;
+    Recorder rec(m);
+    ASSERT_TRUE(m.SetProfile(3));
+    ASSERT_TRUE(m.SetDpiLevel(2));
+    ASSERT_TRUE(m.SetRateCode(1));
+    EXPECT_FALSE(m.SetProfile(5));
+    EXPECT_FALSE(m.SetDpiLevel(-1));
+    EXPECT_FALSE(m.SetRateCode(3));
+    ASSERT_EQ(rec.events.size(), 3u);
+    EXPECT_EQ(rec.events[0].bytes, (Bytes{8, 1, 3, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 2, 2, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(rec.events[2].bytes, (Bytes{8, 6, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(m.Dump(0x43, 1), Bytes{3});
+    EXPECT_EQ(m.Dump(3 * 256 + 0x50, 1), Bytes{2});
+    EXPECT_EQ(m.Dump(0x48 + 3, 1), Bytes{1});
+}
+
+TEST(VirtualMouse, PressSendsTheKeyMaskAndActsOnTheButtonsFunction)
+{
+    VirtualMouse m;
+    Recorder rec(m);
+    ASSERT_TRUE(m.Press(8));
+    ASSERT_EQ(rec.events.size(), 2u);
+    EXPECT_EQ(rec.events[0].bytes, (Bytes{7, 0x00, 0x01, 0x00, 0, 0, 0, 0}));
+    EXPECT_EQ(rec.events[1].bytes, (Bytes{7, 0, 0, 0, 0, 0, 0, 0}));
+    rec.events.clear();
+    ASSERT_TRUE(m.Press(23));
+    EXPECT_EQ(rec.events[0].bytes, (Bytes{7, 0x00, 0x00, 0x80, 0, 0, 0, 0}));
+    rec.events.clear();
+    // Button 13 of the firmware's map switches the profile; button 5 cycles DPI.
+    ASSERT_TRUE(m.Press(13));
+    ASSERT_EQ(rec.events.size(), 3u);
+    EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 1, 1, 0, 0, 0, 0, 0}));
+    rec.events.clear();
+    ASSERT_TRUE(m.Press(5));
+    ASSERT_EQ(rec.events.size(), 3u);
+    EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 2, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(m.Dump(1 * 256 + 0x50, 1), Bytes{1});
+    EXPECT_FALSE(m.Press(24));
+}
+
+TEST(VirtualMouse, LogKeepsEveryReportInOrderWithinItsCapacity)
+{
+    VirtualMouse m;
+    m.SetFeature(Report({0x02, 0x01, 0x01}, 16));
+    m.Press(0);
+    m.Unplug();
+    auto log = m.Log();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].kind, LogKind::SetFeature);
+    EXPECT_EQ(log[0].bytes.size(), 16u);
+    EXPECT_EQ(log[1].kind, LogKind::Input);
+    EXPECT_EQ(log[3].kind, LogKind::Unplug);
+    EXPECT_LT(log[0].seq, log[3].seq);
+    m.SetLogCapacity(2);
+    for (int i = 0; i < 5; ++i)
+        m.Plug(), m.Unplug();
+    log = m.Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].kind, LogKind::Plug);
+    EXPECT_EQ(log[1].kind, LogKind::Unplug);
+    EXPECT_LT(log[0].seq, log[1].seq);
+}
