@@ -1,6 +1,5 @@
 #include "sim/DeviceIdentity.h"
 
-#include <iterator>
 #include <cstdio>
 
 namespace hkt::sim {
@@ -52,20 +51,21 @@ constexpr std::uint8_t kPointerDescriptor[] = {
     0xC0,                                     // End Collection
 };
 
-std::string HardwareIdBase(int interfaceNumber)
+QStringList HardwareIds(int interfaceNumber, const char *systemId, std::uint16_t page, std::uint16_t usage)
 {
-    char buf[64];
+    char buf[96];
+    QStringList ids;
+    std::snprintf(buf, sizeof buf, "HID\\VID_%04X&PID_%04X&REV_%04X&MI_%02X", kVendorId, kProductId, kRelease,
+                  static_cast<unsigned>(interfaceNumber));
+    ids << QString::fromLatin1(buf);
     std::snprintf(buf, sizeof buf, "HID\\VID_%04X&PID_%04X&MI_%02X", kVendorId, kProductId,
                   static_cast<unsigned>(interfaceNumber));
-    return buf;
-}
-
-std::vector<std::string> HardwareIds(int interfaceNumber)
-{
-    char withRev[80];
-    std::snprintf(withRev, sizeof withRev, "HID\\VID_%04X&PID_%04X&REV_%04X&MI_%02X", kVendorId,
-                  kProductId, kRelease, static_cast<unsigned>(interfaceNumber));
-    return {withRev, HardwareIdBase(interfaceNumber)};
+    ids << QString::fromLatin1(buf);
+    if (systemId)
+        ids << QString::fromLatin1(systemId);
+    std::snprintf(buf, sizeof buf, "HID_DEVICE_UP:%04X_U:%04X", page, usage);
+    ids << QString::fromLatin1(buf) << QStringLiteral("HID_DEVICE");
+    return ids;
 }
 
 } // namespace
@@ -93,20 +93,34 @@ std::uint8_t FeatureReportForContent(std::size_t n)
 std::span<const std::uint8_t> VendorReportDescriptor() { return kVendorDescriptor; }
 std::span<const std::uint8_t> PointerReportDescriptor() { return kPointerDescriptor; }
 
-std::vector<SimInterface> SimInterfaces(const std::string &pathPrefix)
+std::vector<hkt::platform::HidInterfaceInfo> SimInterfaces(const QString &pathPrefix)
 {
-    std::vector<SimInterface> out(2);
-    out[0].path = pathPrefix + "/if0";
-    out[0].interfaceNumber = 0;
-    out[0].hardwareIds = HardwareIds(0);
-    out[0].reportDescriptor.assign(std::begin(kPointerDescriptor), std::end(kPointerDescriptor));
-    out[0].collections = {{0x0001, 0x0002, 5, 0, 0}}; // 4 data bytes + the (absent) ID byte
-    out[1].path = pathPrefix + "/if1";
-    out[1].interfaceNumber = 1;
-    out[1].hardwareIds = HardwareIds(1);
-    out[1].reportDescriptor.assign(std::begin(kVendorDescriptor), std::end(kVendorDescriptor));
-    out[1].collections = {{kVendorUsagePage, kVendorUsage, static_cast<std::uint16_t>(kInputReportLength),
-                           0, static_cast<std::uint16_t>(kMaxFeatureLength)}};
+    std::vector<hkt::platform::HidInterfaceInfo> out(2);
+    for (int i = 0; i < 2; ++i) {
+        out[i].path = pathPrefix + QStringLiteral("/if%1").arg(i);
+        out[i].vendorId = kVendorId;
+        out[i].productId = kProductId;
+        out[i].versionNumber = kRelease;
+        out[i].interfaceNumber = i;
+    }
+    out[0].reportDescriptor = QByteArray(reinterpret_cast<const char *>(kPointerDescriptor), sizeof kPointerDescriptor);
+    hkt::platform::HidCollectionInfo pointer;
+    pointer.usagePage = 0x0001;
+    pointer.usage = 0x0002;
+    pointer.inputReportByteLength = 5; // 4 data bytes and the (absent) ID byte
+    pointer.hardwareIds = HardwareIds(0, "HID_DEVICE_SYSTEM_MOUSE", 0x0001, 0x0002);
+    out[0].collections.push_back(pointer);
+
+    out[1].reportDescriptor = QByteArray(reinterpret_cast<const char *>(kVendorDescriptor), sizeof kVendorDescriptor);
+    hkt::platform::HidCollectionInfo vendor;
+    vendor.usagePage = kVendorUsagePage;
+    vendor.usage = kVendorUsage;
+    vendor.inputReportByteLength = static_cast<std::uint16_t>(kInputReportLength);
+    vendor.featureReportByteLength = static_cast<std::uint16_t>(kMaxFeatureLength);
+    vendor.inputReportIds = {kKeyReport, kSettingReport};
+    vendor.featureReportIds = {2, 3, 4, 5, 6};
+    vendor.hardwareIds = HardwareIds(1, nullptr, kVendorUsagePage, kVendorUsage);
+    out[1].collections.push_back(vendor);
     return out;
 }
 

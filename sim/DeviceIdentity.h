@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
+
+#include "platform/HidBackend.h"
+
+#include <QString>
 
 namespace hkt::sim {
 
@@ -40,26 +43,10 @@ std::size_t FeatureReportLength(std::uint8_t id);
 // 0 when no report is large enough.
 std::uint8_t FeatureReportForContent(std::size_t n);
 
-struct SimCollection {
-    std::uint16_t usagePage = 0;
-    std::uint16_t usage = 0;
-    std::uint16_t inputLength = 0;   // largest input report, ID byte included
-    std::uint16_t outputLength = 0;
-    std::uint16_t featureLength = 0;
-};
-
-struct SimInterface {
-    std::string path;                 // stable name, e.g. "sim:vmouse/if1"
-    int interfaceNumber = 0;          // USB interface (MI_xx)
-    std::vector<std::string> hardwareIds; // Windows form, most specific first
-    std::vector<std::uint8_t> reportDescriptor;
-    std::vector<SimCollection> collections;
-};
-
 // Interface 0: a boot-protocol mouse (buttons, X, Y, wheel). Interface 1: the
 // vendor collection 0xFFA0/1 with feature reports 2 to 6 and input reports 7
-// and 8. Paths are made from `pathPrefix`.
-std::vector<SimInterface> SimInterfaces(const std::string &pathPrefix);
+// and 8. Paths are made from `pathPrefix` ("<prefix>/if0", "<prefix>/if1").
+std::vector<hkt::platform::HidInterfaceInfo> SimInterfaces(const QString &pathPrefix);
 
 // Index of the vendor interface in SimInterfaces().
 inline constexpr int kVendorInterfaceIndex = 1;

@@ -52,23 +52,28 @@ TEST(SimIdentity, ReportForContentPicksTheSmallestReport)
 
 TEST(SimIdentity, InterfacesCarryTheVendorCollectionAndWindowsStyleIds)
 {
-    const auto ifs = SimInterfaces("sim:x");
+    const auto ifs = SimInterfaces(QStringLiteral("sim:x"));
     ASSERT_EQ(ifs.size(), 2u);
-    const SimInterface &v = ifs[kVendorInterfaceIndex];
+    const auto &v = ifs[kVendorInterfaceIndex];
+    EXPECT_EQ(v.path, QStringLiteral("sim:x/if1"));
     ASSERT_EQ(v.collections.size(), 1u);
-    EXPECT_EQ(v.collections[0].usagePage, 0xFFA0);
-    EXPECT_EQ(v.collections[0].usage, 1);
-    EXPECT_EQ(v.collections[0].featureLength, 4096);
-    EXPECT_EQ(v.collections[0].inputLength, 8);
-    ASSERT_EQ(v.hardwareIds.size(), 2u);
-    EXPECT_EQ(v.hardwareIds[0], "HID\\VID_1209&PID_0001&REV_0100&MI_01");
-    EXPECT_EQ(v.hardwareIds[1], "HID\\VID_1209&PID_0001&MI_01");
+    const auto &c = v.collections[0];
+    EXPECT_EQ(c.usagePage, 0xFFA0);
+    EXPECT_EQ(c.usage, 1);
+    EXPECT_EQ(c.featureReportByteLength, 4096);
+    EXPECT_EQ(c.inputReportByteLength, 8);
+    EXPECT_EQ(c.outputReportByteLength, 0);
+    EXPECT_EQ(c.hardwareIds,
+              (QStringList{"HID\\VID_1209&PID_0001&REV_0100&MI_01", "HID\\VID_1209&PID_0001&MI_01",
+                           "HID_DEVICE_UP:FFA0_U:0001", "HID_DEVICE"}));
     EXPECT_EQ(ifs[0].collections[0].usagePage, 0x0001);
+    EXPECT_EQ(ifs[0].collections[0].hardwareIds[2], "HID_DEVICE_SYSTEM_MOUSE");
     // The descriptor opens with the vendor page and usage 1 and closes the collection.
     const auto d = VendorReportDescriptor();
     ASSERT_GE(d.size(), 8u);
     EXPECT_EQ(Bytes(d.begin(), d.begin() + 5), (Bytes{0x06, 0xA0, 0xFF, 0x09, 0x01}));
     EXPECT_EQ(d.back(), 0xC0);
+    EXPECT_EQ(v.reportDescriptor.size(), static_cast<qsizetype>(d.size()));
 }
 
 TEST(SimMemoryMap, RegionsCoverExactlyTheHostAddresses)
