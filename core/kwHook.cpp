@@ -1,9 +1,9 @@
 #include "core/kwHook.h"
 
 #include "hook/kwHookApi.h"
+#include "platform/Paths.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <QMetaObject>
 #include <QtGlobal>
 
@@ -235,7 +235,7 @@ QString TkwHook::LibraryPath()
     const QString &p = Lib().path;
     if (!p.isEmpty())
         return p;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libkwHook.so"));
+    return hkt::platform::ProgramFolder() + QStringLiteral("libkwHook.so");
 }
 
 void TkwHook::SetMessageSink(TkwHookMessageSink sink)
