@@ -77,7 +77,7 @@ int GetHIDCodeByVK(int64_t VK, int Extended)
     return e->HIDCode;
 }
 
-QString KeyDescriptionByVK(int64_t VK, int Extended)
+QString GetKeyDescriptionByVK(int64_t VK, int Extended)
 {
     const TKeyboardInfoTable *e = Entry(VK, Extended);
     return e ? QString::fromLatin1(e->KeyDescription) : QString();
@@ -85,10 +85,10 @@ QString KeyDescriptionByVK(int64_t VK, int Extended)
 
 void GetKeyDescriptionByVK(int64_t VK, int Extended, QString &Text)
 {
-    Text = KeyDescriptionByVK(VK, Extended);
+    Text = GetKeyDescriptionByVK(VK, Extended);
 }
 
-QString ModifierText(uint8_t Modifier)
+QString GetModifierText(uint8_t Modifier)
 {
     QString text;
     if (Modifier & 1)
@@ -104,7 +104,7 @@ QString ModifierText(uint8_t Modifier)
 
 void GetModifierText(uint8_t Modifier, QString &Text)
 {
-    Text = ModifierText(Modifier);
+    Text = GetModifierText(Modifier);
 }
 
 uint8_t GetHIDModifier(uint8_t Modifier)

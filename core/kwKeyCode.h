@@ -302,10 +302,10 @@ inline constexpr std::array<TKeyboardInfoTable, 8> ExtendedNavigationKeyTable = 
 int GetHIDCodeByVK(int64_t VK, int Extended);
 // The display text of a key, empty outside 0..299.
 void GetKeyDescriptionByVK(int64_t VK, int Extended, QString &Text);
-QString KeyDescriptionByVK(int64_t VK, int Extended);
+QString GetKeyDescriptionByVK(int64_t VK, int Extended);
 // "Alt+", "Ctrl+", "Shift+", "WIN+" for the bits 1, 2, 4, 8, in that order.
 void GetModifierText(uint8_t Modifier, QString &Text);
-QString ModifierText(uint8_t Modifier);
+QString GetModifierText(uint8_t Modifier);
 // The suite's modifier bits (Alt 1, Ctrl 2, Shift 4, Win 8) as HID keyboard
 // modifier bits (Ctrl 1, Shift 2, Alt 4, Win 8); other bits are dropped.
 uint8_t GetHIDModifier(uint8_t Modifier);
