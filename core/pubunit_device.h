@@ -5,3 +5,4 @@
 #include "core/pubunit_device_config.h"
 #include "core/pubunit_device_presets.h"
 #include "core/pubunit_device_records.h"
+#include "core/pubunit_device_transport.h"
