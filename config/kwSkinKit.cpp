@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QStyleOptionSpinBox>
 #include <QScreen>
 #include <QStyle>
 #include <QWheelEvent>
@@ -317,11 +319,13 @@ void StateButton::paintEvent(QPaintEvent *)
     const QString caption = shownText();
     if (caption.isEmpty())
         return;
-    QColor ink = FTextColor.value_or(palette().color(QPalette::ButtonText));
-    // Without a style sheet the palette's dark default would vanish on the
-    // dark faces.
-    if (!FTextColor && !testAttribute(Qt::WA_StyleSheet))
-        ink = QColor::fromRgba(colour::Text);
+    // The style file colours captions of named styles; any other caption is
+    // light, since the palette's dark default would vanish on the dark faces.
+    QColor ink = QColor::fromRgba(colour::Text);
+    if (FTextColor)
+        ink = *FTextColor;
+    else if (testAttribute(Qt::WA_StyleSheet) && !SkinStyleOf(this).isEmpty())
+        ink = palette().color(QPalette::ButtonText);
     QRect textRect = rect().adjusted(FIndent, 0, 0, 0);
     if (s == ButtonState::Pressed && !FStaysPressed)
         textRect.translate(0, 1);
@@ -588,6 +592,32 @@ NumberBox::NumberBox(QWidget *parent) : QSpinBox(parent)
 void NumberBox::setButtonsVisible(bool on)
 {
     setButtonSymbols(on ? QAbstractSpinBox::UpDownArrows : QAbstractSpinBox::NoButtons);
+}
+
+void NumberBox::paintEvent(QPaintEvent *e)
+{
+    QSpinBox::paintEvent(e);
+    if (buttonSymbols() == QAbstractSpinBox::NoButtons)
+        return;
+    QStyleOptionSpinBox opt;
+    initStyleOption(&opt);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QColor ink = isEnabled() ? QColor::fromRgba(colour::Text) : QColor::fromRgba(colour::TextDim);
+    for (const auto sc : {QStyle::SC_SpinBoxUp, QStyle::SC_SpinBoxDown}) {
+        const QRectF r = style()->subControlRect(QStyle::CC_SpinBox, &opt, sc, this);
+        if (r.isEmpty())
+            continue;
+        const qreal h = std::min(3.0, r.height() / 3);
+        const QPointF c = r.center();
+        const bool up = sc == QStyle::SC_SpinBoxUp;
+        QPainterPath tri;
+        tri.moveTo(c.x() - h - 1, c.y() + (up ? h / 2 : -h / 2));
+        tri.lineTo(c.x() + h + 1, c.y() + (up ? h / 2 : -h / 2));
+        tri.lineTo(c.x(), c.y() + (up ? -h / 2 - 1 : h / 2 + 1));
+        tri.closeSubpath();
+        p.fillPath(tri, ink);
+    }
 }
 
 // ---- SkinListBox ---------------------------------------------------------------------

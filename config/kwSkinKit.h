@@ -262,6 +262,11 @@ class NumberBox : public QSpinBox
 public:
     explicit NumberBox(QWidget *parent = nullptr);
     void setButtonsVisible(bool on);
+
+protected:
+    // Draws the arrows itself: a style sheet that colours the buttons leaves
+    // them without arrows.
+    void paintEvent(QPaintEvent *e) override;
 };
 
 // One row of a SkinListBox.

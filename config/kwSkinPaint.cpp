@@ -88,6 +88,22 @@ void underGlow(QPainter &p, const QPainterPath &outer, const QRectF &r, int heig
     p.restore();
 }
 
+// An elliptic accent light that fades to nothing at its rim, so no edge shows.
+void softGlow(QPainter &p, QPointF centre, qreal rx, qreal ry, int alpha)
+{
+    p.save();
+    p.translate(centre);
+    p.scale(1, ry / rx);
+    QRadialGradient glow(QPointF(0, 0), rx);
+    glow.setColorAt(0, rgba(colour::Accent, alpha));
+    glow.setColorAt(0.6, rgba(colour::Accent, alpha / 3));
+    glow.setColorAt(1, rgba(colour::Accent, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(QPointF(0, 0), rx, rx);
+    p.restore();
+}
+
 } // namespace
 
 void PaintButtonFace(QPainter &p, const QRectF &rect, ButtonState s, FaceKind kind)
@@ -246,11 +262,7 @@ void PaintDialogBack(QPainter &p, const QRectF &rect)
     p.drawPath(path);
     // A soft accent light from the top centre, where every dialog has its title.
     p.setClipPath(path);
-    QRadialGradient glow(QPointF(rect.center().x(), rect.top()), rect.width() * 0.55);
-    glow.setColorAt(0, rgba(colour::Accent, 46));
-    glow.setColorAt(1, rgba(colour::Accent, 0));
-    p.setBrush(glow);
-    p.drawEllipse(QPointF(rect.center().x(), rect.top()), rect.width() * 0.55, rect.height() * 0.42);
+    softGlow(p, QPointF(rect.center().x(), rect.top()), rect.width() * 0.55, rect.height() * 0.42, 46);
     // Fine diagonal texture, fading towards the top.
     QLinearGradient fade(rect.topLeft(), rect.bottomLeft());
     fade.setColorAt(0, QColor(255, 255, 255, 0));
@@ -277,12 +289,7 @@ void PaintMainBack(QPainter &p, const QRectF &rect)
         for (int x = int(rect.left()) + 8; x < int(rect.right()) - 4; x += 12)
             p.fillRect(QRectF(x, y, 1, 1), QColor(255, 255, 255, 10));
     p.setRenderHint(QPainter::Antialiasing, true);
-    QRadialGradient glow(QPointF(rect.center().x(), rect.top() + 64), rect.width() * 0.5);
-    glow.setColorAt(0, rgba(colour::Accent, 36));
-    glow.setColorAt(1, rgba(colour::Accent, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(glow);
-    p.drawEllipse(QPointF(rect.center().x(), rect.top() + 64), rect.width() * 0.5, rect.height() * 0.3);
+    softGlow(p, QPointF(rect.center().x(), rect.top() + 64), rect.width() * 0.5, rect.height() * 0.3, 36);
     p.setRenderHint(QPainter::Antialiasing, false);
     // Header band with an accent rule that fades out at both ends.
     const QRectF header(rect.left(), rect.top(), rect.width(), 64);
@@ -450,12 +457,14 @@ void PaintWarningIcon(QPainter &p, const QRectF &rect)
     tri.lineTo(left);
     tri.closeSubpath();
     // Halo behind the sign.
-    QRadialGradient halo(c, side * 0.75);
-    halo.setColorAt(0, rgba(colour::Warn, 60));
+    // Halo behind the sign, fading out inside the rectangle.
+    const qreal haloR = std::min(rect.width(), rect.height()) / 2;
+    QRadialGradient halo(c, haloR);
+    halo.setColorAt(0, rgba(colour::Warn, 50));
     halo.setColorAt(1, rgba(colour::Warn, 0));
     p.setPen(Qt::NoPen);
     p.setBrush(halo);
-    p.drawEllipse(c, side * 0.75, side * 0.75);
+    p.drawEllipse(c, haloR, haloR);
     QPen edge(QColor::fromRgba(colour::Warn), side * 0.07, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(edge);
     QLinearGradient fill(top, QPointF(c.x(), left.y()));

@@ -238,6 +238,12 @@ QSpinBox[skinStyle="mytextbox"], QSpinBox[skinStyle="newtextbox"], QSpinBox[skin
 }
 QSpinBox[skinStyle="mytextbox"]:focus, QSpinBox[skinStyle="newtextbox"]:focus, QSpinBox[skinStyle="numberbox"]:focus { border-color: @ACCENT@; }
 QSpinBox:disabled { color: #5C636E; border-color: #2A2F37; }
+QSpinBox::up-button, QSpinBox::down-button {
+    subcontrol-origin: border; width: 14px; background: @FACE@; border-left: 1px solid @EDGE@;
+}
+QSpinBox::up-button { subcontrol-position: top right; border-top-right-radius: 3px; }
+QSpinBox::down-button { subcontrol-position: bottom right; border-bottom-right-radius: 3px; }
+QSpinBox::up-button:hover, QSpinBox::down-button:hover { background: @DEEP@; }
 
 QListWidget[skinStyle="mylistbox"], QAbstractItemView[skinStyle="mylistbox"] {
     color: @TEXT@; background: transparent; border: none; outline: none;
