@@ -1,6 +1,7 @@
 #include "config/ImageDataBaseUnit.h"
 
-#include <QCoreApplication>
+#include "platform/Paths.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -13,10 +14,7 @@ namespace hkt::skin {
 
 QString ProgramFolder()
 {
-    QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    return dir;
+    return hkt::platform::ProgramFolder();
 }
 
 namespace {

@@ -57,7 +57,7 @@ TImageDataBase &GlobalImageDataBase();
 
 namespace hkt::skin {
 
-// The folder the running program lives in, ending in '/'.
+// The folder the running program lives in, ending in '/' (the platform's).
 QString ProgramFolder();
 
 // Turns '\' into '/' and resolves every component that does not exist as

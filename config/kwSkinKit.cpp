@@ -1,6 +1,7 @@
 #include "config/kwSkinKit.h"
 
 #include "config/ImageDataBaseUnit.h"
+#include "config/kwLanguage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -39,15 +40,22 @@ void SetTranslator(TranslateFn fn)
     NotifyTranslationChanged();
 }
 
-QString Translate(const QString &source)
+QString TranslateText(const QString &source)
 {
     const TranslateFn &fn = translator();
-    return fn ? fn(source) : source;
+    return fn ? fn(source) : ::Translate(source);
 }
 
 TranslationNotifier &TranslationNotifier::Instance()
 {
     static TranslationNotifier n;
+    static const bool linked = [] {
+        // A language switch of the language component reaches every control.
+        QObject::connect(&kwLanguageNotifier(), &TkwLanguageNotifier::LanguageChanged, &n,
+                         &TranslationNotifier::changed);
+        return true;
+    }();
+    (void)linked;
     return n;
 }
 
@@ -146,6 +154,7 @@ StateButton::StateButton(QWidget *parent) : QWidget(parent), FFallback(FaceFallb
     setAttribute(Qt::WA_Hover, true);
     setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
+    setProperty("kwNoTranslate", true); // paints Translate(source) itself
     connect(&TranslationNotifier::Instance(), &TranslationNotifier::changed, this, [this] { update(); });
 }
 
@@ -169,7 +178,7 @@ void StateButton::setText(const QString &source)
 
 QString StateButton::shownText() const
 {
-    return FAutoTranslate ? Translate(FSource) : FSource;
+    return FAutoTranslate ? TranslateText(FSource) : FSource;
 }
 
 void StateButton::setAutoTranslate(bool on)
@@ -406,6 +415,9 @@ SkinLabel::SkinLabel(QWidget *parent) : SkinLabel(QString(), parent) {}
 
 SkinLabel::SkinLabel(const QString &source, QWidget *parent) : QLabel(parent), FSource(source)
 {
+    // This label translates its own source; the language component's walk
+    // would take the shown translation for a source and must pass it by.
+    setProperty("kwNoTranslate", true);
     // Light text on the dark skin unless the style file says otherwise.
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, QColor::fromRgba(colour::Text));
@@ -432,7 +444,7 @@ void SkinLabel::retranslate()
 {
     // Always from the source: translating the shown text would translate a
     // translation after the second language change.
-    QLabel::setText(FAutoTranslate ? Translate(FSource) : FSource);
+    QLabel::setText(FAutoTranslate ? TranslateText(FSource) : FSource);
 }
 
 // ---- TrackBar --------------------------------------------------------------------

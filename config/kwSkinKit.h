@@ -26,13 +26,15 @@ namespace hkt::skin {
 
 // ---- translation -----------------------------------------------------------
 
-// The translation every self-translating control applies to its source text.
-// Identity until the language component installs its function.
+// The translation every self-translating control applies to its source text:
+// the language component's Translate, unless a function is set here (tests
+// and tools set one; an empty function goes back to the component's).
 using TranslateFn = std::function<QString(const QString &)>;
 void SetTranslator(TranslateFn fn);
-QString Translate(const QString &source);
+QString TranslateText(const QString &source);
 
-// Tells every self-translating control to translate its source text again.
+// Tells every self-translating control to translate its source text again;
+// raised on every language change of the language component too.
 class TranslationNotifier : public QObject
 {
     Q_OBJECT

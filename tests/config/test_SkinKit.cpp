@@ -1,3 +1,4 @@
+#include "config/kwLanguage.h"
 #include "config/kwSkinKit.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -253,4 +255,32 @@ TEST(SkinKit, StyleNamesAreMatchedInLowerCase)
     EXPECT_EQ(SkinStyleOf(&w), QStringLiteral("mystatebtn"));
     EXPECT_FALSE(LoadStyleFile(QStringLiteral(HKT75_BIN_DIR)).isEmpty());
     EXPECT_TRUE(LoadStyleFile(QStringLiteral("/nonexistent")).isEmpty());
+}
+
+TEST(SkinKit, LanguageComponentSwitchesKitTextsFromTheirSources)
+{
+    const QString han = QStringLiteral("\u8B66\u544A");
+    const QString hant = QStringLiteral("\u8B66\u544A!");
+    // The second language maps the first one's translation too: a control that
+    // translated its own output would show "WRONG".
+    const TkwLangData data{kwSortedUnique({QStringLiteral("WARNING")}),
+                           {{QStringLiteral("0804"), kwSortedUnique({QStringLiteral("WARNING=") + han})},
+                            {QStringLiteral("0404"), kwSortedUnique({QStringLiteral("WARNING=") + hant,
+                                                                     han + QStringLiteral("=WRONG")})}}};
+    QTemporaryDir dir;
+    ASSERT_TRUE(kwSaveLangFile(dir.filePath(QStringLiteral("kw.local")), data));
+
+    QWidget window;
+    auto *label = new SkinLabel(QStringLiteral("WARNING"), &window);
+    auto *button = new StateButton(&window);
+    button->setText(QStringLiteral("WARNING"));
+    TkwLanguage lang(&window, dir.path()); // walks `window` on every change
+    lang.SetLang(QStringLiteral("0804"));
+    EXPECT_EQ(label->text(), han);
+    EXPECT_EQ(button->shownText(), han);
+    lang.SetLang(QStringLiteral("0404"));
+    EXPECT_EQ(label->text(), hant);
+    EXPECT_EQ(button->shownText(), hant);
+    lang.SetLang(QStringLiteral("en"));
+    EXPECT_EQ(label->text(), QStringLiteral("WARNING"));
 }
