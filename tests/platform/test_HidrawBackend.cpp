@@ -2,6 +2,7 @@
 #include "platform/HidDescriptor.h"
 #include "support/HidDescriptorFixtures.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -344,4 +345,18 @@ TEST(HidrawBackend, PermissionProblemIsReportedOnceAsSuch)
     ASSERT_EQ(g_warnings.size(), 1);
     EXPECT_TRUE(g_warnings[0].contains(QStringLiteral("no permission to open ") + node));
     EXPECT_TRUE(g_warnings[0].contains(QStringLiteral("70-hkt75.rules")));
+}
+
+TEST(UdevDeviceChangeSource, StartsOrDeclinesAndStopsCleanly)
+{
+    // Containers may refuse the netlink socket; either way no event is
+    // invented and destruction releases the monitor.
+    int events = 0;
+    {
+        auto source = MakeHidrawBackend()->createChangeSource();
+        ASSERT_TRUE(source);
+        source->start([&](const DeviceChangeEvent &) { ++events; });
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(events, 0);
 }
