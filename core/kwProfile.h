@@ -87,6 +87,9 @@ public:
     // Buffer is left alone. Returns the bytes copied.
     int Read(void *Buffer, int Count) const;
     const QByteArray &Image() const { return FMemoryStream; }
+    // Makes the image exactly `image`, as a load would (an owner that has
+    // already read and checked the bytes hands them over without a second read).
+    void ReplaceImage(const QByteArray &image) { FMemoryStream = image; }
 
     bool LoadStreamFromRegistry();
     bool SaveStreamToRegistry();

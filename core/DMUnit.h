@@ -1,0 +1,175 @@
+#pragma once
+// TDM: the data module both programs create first, before any window. It owns
+// the ten blob stores the suite keeps its records in, loads them at start-up
+// (factory defaults where storage has nothing), holds the working copy of the
+// current profile that the windows edit in place, and switches, saves and
+// restores the profiles.
+//
+// Both programs share the stored values without a lock: the configuration
+// program writes, then tells the monitor, which reloads. Every value is
+// replaced atomically by the value store, so a reader never sees half a value.
+//
+// Stored images are untrusted. Whatever they hold, the working copy and every
+// profile store end up as a whole, valid profile (the loaded one, or that
+// entry's factory defaults), never an all-zero or half-written one that the
+// next save would write over good data or APPLY would send to the mouse.
+// Each such fall-back leaves one diagnostic line.
+//
+// Main thread only. The records are large (over 400 KiB together): create a
+// TDM on the heap.
+
+#include "core/kwProfile.h"
+#include "core/pubunit_device.h"
+#include "core/pubunit_device_config.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <cstddef>
+#include <memory>
+
+// What a data module is built over. The programs leave everything empty and
+// get the user's store and folders; tests point each root at a temporary
+// folder, and two modules over one store play the two programs.
+struct TDMRoots {
+    std::shared_ptr<hkt::platform::ValueStore> ValueStore; // null: the user's store
+    QString ProgramFolder;   // folder of config.ini; empty: the executable's folder
+    QString DocumentsFolder; // empty: the user's documents folder
+};
+
+class TDM : public QObject {
+    Q_OBJECT
+
+    // Declared first: the stores below are built over it.
+    TDMRoots FRoots;
+
+public:
+    explicit TDM(QObject *parent = nullptr);
+    explicit TDM(TDMRoots roots, QObject *parent = nullptr);
+    ~TDM() override;
+
+    // The creation and destruction events; the constructor runs the first.
+    void DataModuleCreate(QObject *Sender);
+    void DataModuleDestroy(QObject *Sender);
+
+    // ---- stores
+    TkwProfile kwProfileAllSettingInfo;
+    TkwProfile kwProfileGame1;
+    TkwProfile kwProfileGame2;
+    TkwProfile kwProfileGame3;
+    TkwProfile kwProfileGame4;
+    TkwProfile kwProfileGame5;
+    TkwProfile kwProfileSettingGroup;
+    TkwProfile kwProfileDefaultGame;
+    TkwProfile kwProfileTest;
+    TkwProfile kwProfileRecordMacroInfo;
+
+    // ---- records (the windows read and change them in place)
+    TALLGAMESINFO FAllProfileSettingInfo{};
+    // Slots 0..4 refer to kwProfileGame1..5 once the start-up has run; slot 5
+    // is never set.
+    std::array<TkwProfile *, 6> FProfileGroup{};
+    std::array<bool, PROFILE_COUNT> FProfileChanged{};
+    TProfileSettingGroup FProfileSettingGroup{};
+    int FProfileGroupIndex = 0;
+    int FProfileIndex = 0;
+    TMouseProfileInfo FCurrentProfileInfo{};
+    TOtherConfig FOtherConfig{};
+    TMouseProfileInfo FDefaultProfileInfo{};
+    TMouseProfileInfo FTestProfileInfo{};
+    TMACROKEYINFO FRecordMacroInfo{};
+    TOptionsFromConfigFile FOptionsFromConfigFile{};
+
+    // ---- paths
+    // The profile folder (documents folder, ProfileFolder, '/'), created with
+    // all missing parents. When it cannot be created the path is still
+    // returned (one diagnostic line): profiles then live in the value store
+    // only, since a store takes a folder only when it exists.
+    QString GetPersonalDocumentProfilePath();
+    // The macro database file (profile folder, ProfileMacroFolder,
+    // "/MacroSet.MSDB"); creates the profile folder and the macro folder.
+    QString GetPersonalDocumentMacroDatabasePath();
+
+    // ---- start-up and reload
+    void LoadProfileGroupSettingInfoFromRegistry();
+    void LoadAllProfileInfoFromRegistry();
+    void LoadCurrentProfileInfoFromRegistry();
+    // Replaces the current profile's store and working copy with the file (a
+    // file shorter than a profile is refused and changes nothing).
+    bool LoadCurrentProfileInfoFromFile(const QString &AFile);
+    // The same from bytes already read and checked by the caller: the store
+    // becomes exactly `image` (at least a whole profile), the working copy its
+    // first profile's worth. False, and nothing changes, for a shorter image.
+    bool LoadCurrentProfileInfoFromImage(const QByteArray &image);
+    bool LoadProfileInfoFromRegistry(int AProfileIndex);
+    bool LoadRecordMacroInfoFromRegistry();
+
+    // ---- reading and switching
+    bool SwitchToProfile(int AProfileIndex);
+    bool SwitchToProfileGroup(int AProfileGroupIndex);
+    bool ReadCurrentProfileInfo();
+    bool ReadProfileInfo(TMouseProfileInfo &AProfileInfo, int AProfileIndex);
+    static bool IsProfileIndexInRange(int AProfileIndex);
+    static bool IsProfileGroupIndexInRange(int AProfileGroupIndex);
+
+    // ---- writing back and saving (true when every write it made succeeded)
+    void SaveBackToCurrentProfileInfo();
+    bool SaveCurrentProfileInfoToRegistry();
+    bool SaveCurrentProfileInfoToFile();
+    bool SaveCurrentProfileInfoToFile(const QString &AFile);
+    bool SaveBackToProfileInfo(const TMouseProfileInfo &AProfileInfo, int AProfileIndex);
+    bool SaveProfileInfoToRegistry(int AProfileIndex);
+    bool SaveBackAllProfileInfo();
+    bool SaveBackAllProfileInfoToRegistry();
+    bool SaveBackAllProfileInfoToFile();
+    bool SaveBackAllProfileSettingInfo();
+    void SaveBackToProfileGroupSettingInfo();
+    bool SaveProfileGroupSettingInfoToRegistry();
+    bool SaveBackRecordMacroInfoToRegistry(const TMACROKEYINFO &ARecordMacroInfo);
+    // Refuses (false, nothing changes) a name that is not a plain file name of
+    // at most 20 characters or a folder longer than the record can hold.
+    bool ChangeCurrentProfileFileNameAndPath(const QString &AProfileFilePath);
+
+    // ---- factory defaults
+    void RestoreCurrentProfileInfoToDefault();
+    void RestoreAllProfileInfoToDefault();
+    bool RestoreProfileInfoToDefault(int AProfileIndex);
+    bool RestoreProfileGroupToDefault(int AProfileGroupIndex);
+    bool RestoreProfileSettingGroupToDefault();
+    void RestoreToDefaultCPISetting();
+    void RestoreToDefaultLightAndReportAdvancedSetting();
+    void InitTestDefaultValue();
+
+    // ---- changed flags and macros
+    void SetProfileChanged(int AIndex, bool AIsChanged);
+    bool IsProfileChanged(int AIndex) const;
+    // Distinct macro slots (0..29) of macro buttons over the five profiles, in
+    // the order first met.
+    QList<int> GetAllProfilesMacroIndexList();
+
+    // ---- defaults callbacks bound to the stores
+    void kwProfileGame1RestoreToDefault(QByteArray &AStream);
+    void kwProfileGame2RestoreToDefault(QByteArray &AStream);
+    void kwProfileGame3RestoreToDefault(QByteArray &AStream);
+    void kwProfileGame4RestoreToDefault(QByteArray &AStream);
+    void kwProfileGame5RestoreToDefault(QByteArray &AStream);
+    void kwProfileTestRestoreToDefault(QByteArray &AStream);
+    void kwProfileAllSettingInfoRestoreToDefault(QByteArray &AStream);
+    void kwProfileSettingGroupRestoreToDefault(QByteArray &AStream);
+
+private:
+    TkwProfile &CurrentStore() { return *FProfileGroup[std::size_t(FProfileIndex)]; }
+    void ReadOptions();
+    void Bind(TkwProfile &store, const QString &name);
+    void BindProfileStore(int p);
+    void LoadProfileGroupStore(bool startUp);
+    void LoadAllSettingsStore(bool startUp);
+    bool RepairProfileSettingGroup(qint64 imageSize);
+    void SetGroupAndProfileIndex();
+    bool SaveStoreToFile(TkwProfile &store);
+};
+
+// The data module of the running program; set by the program's entry when it
+// creates its one instance. Tests create their own and leave it alone.
+extern TDM *DM;

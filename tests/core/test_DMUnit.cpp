@@ -1,0 +1,553 @@
+#include "core/DMUnit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+using hkt::platform::DirectoryValueStore;
+using hkt::platform::ReadStatus;
+
+namespace {
+
+const QString kKey = QStringLiteral("software\\HKT75GM");
+
+// One user's storage: a value store, a program folder and a documents folder,
+// all in a temporary folder. Each TDM made from it plays one program.
+struct Storage {
+    QTemporaryDir tmp;
+    std::shared_ptr<DirectoryValueStore> values = std::make_shared<DirectoryValueStore>(tmp.path() + "/registry");
+
+    QString Docs() const { return tmp.path() + "/home/Documents/"; }
+    QString ProfileFolder() const { return Docs() + "Profile/"; }
+
+    std::unique_ptr<TDM> Start()
+    {
+        QDir().mkpath(tmp.path() + "/prog");
+        return std::make_unique<TDM>(TDMRoots{values, tmp.path() + "/prog", Docs()});
+    }
+    void WriteConfig(const QByteArray &ini)
+    {
+        QDir().mkpath(tmp.path() + "/prog");
+        QFile f(tmp.path() + "/prog/config.ini");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+    }
+    QByteArray Value(const QString &name)
+    {
+        QByteArray data;
+        if (values->ReadValue(kKey, name, data) != ReadStatus::Ok)
+            return QByteArray("<none>");
+        return data;
+    }
+    void SetValue(const QString &name, const QByteArray &data)
+    {
+        ASSERT_TRUE(values->OpenKey(kKey, true));
+        ASSERT_TRUE(values->WriteValue(kKey, name, data));
+    }
+    bool HasValue(const QString &name) { return values->ValueExists(kKey, name); }
+
+    // Edits the stored group record in place.
+    template <class F>
+    void EditGroup(F &&edit)
+    {
+        QByteArray img = Value("ProfileSettingGroup.pfd");
+        ASSERT_EQ(img.size(), qsizetype(sizeof(TProfileSettingGroup)));
+        auto g = std::make_unique<TProfileSettingGroup>();
+        std::memcpy(g.get(), img.constData(), sizeof *g);
+        edit(*g);
+        SetValue("ProfileSettingGroup.pfd", QByteArray(reinterpret_cast<const char *>(g.get()), sizeof *g));
+    }
+    void SetCurrentGame(uint16_t game)
+    {
+        QByteArray img = Value("allsettings.pfd");
+        std::memcpy(img.data() + 30950, &game, 2);
+        SetValue("allsettings.pfd", img);
+    }
+};
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<none>");
+    return f.readAll();
+}
+
+void WriteFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(data), data.size());
+}
+
+QByteArray Bytes(const TMouseProfileInfo &r) { return QByteArray(reinterpret_cast<const char *>(&r), sizeof r); }
+
+// A whole, recognisable profile image as another program would have saved it.
+QByteArray GoodProfile(uint8_t marker)
+{
+    auto r = std::make_unique<TMouseProfileInfo>();
+    r->ProfileHeader.FFileVersion = PROFILE_FILE_VERSION;
+    r->ConfigInfo.ButtonCount = 13;
+    r->ConfigInfo.LEDConfig.G = marker;
+    r->ConfigInfo.ReportRate = 1000;
+    return Bytes(*r);
+}
+
+bool IsAllZero(const TMouseProfileInfo &r)
+{
+    const auto *b = reinterpret_cast<const uint8_t *>(&r);
+    for (std::size_t i = 0; i < sizeof r; ++i)
+        if (b[i])
+            return false;
+    return true;
+}
+
+qint64 MTimeNs(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+TEST(DataModule, FirstStartWritesTheSettingStoresAndKeepsProfilesInMemory)
+{
+    Storage s;
+    auto dm = s.Start();
+    EXPECT_EQ(s.Value("ProfileSettingGroup.pfd").size(), 30964);
+    EXPECT_EQ(s.Value("allsettings.pfd").size(), 30954);
+    for (int p = 1; p <= 5; ++p)
+        EXPECT_FALSE(s.HasValue(QStringLiteral("Profile%1.pfd").arg(p))) << p;
+
+    EXPECT_EQ(dm->FProfileIndex, 2);
+    EXPECT_EQ(dm->FProfileGroupIndex, 0);
+    EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentGame, 2);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ProfileHeader.FFileVersion, PROFILE_FILE_VERSION);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 2);
+    EXPECT_EQ(FieldText(dm->FProfileSettingGroup.ProfileSettingList[0].FilePath), s.ProfileFolder());
+    EXPECT_EQ(dm->kwProfileGame1.FilePath(), s.ProfileFolder()) << "the profile folder was created";
+    EXPECT_EQ(dm->kwProfileGame1.FileName(), "Profile1.pfd");
+    for (int p = 0; p < 5; ++p)
+        EXPECT_FALSE(dm->IsProfileChanged(p));
+}
+
+TEST(DataModule, SecondProgramLoadsWhatTheFirstWroteAndWritesNothing)
+{
+    Storage s;
+    auto first = s.Start();
+    const QString group = s.values->ValueFile(kKey, "ProfileSettingGroup.pfd");
+    const QString all = s.values->ValueFile(kKey, "allsettings.pfd");
+    const QByteArray groupBytes = s.Value("ProfileSettingGroup.pfd");
+    const qint64 groupTime = MTimeNs(group), allTime = MTimeNs(all);
+
+    auto second = s.Start();
+    EXPECT_EQ(MTimeNs(group), groupTime);
+    EXPECT_EQ(MTimeNs(all), allTime);
+    EXPECT_EQ(s.Value("ProfileSettingGroup.pfd"), groupBytes);
+    EXPECT_EQ(std::memcmp(&first->FProfileSettingGroup, &second->FProfileSettingGroup, sizeof(TProfileSettingGroup)),
+              0);
+    EXPECT_EQ(second->FProfileIndex, 2);
+}
+
+TEST(DataModule, MonitorReloadSeesWhatTheConfigurationProgramSaved)
+{
+    Storage s;
+    auto config = s.Start();
+    auto monitor = s.Start();
+
+    // The configuration program edits the first profile, applies, and moves on.
+    ASSERT_TRUE(config->SwitchToProfile(0));
+    config->FCurrentProfileInfo.ConfigInfo.LEDConfig.G = 77;
+    config->SaveCurrentProfileInfoToRegistry();
+    ASSERT_TRUE(config->SaveBackAllProfileInfoToRegistry());
+    ASSERT_TRUE(config->SaveProfileGroupSettingInfoToRegistry());
+    ASSERT_TRUE(config->SaveBackAllProfileSettingInfo());
+    EXPECT_TRUE(config->IsProfileChanged(0));
+
+    // The monitor's reload after the message, in its order.
+    monitor->LoadProfileGroupSettingInfoFromRegistry();
+    monitor->LoadAllProfileInfoFromRegistry();
+    monitor->LoadCurrentProfileInfoFromRegistry();
+    EXPECT_EQ(monitor->FProfileIndex, 0);
+    EXPECT_EQ(monitor->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 77);
+    EXPECT_EQ(monitor->FAllProfileSettingInfo.CurrentGame, 0);
+    EXPECT_EQ(Bytes(monitor->FCurrentProfileInfo), Bytes(config->FCurrentProfileInfo));
+
+    // And a program started afterwards begins where the first left off.
+    auto third = s.Start();
+    EXPECT_EQ(third->FProfileIndex, 0);
+    EXPECT_EQ(third->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 77);
+}
+
+TEST(DataModule, WorkingCopyReachesTheStoreOnlyWhenWrittenBack)
+{
+    Storage s;
+    auto dm = s.Start();
+    auto probe = std::make_unique<TMouseProfileInfo>();
+    dm->FCurrentProfileInfo.ConfigInfo.ReportRate = 250;
+    ASSERT_TRUE(dm->ReadProfileInfo(*probe, 2));
+    EXPECT_EQ(probe->ConfigInfo.ReportRate, 500);
+    dm->SaveBackToCurrentProfileInfo();
+    ASSERT_TRUE(dm->ReadProfileInfo(*probe, 2));
+    EXPECT_EQ(probe->ConfigInfo.ReportRate, 250);
+    EXPECT_TRUE(dm->IsProfileChanged(2));
+    EXPECT_FALSE(s.HasValue("Profile3.pfd")) << "no registry write yet";
+}
+
+TEST(DataModule, ProfileKeptInItsFileIsCreatedWhenMissingAndReadFromTheFile)
+{
+    Storage s;
+    s.Start();
+    s.EditGroup([](TProfileSettingGroup &g) { g.ProfileSettingList[1].StoreInFile = 1; });
+    const QString file = s.ProfileFolder() + "Profile2.pfd";
+    ASSERT_FALSE(QFile::exists(file));
+    s.Start();
+    const QByteArray written = FileBytes(file);
+    ASSERT_EQ(written.size(), qsizetype(PROFILE_RECORD_SIZE));
+    int32_t version = 0;
+    std::memcpy(&version, written.constData(), 4);
+    EXPECT_EQ(version, PROFILE_FILE_VERSION);
+
+    // With a file present, the file wins over the registry value.
+    WriteFile(file, GoodProfile(41));
+    s.SetValue("Profile2.pfd", GoodProfile(42));
+    auto dm = s.Start();
+    ASSERT_TRUE(dm->SwitchToProfile(1));
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 41);
+}
+
+// ---------------------------------------------------------------- faults
+
+TEST(DataModuleFaults, CurrentGameOutOfRangeStartsOnTheGroupProfileNotOnZeros)
+{
+    Storage s;
+    s.Start();
+    s.SetValue("Profile1.pfd", GoodProfile(11));
+    s.SetCurrentGame(9);
+    auto dm = s.Start();
+    EXPECT_EQ(dm->FProfileIndex, 0);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 11);
+    // What used to happen next: the zero working copy was saved over profile 1.
+    dm->SaveCurrentProfileInfoToRegistry();
+    EXPECT_EQ(s.Value("Profile1.pfd"), GoodProfile(11));
+    EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentGame, 0);
+}
+
+TEST(DataModuleFaults, StoreInFileOtherThanZeroOrOneReadsTheValueStore)
+{
+    Storage s;
+    s.Start();
+    s.SetValue("Profile3.pfd", GoodProfile(33));
+    s.EditGroup([](TProfileSettingGroup &g) { g.ProfileSettingList[2].StoreInFile = 2; });
+    auto dm = s.Start();
+    EXPECT_EQ(dm->FProfileIndex, 2);
+    EXPECT_FALSE(IsAllZero(dm->FCurrentProfileInfo));
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 33);
+    EXPECT_TRUE(dm->SaveBackAllProfileInfo());
+    EXPECT_EQ(s.Value("Profile3.pfd"), GoodProfile(33));
+    EXPECT_EQ(dm->FProfileSettingGroup.ProfileSettingList[2].StoreInFile, 0);
+}
+
+TEST(DataModuleFaults, GroupIndexesOutOfRangeFallBackToTheirDefaults)
+{
+    const struct {
+        int32_t group, index0, index1;
+        int expectGroup, expectProfile;
+    } cases[] = {{5, 0, 1, 0, 0}, {-1, 3, 1, 0, 3}, {1, 0, 99, 1, 1}, {0, -7, 1, 0, 0}};
+    for (const auto &c : cases) {
+        Storage s;
+        s.Start();
+        s.EditGroup([&](TProfileSettingGroup &g) {
+            g.CurrentProfileGroup = c.group;
+            g.ProfileIndexOfProfileGroup[0] = c.index0;
+            g.ProfileIndexOfProfileGroup[1] = c.index1;
+        });
+        auto dm = s.Start();
+        EXPECT_EQ(dm->FProfileGroupIndex, c.expectGroup) << c.group;
+        dm->LoadProfileGroupSettingInfoFromRegistry();
+        EXPECT_EQ(dm->FProfileGroupIndex, c.expectGroup) << c.group;
+        EXPECT_EQ(dm->FProfileIndex, c.expectProfile) << c.group;
+        // The repaired record went back to the store.
+        const QByteArray img = s.Value("ProfileSettingGroup.pfd");
+        int32_t stored[3];
+        std::memcpy(stored, img.constData(), sizeof stored);
+        EXPECT_TRUE(stored[0] == 0 || stored[0] == 1);
+        EXPECT_TRUE(stored[1] >= 0 && stored[1] < 5 && stored[2] >= 0 && stored[2] < 5);
+    }
+}
+
+TEST(DataModuleFaults, TruncatedGroupValueKeepsWholeEntriesAndDefaultsTheRest)
+{
+    Storage s;
+    s.Start();
+    s.EditGroup([](TProfileSettingGroup &g) {
+        SetFieldText(g.ProfileSettingList[0].FileName, QStringLiteral("Mine1.pfd"));
+    });
+    // Cut inside entry 1: entry 0 is whole, entries 1 to 4 are not there.
+    s.SetValue("ProfileSettingGroup.pfd", s.Value("ProfileSettingGroup.pfd").left(12 + 6190 + 100));
+    auto dm = s.Start();
+    EXPECT_EQ(dm->kwProfileGame1.FileName(), "Mine1.pfd");
+    for (int p = 1; p < 5; ++p) {
+        EXPECT_EQ(FieldText(dm->FProfileSettingGroup.ProfileSettingList[p].FileName),
+                  QStringLiteral("Profile%1.pfd").arg(p + 1));
+        EXPECT_EQ(dm->FProfileGroup[p]->FilePath(), s.ProfileFolder());
+    }
+    EXPECT_EQ(s.Value("ProfileSettingGroup.pfd").size(), 30964);
+}
+
+TEST(DataModuleFaults, ZeroLengthGroupValueGivesTheDefaultGroup)
+{
+    Storage s;
+    s.Start();
+    s.SetValue("ProfileSettingGroup.pfd", QByteArray());
+    auto dm = s.Start();
+    EXPECT_EQ(dm->kwProfileGame5.FileName(), "Profile5.pfd");
+    EXPECT_TRUE(dm->SaveBackAllProfileInfoToRegistry()) << "every store has a name to save under";
+    EXPECT_TRUE(s.HasValue("Profile5.pfd"));
+}
+
+TEST(DataModuleFaults, TruncatedProfileValueIsNotMergedIntoZeros)
+{
+    Storage s;
+    s.Start();
+    const QByteArray cut = GoodProfile(55).left(100);
+    s.SetValue("Profile3.pfd", cut);
+    auto dm = s.Start();
+    EXPECT_EQ(dm->FProfileIndex, 2);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ProfileHeader.FFileVersion, PROFILE_FILE_VERSION);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ButtonCount, 13);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 2) << "profile 3's defaults";
+    EXPECT_EQ(dm->kwProfileGame3.Size(), qint64(PROFILE_RECORD_SIZE));
+    EXPECT_EQ(s.Value("Profile3.pfd"), cut) << "nothing written at start-up";
+
+    // A reload that meets a cut value keeps the profile it has.
+    auto before = std::make_unique<TMouseProfileInfo>(dm->FCurrentProfileInfo);
+    dm->LoadCurrentProfileInfoFromRegistry();
+    EXPECT_EQ(Bytes(dm->FCurrentProfileInfo), Bytes(*before));
+}
+
+TEST(DataModuleFaults, UnsafeOrSharedNamesFromTheGroupRecordAreReplaced)
+{
+    Storage s;
+    s.Start();
+    s.EditGroup([](TProfileSettingGroup &g) {
+        SetFieldText(g.ProfileSettingList[3].FileName, QStringLiteral("../../evil.pfd"));
+        g.ProfileSettingList[3].StoreInFile = 1;
+        SetFieldText(g.ProfileSettingList[4].FileName, QStringLiteral("PROFILE1.pfd"));
+        SetFieldText(g.ProfileSettingList[2].FileName, QStringLiteral(""));
+    });
+    auto dm = s.Start();
+    EXPECT_EQ(dm->kwProfileGame4.FileName(), "Profile4.pfd");
+    EXPECT_EQ(dm->kwProfileGame5.FileName(), "Profile5.pfd");
+    EXPECT_EQ(dm->kwProfileGame3.FileName(), "Profile3.pfd");
+    EXPECT_EQ(dm->FProfileSettingGroup.ProfileSettingList[3].StoreInFile, 0);
+    EXPECT_TRUE(dm->SaveBackAllProfileInfoToFile());
+    EXPECT_FALSE(QFile::exists(s.tmp.path() + "/home/evil.pfd"));
+    EXPECT_EQ(QDir(s.ProfileFolder()).entryList(QDir::Files).size(), 5);
+}
+
+TEST(DataModuleFaults, ReadableButShortProfileFileIsNeverOverwrittenWithDefaults)
+{
+    Storage s;
+    s.Start();
+    s.EditGroup([](TProfileSettingGroup &g) { g.ProfileSettingList[0].StoreInFile = 1; });
+    const QString file = s.ProfileFolder() + "Profile1.pfd";
+    const QByteArray shortFile = GoodProfile(9).left(5000);
+    WriteFile(file, shortFile);
+    auto dm = s.Start();
+    EXPECT_EQ(FileBytes(file), shortFile);
+    ASSERT_TRUE(dm->SwitchToProfile(0));
+    EXPECT_EQ(dm->FCurrentProfileInfo.ProfileHeader.FFileVersion, PROFILE_FILE_VERSION);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.R, 255) << "profile 1's defaults";
+
+    // Unreadable (a folder where the file should be): left as it is too.
+    QFile::remove(file);
+    ASSERT_TRUE(QDir().mkdir(file));
+    s.Start();
+    EXPECT_TRUE(QFileInfo(file).isDir());
+}
+
+TEST(DataModuleFaults, UnreadableGroupValueIsLeftAloneAndDefaultsServe)
+{
+    Storage s;
+    ASSERT_TRUE(s.values->OpenKey(kKey, true));
+    ASSERT_TRUE(QDir().mkdir(s.values->ValueFile(kKey, "ProfileSettingGroup.pfd")));
+    auto dm = s.Start();
+    EXPECT_TRUE(QFileInfo(s.values->ValueFile(kKey, "ProfileSettingGroup.pfd")).isDir());
+    EXPECT_EQ(dm->kwProfileGame1.FileName(), "Profile1.pfd");
+    EXPECT_EQ(dm->FProfileIndex, 2);
+}
+
+TEST(DataModuleFaults, RefusedWritesAndMissingFoldersReturnFailureAndKeepData)
+{
+    Storage s;
+    {
+        auto dm = s.Start();
+        ASSERT_TRUE(dm->SaveBackAllProfileInfoToRegistry());
+        ASSERT_TRUE(dm->SaveBackAllProfileInfoToFile());
+    }
+    const QByteArray stored = s.Value("Profile3.pfd");
+    const QByteArray file = FileBytes(s.ProfileFolder() + "Profile3.pfd");
+
+    auto dm = s.Start();
+    dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G = 1;
+    // The profile folder is gone and a file stands in its place (ENOTDIR also
+    // for root); the key folder too.
+    ASSERT_TRUE(QDir(s.ProfileFolder()).removeRecursively());
+    WriteFile(s.ProfileFolder().chopped(1), "not a folder");
+    const QString keyFolder = s.tmp.path() + "/registry/software/hkt75gm";
+    ASSERT_TRUE(QDir().rename(keyFolder, keyFolder + ".moved"));
+    WriteFile(keyFolder, "not a folder");
+
+    EXPECT_FALSE(dm->SaveCurrentProfileInfoToRegistry());
+    EXPECT_FALSE(dm->SaveBackAllProfileInfoToFile());
+    EXPECT_FALSE(dm->SaveBackAllProfileSettingInfo());
+    EXPECT_FALSE(dm->SaveProfileGroupSettingInfoToRegistry());
+    EXPECT_FALSE(dm->SaveCurrentProfileInfoToFile(s.ProfileFolder() + "x.pfd"));
+
+    QFile::remove(keyFolder);
+    ASSERT_TRUE(QDir().rename(keyFolder + ".moved", keyFolder));
+    EXPECT_EQ(s.Value("Profile3.pfd"), stored);
+    EXPECT_EQ(file.size(), qsizetype(PROFILE_RECORD_SIZE));
+}
+
+TEST(DataModuleFaults, IndexArgumentsOutsideTheirRangeChangeNothing)
+{
+    Storage s;
+    auto dm = s.Start();
+    const QByteArray before = Bytes(dm->FCurrentProfileInfo);
+    auto probe = std::make_unique<TMouseProfileInfo>();
+    for (int bad : {-1, 5, 1000}) {
+        EXPECT_FALSE(dm->SwitchToProfile(bad));
+        EXPECT_FALSE(dm->ReadProfileInfo(*probe, bad));
+        EXPECT_FALSE(dm->SaveBackToProfileInfo(*probe, bad));
+        EXPECT_FALSE(dm->SaveProfileInfoToRegistry(bad));
+        EXPECT_FALSE(dm->RestoreProfileInfoToDefault(bad));
+        EXPECT_FALSE(dm->LoadProfileInfoFromRegistry(bad));
+        dm->SetProfileChanged(bad, true);
+        EXPECT_FALSE(dm->IsProfileChanged(bad));
+    }
+    EXPECT_FALSE(dm->SwitchToProfileGroup(2));
+    EXPECT_FALSE(dm->RestoreProfileGroupToDefault(-1));
+    EXPECT_EQ(dm->FProfileIndex, 2);
+    EXPECT_EQ(Bytes(dm->FCurrentProfileInfo), before);
+}
+
+TEST(DataModuleFaults, ShortProfileFileIsRefusedByTheLoad)
+{
+    Storage s;
+    auto dm = s.Start();
+    const QByteArray before = Bytes(dm->FCurrentProfileInfo);
+    const QString file = s.tmp.path() + "/short.pfd";
+    WriteFile(file, GoodProfile(3).left(100));
+    EXPECT_FALSE(dm->LoadCurrentProfileInfoFromFile(file));
+    EXPECT_EQ(Bytes(dm->FCurrentProfileInfo), before);
+    EXPECT_EQ(dm->kwProfileGame3.Size(), qint64(PROFILE_RECORD_SIZE));
+    EXPECT_FALSE(dm->LoadCurrentProfileInfoFromImage(GoodProfile(3).left(100)));
+}
+
+TEST(DataModuleFaults, ProfileNameAndFolderMustFitTheirFields)
+{
+    Storage s;
+    auto dm = s.Start();
+    const QString folder = s.tmp.path() + "/";
+    EXPECT_FALSE(dm->ChangeCurrentProfileFileNameAndPath(folder + "ThisNameIsFarTooLong.pfd"));
+    EXPECT_FALSE(dm->ChangeCurrentProfileFileNameAndPath(folder + ".."));
+    EXPECT_FALSE(dm->ChangeCurrentProfileFileNameAndPath("/" + QString(1100, 'a') + "/p.pfd"));
+    EXPECT_EQ(dm->kwProfileGame3.FileName(), "Profile3.pfd");
+    EXPECT_TRUE(dm->ChangeCurrentProfileFileNameAndPath(folder + "Mine.pfd"));
+    EXPECT_EQ(dm->kwProfileGame3.FileName(), "Mine.pfd");
+    EXPECT_EQ(dm->kwProfileGame3.FilePath(), folder);
+    EXPECT_EQ(FieldText(dm->FProfileSettingGroup.ProfileSettingList[2].FileName), "Mine.pfd");
+}
+
+TEST(DataModuleFaults, ConfigValuesThatWouldLeadElsewhereOrCollideAreRefused)
+{
+    Storage s;
+    s.WriteConfig("[options]\nProfileRegFolder=..\\..\\Elsewhere\nprofileFolder=../../outside\n"
+                  "profilePrefix=ABCDEFGHIJKLMNOPQ\nprofileMacroFolder=a/b\n");
+    auto dm = s.Start();
+    EXPECT_EQ(dm->kwProfileGame1.FileName(), "Profile1.pfd") << "a cut prefix would make five equal names";
+    EXPECT_EQ(dm->kwProfileGame1.FilePath(), s.ProfileFolder());
+    EXPECT_EQ(dm->GetPersonalDocumentMacroDatabasePath(), s.ProfileFolder() + "MacroDB/MacroSet.MSDB");
+    // Whatever the key path, the stored values stay inside the store's folder.
+    for (const QFileInfo &e : QDir(s.tmp.path()).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot))
+        EXPECT_TRUE(e.fileName() == "registry" || e.fileName() == "home" || e.fileName() == "prog")
+            << e.fileName().toStdString();
+    EXPECT_FALSE(QFile::exists(s.tmp.path() + "/home/outside"));
+}
+
+TEST(DataModule, ConfigOptionsChooseTheKeyAndTheNames)
+{
+    Storage s;
+    s.WriteConfig("[OPTIONS]\r\nprofileregfolder=MyKey\r\nPROFILEPREFIX=Game\r\n");
+    auto dm = s.Start();
+    EXPECT_EQ(dm->FOptionsFromConfigFile.ProfileRegFolder, "software\\MyKey");
+    EXPECT_EQ(dm->kwProfileGame2.FileName(), "Game2.pfd");
+    QByteArray group;
+    EXPECT_EQ(s.values->ReadValue("software\\mykey", "profilesettinggroup.pfd", group), ReadStatus::Ok);
+    EXPECT_FALSE(s.HasValue("ProfileSettingGroup.pfd"));
+}
+
+// ------------------------------------------------------- other operations
+
+TEST(DataModule, MacroSlotsAreListedOnceInTheOrderFirstMet)
+{
+    Storage s;
+    auto dm = s.Start();
+    auto r = std::make_unique<TMouseProfileInfo>();
+    const auto setMacro = [&](int p, int button, uint16_t slot) {
+        ASSERT_TRUE(dm->ReadProfileInfo(*r, p));
+        r->ConfigInfo.ButtonFuncInfo[button].FunctionType = FUNCTION_TYPE_MACRO;
+        r->ConfigInfo.ButtonFuncInfo[button].MacroKeyInfo.nMacroIndex = slot;
+        ASSERT_TRUE(dm->SaveBackToProfileInfo(*r, p));
+    };
+    setMacro(0, 3, 3);
+    setMacro(0, 5, 3);
+    setMacro(2, 1, 1);
+    setMacro(1, 13, 7);  // button 13 lies beyond ButtonCount 13
+    setMacro(3, 4, 40);  // no such slot in the mouse
+    EXPECT_EQ(dm->GetAllProfilesMacroIndexList(), (QList<int>{3, 1}));
+
+    ASSERT_TRUE(dm->ReadProfileInfo(*r, 4));
+    r->ConfigInfo.ButtonCount = 9999;
+    r->ConfigInfo.ButtonFuncInfo[13].FunctionType = FUNCTION_TYPE_MACRO;
+    r->ConfigInfo.ButtonFuncInfo[13].MacroKeyInfo.nMacroIndex = 8;
+    ASSERT_TRUE(dm->SaveBackToProfileInfo(*r, 4));
+    EXPECT_EQ(dm->GetAllProfilesMacroIndexList(), (QList<int>{3, 1, 8}));
+}
+
+TEST(DataModule, RestoreRewritesTheListedFieldsAndMarksTheProfile)
+{
+    Storage s;
+    auto dm = s.Start();
+    dm->FCurrentProfileInfo.MacroKeyInfoList.nMacroInfoCount = 4;
+    dm->FCurrentProfileInfo.ConfigInfo.ReportRate = 125;
+    dm->SaveBackToCurrentProfileInfo();
+    dm->SetProfileChanged(2, false);
+    dm->RestoreCurrentProfileInfoToDefault();
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 500);
+    EXPECT_EQ(dm->FCurrentProfileInfo.MacroKeyInfoList.nMacroInfoCount, 4);
+    EXPECT_TRUE(dm->IsProfileChanged(2));
+
+    dm->RestoreAllProfileInfoToDefault();
+    for (int p = 0; p < 5; ++p)
+        EXPECT_TRUE(dm->IsProfileChanged(p));
+}
+
+TEST(DataModule, PathsLieInTheDocumentsFolder)
+{
+    Storage s;
+    auto dm = s.Start();
+    EXPECT_EQ(dm->GetPersonalDocumentProfilePath(), s.ProfileFolder());
+    EXPECT_EQ(dm->GetPersonalDocumentMacroDatabasePath(), s.ProfileFolder() + "MacroDB/MacroSet.MSDB");
+    EXPECT_TRUE(QFileInfo(s.ProfileFolder() + "MacroDB").isDir());
+}
