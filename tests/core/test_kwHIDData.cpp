@@ -1,5 +1,6 @@
 #include "core/kwHIDData.h"
 #include "platform/Paths.h"
+#include "support/EventLoopWait.h"
 #include "support/FakeHidBackend.h"
 #include "support/HidDescriptorFixtures.h"
 
@@ -70,18 +71,6 @@ QStringList PathsOf(const std::vector<FakeHidBackend::Call> &calls)
     return out;
 }
 
-// Runs the event loop until `done` holds (a cap, not a timing expectation).
-bool WaitFor(const std::function<bool()> &done)
-{
-    QDeadlineTimer deadline(10000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -290,7 +279,7 @@ TEST_F(HidDataReaders, ReportReachesOnDataOnTheMainThreadAsItsOwnCopy)
     hid.HidFindAndReadDevice(kMouse, QStringLiteral("*"));
     EXPECT_EQ(hid.RunningReaderCount(), 2);
     backend->pushInput(kPathA, {7, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07});
-    ASSERT_TRUE(WaitFor([&] { return rec.count() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return rec.count() == 1; }));
     const Delivery &d = rec.got[0];
     EXPECT_EQ(d.reportId, 7);
     EXPECT_EQ(d.data, (Bytes{1, 2, 3, 4, 5, 6, 7}));
@@ -318,7 +307,7 @@ TEST_F(HidDataReaders, OneReaderPerNodeAndNoDuplicateDelivery)
         backend->pushInput(kPathA, {8, 1, i, 0, 0, 0, 0, 0});
     backend->pushInput(kPathA, {0x0A, 9, 9, 9, 9, 9, 9, 9});  // the other collection's report
     backend->pushInput(kPathA, {8, 2, 7, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(WaitFor([&] { return rec.count() >= 4; }));
+    ASSERT_TRUE(WaitUntil([&] { return rec.count() >= 4; }));
     hid.HidStopRead();
     QCoreApplication::processEvents();
     ASSERT_EQ(rec.got.size(), 4u);
@@ -343,7 +332,7 @@ TEST_F(HidDataReaders, StopJoinsEveryReaderAndRestartReadsAgain)
     hid.HidFindAndReadDevice(kMouse, QStringLiteral("*"));
     EXPECT_EQ(hid.RunningReaderCount(), 2);
     backend->pushInput(kPathB, {7, 4, 0, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(WaitFor([&] { return rec.count() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return rec.count() == 1; }));
     EXPECT_EQ(rec.got[0].path, kPathB);
     hid.HidStopRead();
 }
@@ -363,7 +352,7 @@ TEST_F(HidDataReaders, UnplugEndsTheReaderOnItsOwnThreadAndANewStartSkipsTheGone
     };
     hid.HidFindAndReadDevice(kMouse, QStringLiteral("*"));
     backend->unplug(kPathA);
-    ASSERT_TRUE(WaitFor([&] { return hid.RunningReaderCount() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return hid.RunningReaderCount() == 1; }));
     EXPECT_EQ(gone.load(), 1);
     EXPECT_FALSE(onMain.load());
     EXPECT_EQ(backend->openHandles(), 1);  // the ended reader closed its handle
@@ -399,7 +388,7 @@ TEST_F(HidDataReaders, FastOnDataRunsOnTheReaderThread)
     Recorder rec(hid);
     hid.HidFindAndReadDevice(kMouse, QStringLiteral("*"));
     backend->pushInput(kPathA, {8, 1, 3, 0, 0, 0, 0, 0});
-    ASSERT_TRUE(WaitFor([&] { return rec.count() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return rec.count() == 1; }));
     hid.HidStopRead();
     EXPECT_NE(rec.got[0].thread, QThread::currentThreadId());
 }
@@ -421,7 +410,7 @@ TEST_F(HidDataReaders, ParsedDataGivesPressThenReleaseOfAButtonUsage)
     };
     for (const Bytes &r : reports)
         backend->pushInput(kPathA, r);
-    ASSERT_TRUE(WaitFor([&] { return parsed.size() == reports.size(); }));
+    ASSERT_TRUE(WaitUntil([&] { return parsed.size() == reports.size(); }));
     hid.HidStopRead();
     EXPECT_EQ(parsed, (std::vector<std::uint32_t>{3u << 16, 0, 2u << 16, 2, 1}));
 }

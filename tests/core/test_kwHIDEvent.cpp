@@ -1,4 +1,5 @@
 #include "core/kwHIDEvent.h"
+#include "support/EventLoopWait.h"
 #include "support/FakeHidBackend.h"
 
 #include <QCoreApplication>
@@ -27,18 +28,6 @@ void Bind(TkwHIDEvent &ev, Counts &c)
     ev.OnDeviceChange = [&c](QObject *s) { ++c.change; c.sender = s; };
 }
 
-// Runs the event loop until `done` holds (a cap, not a timing expectation).
-bool WaitFor(const std::function<bool()> &done)
-{
-    QDeadlineTimer deadline(15000);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -49,7 +38,7 @@ TEST(HidEvent, StartupGivesOneChangeThenOneArrivalWithoutAnyDevice)
     Counts c;
     Bind(ev, c);
     EXPECT_EQ(c.change, 0);  // only once the event loop runs
-    ASSERT_TRUE(WaitFor([&] { return c.arrival == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return c.arrival == 1; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(c.change, 1);
     EXPECT_EQ(c.arrival, 1);
