@@ -1,6 +1,7 @@
 #include "core/DMUnit.h"
 
 #include "core/FactoryDefaults.h"
+#include "core/pubunit_device_transport.h"
 
 #include <QtGlobal>
 
@@ -124,7 +125,9 @@ void TDM::Bind(TkwProfile &store, const QString &name)
 void TDM::DataModuleCreate(QObject *)
 {
     ReadOptions();
-    // PENDING(hid): HIDUsageAndPage = {usage page 0xFFA0, usage 1}; see core/pubunit_device_transport.h
+    // The mouse's vendor collection, which every device routine opens.
+    HIDUsageAndPage.UsagePage = 0xFFA0;
+    HIDUsageAndPage.Usage = 1;
     FProfileGroupIndex = 0;
 
     // Group store.

@@ -1,4 +1,5 @@
 #include "core/DMUnit.h"
+#include "core/pubunit_device_transport.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,6 +131,8 @@ TEST(DataModule, FirstStartWritesTheSettingStoresAndKeepsProfilesInMemory)
     EXPECT_EQ(dm->FProfileIndex, 2);
     EXPECT_EQ(dm->FProfileGroupIndex, 0);
     EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentGame, 2);
+    EXPECT_EQ(HIDUsageAndPage.UsagePage, 0xFFA0);
+    EXPECT_EQ(HIDUsageAndPage.Usage, 1);
     EXPECT_EQ(dm->FCurrentProfileInfo.ProfileHeader.FFileVersion, PROFILE_FILE_VERSION);
     EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 2);
     EXPECT_EQ(FieldText(dm->FProfileSettingGroup.ProfileSettingList[0].FilePath), s.ProfileFolder());
