@@ -136,7 +136,9 @@ public:
         const std::size_t length = m_collection.inputReportByteLength;
         if (length == 0 || buffer.size() < length)
             return {HidReadResult::Kind::Error, HidStatus::InvalidParameter, 0};
-        std::vector<std::uint8_t> raw(kMaxHidrawRead);
+        // Kept between reads: a reader calls this once per report.
+        std::vector<std::uint8_t> &raw = m_raw;
+        raw.resize(kMaxHidrawRead);
         while (true) {
             pollfd fds[2] = {{m_fd, POLLIN, 0}, {wake.fd(), POLLIN, 0}};
             const int n = ::poll(fds, wake.fd() >= 0 ? 2 : 1, -1);
@@ -184,6 +186,7 @@ private:
     int m_fd;
     HidCollectionInfo m_collection;
     bool m_usesReportIds;
+    std::vector<std::uint8_t> m_raw;
 };
 
 class HidrawBackend final : public HidBackend {
