@@ -320,10 +320,19 @@ void StateButton::paintEvent(QPaintEvent *)
         img = &FPictures.hot;
     else if (s == ButtonState::Pressed && !FPictures.pressed.isNull())
         img = &FPictures.pressed;
-    if (!img->isNull())
+    if (!img->isNull()) {
         DrawSliced(p, rect(), *img, FSlice);
-    else if (FFallback)
-        FFallback(p, QRectF(rect()), s);
+    } else if (FFallback) {
+        // The resolution-level styles choose the look without pictures: a
+        // level that is off stays dim, the current level shows as pressed.
+        const QString style = SkinStyleOf(this);
+        ButtonState look = s;
+        if (style == QLatin1String("mydpibtncurrenta"))
+            look = ButtonState::Pressed;
+        if (style == QLatin1String("mydpibtn"))
+            p.setOpacity(p.opacity() * 0.6);
+        FFallback(p, QRectF(rect()), look);
+    }
 
     const QString caption = shownText();
     if (caption.isEmpty())

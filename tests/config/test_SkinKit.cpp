@@ -284,3 +284,17 @@ TEST(SkinKit, LanguageComponentSwitchesKitTextsFromTheirSources)
     lang.SetLang(QStringLiteral("en"));
     EXPECT_EQ(label->text(), QStringLiteral("WARNING"));
 }
+
+TEST(SkinKit, LevelStylesChooseThePaintedLook)
+{
+    const auto shot = [](const char *style) {
+        StateButton b;
+        b.resize(60, 30);
+        SetSkinStyle(&b, QString::fromLatin1(style));
+        return b.grab().toImage().pixel(30, 15);
+    };
+    const QRgb on = shot("MYDPIBTNA"), off = shot("MYDPIBTN"), current = shot("MYDPIBTNCURRENTA");
+    EXPECT_NE(on, off);
+    EXPECT_NE(on, current);
+    EXPECT_NE(off, current);
+}
