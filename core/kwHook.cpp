@@ -1,5 +1,7 @@
 #include "core/kwHook.h"
 
+#include "core/kwKeyCode.h"
+
 #include "hook/kwHookApi.h"
 #include "platform/Paths.h"
 
@@ -10,10 +12,6 @@
 #include <algorithm>
 #include <dlfcn.h>
 
-#if __has_include("core/kwKeyCode.h")
-#include "core/kwKeyCode.h"
-#define KWHOOK_HAVE_KEYCODE 1
-#endif
 
 namespace {
 
@@ -143,11 +141,7 @@ bool IsModifierKey(uint32_t vk)
 
 QString KeyDescription(uint32_t vk, int extended)
 {
-#ifdef KWHOOK_HAVE_KEYCODE
-    return GetKeyDescriptionByVK(static_cast<int>(vk), extended);
-#else
-    return extended ? QStringLiteral("EXT_%1").arg(vk) : QStringLiteral("VK_%1").arg(vk);
-#endif
+    return KeyDescriptionByVK(vk, extended);
 }
 
 QString StateText(int state)
