@@ -141,7 +141,7 @@ bool IsModifierKey(uint32_t vk)
 
 QString KeyDescription(uint32_t vk, int extended)
 {
-    return KeyDescriptionByVK(vk, extended);
+    return GetKeyDescriptionByVK(vk, extended);
 }
 
 QString StateText(int state)

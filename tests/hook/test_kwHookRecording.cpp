@@ -64,7 +64,7 @@ void Wheel(QWindow *w, int delta, ulong time)
 
 QString Desc(int vk, int ext = 0)
 {
-    return KeyDescriptionByVK(vk, ext);
+    return GetKeyDescriptionByVK(vk, ext);
 }
 
 struct Item {
