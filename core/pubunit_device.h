@@ -3,6 +3,7 @@
 // routines. Include this header, or the single piece you need.
 
 #include "core/pubunit_device_config.h"
+#include "core/pubunit_device_encoders.h"
 #include "core/pubunit_device_presets.h"
 #include "core/pubunit_device_records.h"
 #include "core/pubunit_device_transport.h"
