@@ -1,0 +1,78 @@
+// HKT75MON: the tray monitor's main block. No command line is read.
+#include "core/DMUnit.h"
+#include "core/pubunit_device.h"
+#include "monitor/MouseMonitor.h"
+#include "platform/HidBackend.h"
+#include "platform/HidrawBackend.h"
+#include "platform/SimHidBackend.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_endSessionPipe[2] = {-1, -1};
+
+// The mouse the environment names (HKT75_HID: hidraw by default, "sim" or
+// "sim:<socket>" for the simulated one), chosen once for the whole process.
+void ChooseHidBackend()
+{
+    const QString choice = qEnvironmentVariable("HKT75_HID").trimmed();
+    if (choice == QLatin1String("sim") || choice.startsWith(QLatin1String("sim:")))
+        hkt::platform::SetCurrentHidBackend(hkt::platform::MakeSimHidBackend(choice.mid(4)));
+    else if (choice.isEmpty() || choice == QLatin1String("hidraw"))
+        hkt::platform::SetCurrentHidBackend(hkt::platform::MakeHidrawBackend());
+}
+
+void OnEndSession(int)
+{
+    const char byte = 1;
+    (void)!::write(g_endSessionPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Another monitor runs: end at once, without a word. The lock is taken
+    // before anything else, and before the window's stale socket is removed.
+    hkt::platform::SingleInstance instance;
+    if (!instance.Acquire(QString::fromLatin1(MONITOR_WINDOW_CLASS)))
+        return 0;
+
+    QApplication app(argc, argv);
+    // The window stays hidden; a closed message box must not end the monitor.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The session ending (SIGTERM, SIGINT, SIGHUP) ends the message loop the
+    // way a log-off does, so the window and its socket go in order.
+    std::unique_ptr<QSocketNotifier> endSession;
+    if (::pipe2(g_endSessionPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        endSession = std::make_unique<QSocketNotifier>(g_endSessionPipe[0], QSocketNotifier::Read);
+        QObject::connect(endSession.get(), &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+        struct sigaction sa {};
+        sa.sa_handler = OnEndSession;
+        sigemptyset(&sa.sa_mask);
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            ::sigaction(sig, &sa, nullptr);
+    }
+
+    ChooseHidBackend();
+    auto dm = std::make_unique<TDM>();
+    DM = dm.get();
+    int rc;
+    {
+        THKT75MONMAIN form(*dm);
+        form.RegisterWindow();
+        rc = app.exec();
+    }
+    DM = nullptr;
+    return rc;
+}

@@ -1,0 +1,151 @@
+#pragma once
+// THKT75MONMAIN: the monitor's hidden main window. It owns the tray icon and
+// its menu, reads the mouse's input reports, turns them into window messages
+// (to itself and to the configuration program), toggles the microphone mute
+// from a "MAIL" button and reloads the profiles when the configuration
+// program says they changed.
+//
+// Everything here runs on the main thread. Input reports reach it as queued
+// copies from the reader threads; the handler only posts messages, so the
+// slow work (mute, profile switch, stored values) runs later from the queue.
+
+#include "core/DMUnit.h"
+#include "core/kwHIDData.h"
+#include "core/kwHIDEvent.h"
+#include "core/pubunit_device.h"
+#include "core/pubunit_device_transport.h"
+#include "config/kwLanguage.h"
+#include "platform/MicMute.h"
+#include "platform/ValueStore.h"
+#include "platform/WindowMessages.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+// ---- what one input report asks for ----
+
+struct TMonitorReportAction {
+    enum class TTarget { None, Self, Config };
+    TTarget Target = TTarget::None;
+    std::uint32_t Msg = 0;
+    std::int64_t WParam = 0;
+    std::int64_t LParam = 0;
+    bool operator==(const TMonitorReportAction &) const = default;
+};
+
+// The decoding of kwHIDData1Data: Data points at the bytes after the report ID,
+// Size is their count. Values the mouse sends are checked before they go
+// anywhere: a profile above 4, a DPI level outside the five levels and a
+// polling-rate code other than 1, 2, 4 or 8 are ignored.
+TMonitorReportAction DecodeMonitorReport(std::uint8_t ReportID, const std::uint8_t *Data, std::size_t Size);
+
+// The polling-rate codes the mouse knows: 1 (1000 Hz), 2 (500 Hz), 4 (250 Hz), 8 (125 Hz).
+bool IsKnownReportRateCode(std::int64_t Code);
+
+// ---- the window ----
+
+// What the window is built over. The program leaves everything empty (the
+// user's folders, the system microphone, the process's HID backend); tests
+// point each at their own.
+struct TMonitorSetup {
+    QString RuntimeRoot;   // root of the window-message folder; empty: $XDG_RUNTIME_DIR
+    QString ProgramFolder; // empty: the executable's folder
+    std::shared_ptr<hkt::platform::ValueStore> Store; // null: the user's value store
+    std::unique_ptr<hkt::platform::MicMute> Mic;      // null: the system microphone
+    std::shared_ptr<hkt::platform::HidBackend> Hid;   // null: the process's backend
+    int DeviceArrivalIntervalMs = 1500;
+};
+
+class THKT75MONMAIN : public QWidget {
+    Q_OBJECT
+public:
+    // The data module must outlive the window.
+    explicit THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup = {}, QWidget *AOwner = nullptr);
+    ~THKT75MONMAIN() override;
+
+    // Makes the window findable under MONITOR_WINDOW_CLASS (the caller holds
+    // the single-instance lock).
+    bool RegisterWindow();
+
+    // Form events and the start-up sequence.
+    void FormCreate(QObject *Sender);
+    void FormDestroy(QObject *Sender);
+    void SetupMonitor();
+    void LoadTrayIcon();
+    void LoadIncludeHidDeviceList();
+    void ApplyLanguage();
+
+    // Tray and menu.
+    void TrayIconDblClick(QObject *Sender);
+    void Config1Click(QObject *Sender);
+    void Exit1Click(QObject *Sender);
+
+    // Device arrival and reading.
+    void kwHIDEvent1DeviceArrival(QObject *Sender);
+    void TimerDeviceArrialTimer(QObject *Sender);
+    void RestartDeviceReading();
+    void kwHIDData1Data(const QString &ADeviceID, const QString &ADevicePath, std::uint8_t ReportID,
+                        const void *Data, std::uint16_t Size);
+
+    // The window procedure for the messages this window handles.
+    std::int64_t WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
+    void WMDeviceKey(std::int64_t WParam, std::int64_t LParam);
+    void WMProfileChanged(std::int64_t WParam, std::int64_t LParam);
+    void WMLanguageChanged(std::int64_t WParam, std::int64_t LParam);
+    void HandleButtonFunction(std::uint8_t ButtonIndex, std::uint16_t FunctionIndex, std::uint8_t State);
+    bool WriteProfileID(std::int32_t Value);
+
+    // The microphone mute.
+    void MicrophoneMute();
+
+    // PostMessageW to this window: handled later from the event loop.
+    void PostToSelf(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
+
+    // The platform's plain message box (title: the application title). Tests
+    // replace it to see the texts without a modal box.
+    std::function<void(const QString &AText)> ShowPlatformMessage;
+
+    // Components, in the order of the form.
+    TkwLanguage *kwLanguage1 = nullptr;
+    QSystemTrayIcon *TrayIcon1 = nullptr;
+    QMenu *MyPopupMenu = nullptr;
+    QAction *Config1 = nullptr;
+    QAction *About1 = nullptr;
+    QAction *Exit1 = nullptr;
+    std::unique_ptr<TkwHIDData> kwHIDData1;
+    QTimer *TimerDeviceArrial = nullptr;
+    std::unique_ptr<TkwHIDEvent> kwHIDEvent1;
+
+    QStringList FIncludeHidDeviceList;
+
+private:
+    hkt::platform::WindowHandle FindConfigWindowHandle() const;
+    void ShowOrStartConfig();
+
+    TDM &DMRef;
+    TMonitorSetup FSetup;
+    std::shared_ptr<hkt::platform::ValueStore> FStore;
+    std::unique_ptr<hkt::platform::MicMute> FMic;
+    hkt::platform::MessageWindow FWindow;
+};
+
+// FindWindowW(CONFIG_WINDOW_CLASS, no name): the configuration window, empty
+// when the configuration program is not running.
+hkt::platform::WindowHandle FindConfigWindow(const QString &ARuntimeRoot = QString());
+
+// The tray's click and Config item: bring the configuration program forward,
+// or start it from the program folder.
+void ShowOrStartConfigProgram(const QString &ARuntimeRoot = QString(), const QString &AProgramFolder = QString());
+
+// The embedded language list of the monitor's language component ("CH", "US").
+QByteArray MonitorEmbeddedLanguages();

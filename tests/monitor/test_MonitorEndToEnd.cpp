@@ -1,0 +1,215 @@
+// The real HKT75MON against the simulated mouse daemon, a private PulseAudio
+// server and a test peer registered as the configuration window.
+#include "core/DMUnit.h"
+#include "platform/ValueStore.h"
+#include "platform/WindowMessages.h"
+
+#include "peer/PeerProcess.h"
+#include "peer/PrivatePulse.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+using namespace hkt::platform;
+
+namespace {
+
+const QString kBin = QStringLiteral(HKT75_BIN_DIR);
+const QString kKey = QStringLiteral("software\\HKT75GM");
+
+bool WaitFor(const std::function<bool()> &pred)
+{
+    QDeadlineTimer limit(30000);
+    while (!pred()) {
+        if (limit.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+class MonitorEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!m_pulse.Usable())
+            GTEST_SKIP() << "pulseaudio cannot run here: " << m_pulse.Error().toStdString();
+        for (const char *d : {"/run", "/config", "/home/Documents"})
+            QDir().mkpath(m_tmp.path() + d);
+        QFile::setPermissions(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_env = m_pulse.Environment();
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp.path() + "/config");
+        m_env.insert(QStringLiteral("HOME"), m_tmp.path() + "/home");
+        m_env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + MouseSocket());
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        ASSERT_EQ(VMouse({QStringLiteral("start")}), 0);
+    }
+    void TearDown() override
+    {
+        if (m_pulse.Usable())
+            VMouse({QStringLiteral("stop")});
+    }
+
+    QString Runtime() const { return m_tmp.path() + "/run"; }
+    QString MouseSocket() const { return Runtime() + "/vm.sock"; }
+
+    int VMouse(QStringList args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start(kBin + "/hkt75-vmouse", QStringList{QStringLiteral("--socket"), MouseSocket()} + args);
+        if (!p.waitForFinished(30000))
+            return -1;
+        return p.exitCode();
+    }
+
+    // The stores as the monitor will find them, prepared by a data module of
+    // our own over the same folders.
+    std::shared_ptr<DirectoryValueStore> Store()
+    {
+        return std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+    }
+    void PrepareStores(const std::function<void(TDM &)> &edit)
+    {
+        TDM dm(TDMRoots{Store(), kBin, m_tmp.path() + "/home/Documents/"});
+        edit(dm);
+    }
+    static void SetRow(TDM &dm, int p, int button, std::uint16_t row)
+    {
+        auto info = std::make_unique<TMouseProfileInfo>();
+        ASSERT_TRUE(dm.ReadProfileInfo(*info, p));
+        info->ConfigInfo.ButtonFuncInfo[button].FunctionIndex = row;
+        ASSERT_TRUE(dm.SaveBackToProfileInfo(*info, p));
+        ASSERT_TRUE(dm.SaveProfileInfoToRegistry(p));
+    }
+    QByteArray ProfileID()
+    {
+        QByteArray data;
+        if (Store()->ReadValue(kKey, QStringLiteral("ProfileID"), data) != ReadStatus::Ok)
+            return {};
+        return data;
+    }
+
+    std::unique_ptr<QProcess> StartMonitor()
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(m_env);
+        p->setProcessChannelMode(QProcess::ForwardedChannels);
+        p->start(kBin + "/HKT75MON", {});
+        EXPECT_TRUE(p->waitForStarted(30000));
+        return p;
+    }
+
+    std::unique_ptr<PeerProcess> StartConfigPeer()
+    {
+        auto peer = std::make_unique<PeerProcess>(
+            Runtime(), QStringList{QStringLiteral("THKT75CFGMAIN"), QStringLiteral("--on"),
+                                   QStringLiteral("7040=send:THKT75MONMAIN:7035:1:w")});
+        EXPECT_EQ(peer->NextLine(), QStringLiteral("ready"));
+        return peer;
+    }
+
+    // The monitor starts reading some seconds after its start: until then a
+    // change on the mouse is not seen. Nudge the DPI level until it comes through.
+    void WaitUntilReading(PeerProcess &peer)
+    {
+        for (int i = 0; i < 60; ++i) {
+            ASSERT_EQ(VMouse({QStringLiteral("dpi"), QStringLiteral("1")}), 0);
+            if (peer.Process().waitForReadyRead(500) || peer.Process().canReadLine()) {
+                ASSERT_EQ(peer.NextLine(), QStringLiteral("recv 7042 1 0"));
+                return;
+            }
+        }
+        FAIL() << "the monitor never read the mouse";
+    }
+
+    PrivatePulse m_pulse;
+    QTemporaryDir m_tmp{QStringLiteral("/tmp/hkt-e2e-XXXXXX")};
+    QProcessEnvironment m_env;
+};
+
+} // namespace
+
+TEST_F(MonitorEndToEnd, MouseButtonsReachTheMicrophoneAndTheConfigurationProgram)
+{
+    // "MAIL" on button 3 of every profile, and on button 6 of profile 2 only.
+    PrepareStores([](TDM &dm) {
+        for (int p = 0; p < 5; ++p) {
+            SetRow(dm, p, 3, 28);
+            SetRow(dm, p, 6, p == 2 ? 28 : 1);
+        }
+    });
+    auto peer = StartConfigPeer();
+    auto monitor = StartMonitor();
+    WaitUntilReading(*peer);
+
+    ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("3")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return m_pulse.SourceMuted(QStringLiteral("test_mic")); }));
+    ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("3")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return !m_pulse.SourceMuted(QStringLiteral("test_mic")); }));
+
+    // A profile switch on the mouse: the configuration program is asked to
+    // switch, answers WM_PROFILE_CHANGED, and the monitor records it.
+    ASSERT_EQ(VMouse({QStringLiteral("profile"), QStringLiteral("2")}), 0);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7040 2 0"));
+    EXPECT_TRUE(WaitFor([&] { return ProfileID() == QByteArray("\x02\x00\x00\x00", 4); }));
+    ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("6")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return m_pulse.SourceMuted(QStringLiteral("test_mic")); }));
+
+    ASSERT_EQ(VMouse({QStringLiteral("dpi"), QStringLiteral("3")}), 0);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7042 3 0"));
+    ASSERT_EQ(VMouse({QStringLiteral("rate"), QStringLiteral("8")}), 0);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7043 8 0"));
+
+    // A second monitor ends at once; the first keeps its window.
+    auto second = StartMonitor();
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime()));
+
+    // The session's end closes the monitor in order: its window goes.
+    ::kill(static_cast<pid_t>(monitor->processId()), SIGTERM);
+    ASSERT_TRUE(monitor->waitForFinished(30000));
+    EXPECT_EQ(monitor->exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime()));
+}
+
+TEST_F(MonitorEndToEnd, MonitorsStartedTogetherLeaveExactlyOneRunning)
+{
+    std::vector<std::unique_ptr<QProcess>> monitors;
+    for (int i = 0; i < 4; ++i)
+        monitors.push_back(StartMonitor());
+    ASSERT_TRUE(WaitFor([&] { return static_cast<bool>(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+    // Three end at once without a word; the one that holds the lock stays.
+    auto endedCount = [&] {
+        int n = 0;
+        for (auto &m : monitors) {
+            m->waitForFinished(10);
+            n += m->state() == QProcess::NotRunning;
+        }
+        return n;
+    };
+    ASSERT_TRUE(WaitFor([&] { return endedCount() == 3; }));
+    for (auto &m : monitors) {
+        if (m->state() == QProcess::NotRunning) {
+            EXPECT_EQ(m->exitCode(), 0);
+        }
+    }
+    EXPECT_TRUE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime()));
+    for (auto &m : monitors)
+        if (m->state() != QProcess::NotRunning) {
+            m->terminate();
+            m->waitForFinished(30000);
+        }
+}

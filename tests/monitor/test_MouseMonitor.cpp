@@ -1,0 +1,358 @@
+#include "monitor/MouseMonitor.h"
+#include "platform/ProcessStart.h"
+
+#include "peer/PeerProcess.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+using namespace hkt::platform;
+using T = TMonitorReportAction::TTarget;
+
+namespace {
+
+const QString kKey = QStringLiteral("software\\HKT75GM");
+
+struct DecodeCase {
+    std::uint8_t id;
+    std::array<std::uint8_t, 3> data;
+    std::size_t size;
+    TMonitorReportAction expected;
+};
+
+// Runs the event loop until pred holds (a bound against hangs, not a timing check).
+bool SpinUntil(const std::function<bool()> &pred)
+{
+    QDeadlineTimer limit(20000);
+    while (!pred() && !limit.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return pred();
+}
+
+void Spin()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+class MonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(m_tmp.path() + "/prog");
+        QDir().mkpath(m_tmp.path() + "/run");
+        m_store = std::make_shared<DirectoryValueStore>(m_tmp.path() + "/registry");
+        m_dm = std::make_unique<TDM>(TDMRoots{m_store, ProgramFolder(), m_tmp.path() + "/docs/"});
+        DM = m_dm.get();
+    }
+    void TearDown() override
+    {
+        m_form.reset();
+        DM = nullptr;
+    }
+
+    QString ProgramFolder() const { return m_tmp.path() + "/prog"; }
+    QString Runtime() const { return m_tmp.path() + "/run"; }
+
+    THKT75MONMAIN &Form()
+    {
+        if (!m_form) {
+            auto mic = std::make_unique<FakeMicMute>();
+            m_mic = mic.get();
+            TMonitorSetup setup;
+            setup.RuntimeRoot = Runtime();
+            setup.ProgramFolder = ProgramFolder();
+            setup.Store = m_store;
+            setup.Mic = std::move(mic);
+            setup.Hid = MakeNullHidBackend();
+            m_form = std::make_unique<THKT75MONMAIN>(*m_dm, std::move(setup));
+            m_form->ShowPlatformMessage = [this](const QString &text) { m_messages.append(text); };
+            EXPECT_TRUE(m_form->RegisterWindow());
+        }
+        return *m_form;
+    }
+
+    // Gives button `button` of stored profile p the function row `row`.
+    void StoreButtonRow(int p, int button, std::uint16_t row)
+    {
+        auto info = std::make_unique<TMouseProfileInfo>();
+        ASSERT_TRUE(m_dm->ReadProfileInfo(*info, p));
+        info->ConfigInfo.ButtonFuncInfo[button].FunctionIndex = row;
+        ASSERT_TRUE(m_dm->SaveBackToProfileInfo(*info, p));
+        ASSERT_TRUE(m_dm->SaveProfileInfoToRegistry(p));
+    }
+
+    QByteArray ProfileID()
+    {
+        QByteArray data;
+        if (m_store->ReadValue(kKey, QStringLiteral("ProfileID"), data) != ReadStatus::Ok)
+            return QByteArray("<none>");
+        return data;
+    }
+    static QByteArray Dword(std::uint32_t v)
+    {
+        return QByteArray(reinterpret_cast<const char *>(&v), 4);
+    }
+
+    std::unique_ptr<PeerProcess> StartConfigPeer(const QStringList &extra = {})
+    {
+        auto peer = std::make_unique<PeerProcess>(Runtime(), QStringList{QStringLiteral("THKT75CFGMAIN")} + extra);
+        EXPECT_EQ(peer->NextLine(), QStringLiteral("ready"));
+        return peer;
+    }
+
+    QTemporaryDir m_tmp;
+    std::shared_ptr<DirectoryValueStore> m_store;
+    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<THKT75MONMAIN> m_form;
+    FakeMicMute *m_mic = nullptr;
+    QStringList m_messages;
+};
+
+} // namespace
+
+TEST(DecodeMonitorReport, KeyAndSettingReports)
+{
+    const DecodeCase cases[] = {
+        {7, {0x00, 0x00, 0x00}, 7, {}},                                  // release
+        {7, {0x03, 0x00, 0x00}, 7, {}},                                  // two keys
+        {7, {0x08, 0x00, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 3, 1}},
+        {7, {0x80, 0x00, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 7, 1}},
+        {7, {0x00, 0x20, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 13, 1}},
+        {7, {0x00, 0x00, 0x01}, 7, {T::Self, WM_DEVICE_KEY, 16, 1}},
+        {7, {0x00, 0x00, 0x80}, 7, {T::Self, WM_DEVICE_KEY, 23, 1}},
+        {7, {0x01, 0x00, 0x00}, 8, {}},                                  // eight data bytes
+        {7, {0x01, 0x00, 0x00}, 6, {}},
+        {8, {0x02, 0x03, 0x00}, 7, {T::Config, WM_CPI_INDEX_CHANGED, 3, 0}},
+        {8, {0x02, 0x00, 0x00}, 7, {T::Config, WM_CPI_INDEX_CHANGED, 0, 0}},
+        {8, {0x02, 0x04, 0x00}, 7, {T::Config, WM_CPI_INDEX_CHANGED, 4, 0}},
+        {8, {0x02, 0x05, 0x00}, 7, {}},                                  // no sixth level
+        {8, {0x02, 0xFF, 0x00}, 7, {}},
+        {8, {0x06, 0x08, 0x00}, 7, {T::Config, WM_REPORT_RATE_CHANGED, 8, 0}},
+        {8, {0x06, 0x01, 0x00}, 7, {T::Config, WM_REPORT_RATE_CHANGED, 1, 0}},
+        {8, {0x06, 0x02, 0x00}, 7, {T::Config, WM_REPORT_RATE_CHANGED, 2, 0}},
+        {8, {0x06, 0x04, 0x00}, 7, {T::Config, WM_REPORT_RATE_CHANGED, 4, 0}},
+        {8, {0x06, 0x03, 0x00}, 7, {}},                                  // no such rate
+        {8, {0x06, 0x00, 0x00}, 7, {}},
+        {8, {0x01, 0x00, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 21, 1}},
+        {8, {0x01, 0x02, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 23, 1}},
+        {8, {0x01, 0x04, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 25, 1}},
+        {8, {0x01, 0x05, 0x00}, 7, {}},
+        {8, {0x03, 0x01, 0x00}, 7, {}},                                  // unknown sub-type
+        {8, {0x02, 0x03, 0x00}, 8, {}},
+        {9, {0x08, 0x00, 0x00}, 7, {}},
+    };
+    for (const DecodeCase &c : cases) {
+        std::array<std::uint8_t, 8> data{};
+        std::copy(c.data.begin(), c.data.end(), data.begin());
+        EXPECT_EQ(DecodeMonitorReport(c.id, data.data(), c.size), c.expected)
+            << int(c.id) << " " << int(c.data[0]) << " " << int(c.data[1]) << " " << int(c.data[2]) << " size "
+            << c.size;
+    }
+    EXPECT_EQ(DecodeMonitorReport(7, nullptr, 7), TMonitorReportAction{});
+}
+
+TEST_F(MonitorTest, MailButtonTogglesOncePerKeyAndOtherKeysDoNothing)
+{
+    Form();
+    m_dm->FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[3].FunctionIndex = 28;
+    m_dm->FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[4].FunctionIndex = 27;
+    m_form->WMDeviceKey(3, 1);
+    EXPECT_TRUE(m_mic->muted);
+    m_form->WMDeviceKey(3, 1);
+    EXPECT_FALSE(m_mic->muted);
+    EXPECT_EQ(m_mic->setCalls, 2);
+    for (std::int64_t key : {4LL, 14LL, 20LL, 26LL, -1LL, 0xFFFFFFFFLL})
+        m_form->WMDeviceKey(key, 1);
+    EXPECT_EQ(m_mic->setCalls, 2);
+}
+
+TEST_F(MonitorTest, KeyReportReachesTheMuteThroughTheMessageQueueOnce)
+{
+    Form();
+    m_dm->FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[5].FunctionIndex = 28;
+    const std::uint8_t key5[7] = {0x20, 0, 0, 0, 0, 0, 0};
+    m_form->kwHIDData1Data(QString(), QString(), 7, key5, 7);
+    EXPECT_EQ(m_mic->setCalls, 0); // posted, not handled inside the report handler
+    ASSERT_TRUE(SpinUntil([&] { return m_mic->setCalls == 1; }));
+    Spin();
+    EXPECT_EQ(m_mic->setCalls, 1);
+    EXPECT_TRUE(m_mic->muted);
+}
+
+TEST_F(MonitorTest, MailWorksOnTheProfileTheConfigurationProgramNames)
+{
+    // Only profile p's button 5 is "MAIL"; after WM_PROFILE_CHANGED naming p,
+    // key 5 mutes, whatever the profile-group record says.
+    for (int p = 0; p < 5; ++p) {
+        for (int q = 0; q < 5; ++q)
+            StoreButtonRow(q, 5, q == p ? 28 : 1);
+        Form();
+        const int before = m_mic->setCalls;
+        EXPECT_EQ(m_form->WndProc(WM_PROFILE_CHANGED, 1, p), 0);
+        EXPECT_EQ(ProfileID(), Dword(p)) << p;
+        m_form->WMDeviceKey(5, 1);
+        EXPECT_EQ(m_mic->setCalls, before + 1) << "profile " << p;
+    }
+}
+
+TEST_F(MonitorTest, ProfileChangedWithAnOutOfRangeIndexKeepsTheReloadedProfile)
+{
+    StoreButtonRow(0, 5, 28);
+    Form();
+    m_form->WndProc(WM_PROFILE_CHANGED, 1, 7);
+    EXPECT_EQ(ProfileID(), Dword(7));
+    m_form->WMDeviceKey(5, 1);
+    EXPECT_EQ(m_mic->setCalls, 1); // the group record's profile 0
+}
+
+TEST_F(MonitorTest, ProfileSwitchOnTheMouseWithoutConfigurationProgram)
+{
+    StoreButtonRow(3, 2, 28);
+    Form();
+    m_form->WMDeviceKey(21 + 3, 1); // returns at once: nobody to wait for
+    EXPECT_EQ(ProfileID(), Dword(3));
+    m_form->WMDeviceKey(2, 1);
+    EXPECT_EQ(m_mic->setCalls, 1);
+}
+
+TEST_F(MonitorTest, ProfileSwitchOnTheMouseRoundTripsThroughTheConfigurationProgram)
+{
+    Form();
+    // As the configuration program does: switch, then tell the monitor.
+    auto peer = StartConfigPeer({QStringLiteral("--on"), QStringLiteral("7040=send:THKT75MONMAIN:7035:1:w")});
+    StoreButtonRow(1, 6, 28);
+    const std::uint8_t profile1[7] = {1, 1, 0, 0, 0, 0, 0};
+    m_form->kwHIDData1Data(QString(), QString(), 8, profile1, 7);
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(1); }));
+    ASSERT_EQ(peer->NextLine(), QStringLiteral("recv 7040 1 0"));
+    m_form->WMDeviceKey(6, 1);
+    EXPECT_EQ(m_mic->setCalls, 1);
+}
+
+TEST_F(MonitorTest, SettingReportsAreForwardedCheckedAndInOrder)
+{
+    Form();
+    auto peer = StartConfigPeer();
+    const std::uint8_t reports[][7] = {
+        {2, 9, 0, 0, 0, 0, 0}, // DPI level out of range: dropped
+        {2, 3, 0, 0, 0, 0, 0},
+        {6, 5, 0, 0, 0, 0, 0}, // unknown rate code: dropped
+        {6, 8, 0, 0, 0, 0, 0},
+    };
+    for (const auto &r : reports)
+        m_form->kwHIDData1Data(QString(), QString(), 8, r, 7);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7042 3 0"));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7043 8 0"));
+}
+
+TEST_F(MonitorTest, ProfileIDIsNotWrittenWhenTheKeyIsMissing)
+{
+    Form();
+    m_dm->FOptionsFromConfigFile.ProfileRegFolder = QStringLiteral("software\\NoSuchKey");
+    EXPECT_FALSE(m_form->WriteProfileID(2));
+    EXPECT_FALSE(m_store->OpenKey(QStringLiteral("software\\NoSuchKey"), false));
+    m_dm->FOptionsFromConfigFile.ProfileRegFolder = kKey;
+    EXPECT_TRUE(m_form->WriteProfileID(-2));
+    EXPECT_EQ(ProfileID(), QByteArray("\xFE\xFF\xFF\xFF", 4));
+}
+
+TEST_F(MonitorTest, MuteFailuresChangeNothingAndOnlyTheMixerRoadSpeaks)
+{
+    Form();
+    struct Case {
+        MicStatus status;
+        bool failGet, failSet, mixer;
+        QStringList messages;
+        int sets;
+    } cases[] = {
+        {MicStatus::Unavailable, false, false, false, {}, 0},
+        {MicStatus::Ok, true, false, false, {}, 0},
+        {MicStatus::Ok, false, true, false, {}, 1},
+        {MicStatus::Unavailable, false, false, true, {}, 0},
+        {MicStatus::NoMuteControl, false, false, true, {"GetLineInfo Error", "GetLineInfo Error"}, 0},
+        {MicStatus::Ok, true, false, true, {"SetControlDetails Error"}, 0},
+        {MicStatus::Ok, false, true, true, {"SetControlDetails Error"}, 1},
+    };
+    for (const Case &c : cases) {
+        *m_mic = FakeMicMute{};
+        m_mic->status = c.status;
+        m_mic->failGet = c.failGet;
+        m_mic->failSet = c.failSet;
+        m_mic->showsErrors = c.mixer;
+        m_messages.clear();
+        m_form->MicrophoneMute();
+        EXPECT_EQ(m_messages, c.messages) << int(c.status) << c.failGet << c.failSet << c.mixer;
+        EXPECT_EQ(m_mic->setCalls, c.sets);
+        EXPECT_FALSE(m_mic->muted);
+    }
+}
+
+TEST_F(MonitorTest, TrayTextsFollowTheStoredLanguageWithoutCompounding)
+{
+    Form();
+    // Without kw.local the embedded languages are the whole list.
+    const int ch = m_form->kwLanguage1->GetLanguageIndexByShortID(QStringLiteral("CH"));
+    const int us = m_form->kwLanguage1->GetLanguageIndexByShortID(QStringLiteral("US"));
+    ASSERT_EQ(ch, 0);
+    ASSERT_EQ(us, 1);
+    m_dm->FAllProfileSettingInfo.CurrentLanguage = static_cast<std::uint8_t>(us);
+    m_form->ApplyLanguage();
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("GAMING MOUSE DRIVER"));
+    EXPECT_EQ(m_form->Config1->text(), QStringLiteral("Config"));
+    m_dm->FAllProfileSettingInfo.CurrentLanguage = static_cast<std::uint8_t>(ch);
+    m_form->ApplyLanguage();
+    m_form->ApplyLanguage();
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("游戏鼠标驱动"));
+    EXPECT_EQ(m_form->Config1->text(), QStringLiteral("设置"));
+    EXPECT_EQ(m_form->Exit1->text(), QStringLiteral("退出"));
+    EXPECT_FALSE(m_form->About1->isVisible());
+    m_dm->FAllProfileSettingInfo.CurrentLanguage = 200;
+    m_form->ApplyLanguage();
+    EXPECT_EQ(m_form->Config1->text(), QStringLiteral("设置")); // an unknown ID keeps the dictionary
+    m_dm->FAllProfileSettingInfo.CurrentLanguage =
+        static_cast<std::uint8_t>(m_form->kwLanguage1->GetLanguageIndexByShortID(QStringLiteral("US")));
+    m_form->ApplyLanguage();
+    EXPECT_EQ(m_form->Exit1->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("GAMING MOUSE DRIVER"));
+}
+
+TEST_F(MonitorTest, IncludeListStopsAtTheFirstEmptyId)
+{
+    QFile ini(ProgramFolder() + "/config.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[includehiddevicelist]\r\nid1=HID\\VID_1234&PID_5678\r\nid3=HID\\VID_AAAA\r\n");
+    ini.close();
+    Form();
+    EXPECT_EQ(m_form->FIncludeHidDeviceList, QStringList{QStringLiteral("HID\\VID_1234&PID_5678")});
+}
+
+TEST_F(MonitorTest, ExitPostsExitProgramBeforeTheLoopEnds)
+{
+    Form();
+    auto peer = StartConfigPeer();
+    QTimer::singleShot(0, m_form.get(), [this] { m_form->Exit1Click(m_form->Exit1); });
+    QCoreApplication::exec();
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7036 0 0"));
+}
+
+TEST_F(MonitorTest, TrayClickBringsTheConfigurationProgramForward)
+{
+    Form();
+    auto peer = StartConfigPeer();
+    m_form->TrayIconDblClick(m_form->TrayIcon1);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv %1 0 0").arg(kActivateWindowMessage));
+}
