@@ -1,0 +1,23 @@
+#pragma once
+// The program's profile-file dialogs: Qt's own file dialogs behind the core's
+// TProfileFileDialogs seam, and the plain message box for a refused save.
+
+#include "core/Function_ProfileFiles.h"
+
+class QWidget;
+
+class TProfileFileDialogsQt final : public TProfileFileDialogs {
+public:
+    explicit TProfileFileDialogsQt(QWidget *parent = nullptr) : FParent(parent) {}
+
+    std::optional<QString> ExecuteOpenDialog(const TProfileFileDialogOptions &options) override;
+    std::optional<QString> ExecuteSaveDialog(const TProfileFileDialogOptions &options) override;
+
+private:
+    std::optional<QString> Execute(const TProfileFileDialogOptions &options, bool save);
+    QWidget *FParent;
+};
+
+// Installs TProfileFileDialogsQt and a plain, untranslated message box as the
+// dialogs and message of ImportProfileFile/ExportProfileFile.
+void InstallProfileFileDialogsQt(QWidget *parent = nullptr);
