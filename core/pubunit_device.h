@@ -2,6 +2,7 @@
 // The shared unit of both programs: records, constant tables and the device
 // routines. Include this header, or the single piece you need.
 
+#include "core/pubunit_device_commands.h"
 #include "core/pubunit_device_config.h"
 #include "core/pubunit_device_encoders.h"
 #include "core/pubunit_device_presets.h"

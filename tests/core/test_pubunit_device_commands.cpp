@@ -1,0 +1,251 @@
+// The device commands driven through TkwHIDData and the transport into the
+// simulated mouse (strict: any host mistake fails the test), checked against
+// wire bytes and memory images worked out by hand.
+#include "core/FactoryDefaults.h"
+#include "core/pubunit_device_commands.h"
+#include "sim/InProcessHidBackend.h"
+#include "sim/VirtualMouse.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using hkt::sim::LogKind;
+using hkt::sim::VirtualMouse;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Report(std::initializer_list<int> head, std::size_t total)
+{
+    Bytes r(total, 0);
+    std::size_t i = 0;
+    for (int b : head)
+        r[i++] = static_cast<std::uint8_t>(b);
+    return r;
+}
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mouse_ = std::make_shared<VirtualMouse>();
+        mouse_->SetStrict(true);
+        HIDUsageAndPage = USAGE_AND_PAGE{1, 0xFFA0};
+        hid_ = std::make_unique<TkwHIDData>(nullptr, hkt::sim::MakeInProcessHidBackend(mouse_));
+        hid_->GetHIDDeviceList().clear(); // whatever config.ini beside the tests lists
+    }
+    void TearDown() override
+    {
+        for (const auto &v : mouse_->Violations())
+            ADD_FAILURE() << "host mistake: " << v.what;
+    }
+    // Every report of one kind in the log, in order.
+    std::vector<Bytes> Reports(LogKind kind) const
+    {
+        std::vector<Bytes> out;
+        for (const auto &e : mouse_->Log())
+            if (e.kind == kind)
+                out.push_back(e.bytes);
+        return out;
+    }
+
+    std::shared_ptr<VirtualMouse> mouse_;
+    std::unique_ptr<TkwHIDData> hid_;
+};
+
+} // namespace
+
+TEST_F(Commands, WriteActiveProfileIsOneShortReport)
+{
+    EXPECT_EQ(WriteActiveProfile(*hid_, 2, ACTIVE_PROFILE_ADDRESS), 0u);
+    const auto sets = Reports(LogKind::SetFeature);
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0], Report({0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, 16));
+    EXPECT_EQ(mouse_->Dump(0x43, 1), Bytes{2});
+}
+
+TEST_F(Commands, ButtonMapAndDpiTableGoInTheirReports)
+{
+    TDeviceButtonMap map;
+    for (int i = 0; i < 57; ++i)
+        reinterpret_cast<std::uint8_t *>(&map)[i] = static_cast<std::uint8_t>(0x30 + i);
+    TDeviceCPITable table;
+    for (int i = 0; i < 42; ++i)
+        reinterpret_cast<std::uint8_t *>(&table)[i] = static_cast<std::uint8_t>(0x80 + i);
+    table.CurrentCPIIndex = 1;
+    EXPECT_EQ(WriteButtonMap(*hid_, map, ButtonMapAddress(1)), 0u);
+    EXPECT_EQ(WriteCPITable(*hid_, table, CPITableAddress(4)), 0u);
+    const auto sets = Reports(LogKind::SetFeature);
+    ASSERT_EQ(sets.size(), 2u);
+    Bytes m = Report({0x04, 0x02, 0x90, 0x01, 0x39, 0x00, 0xFA, 0xFA}, 1024);
+    for (int i = 0; i < 57; ++i)
+        m[8 + i] = static_cast<std::uint8_t>(0x30 + i);
+    EXPECT_EQ(sets[0], m);
+    ASSERT_EQ(sets[1].size(), 64u);
+    EXPECT_EQ(Bytes(sets[1].begin(), sets[1].begin() + 8), (Bytes{0x03, 0x02, 0x4F, 0x04, 0x2A, 0x00, 0xFA, 0xFA}));
+    EXPECT_EQ(Bytes(sets[1].begin() + 50, sets[1].end()), Bytes(14, 0));
+    EXPECT_EQ(mouse_->Dump(0x190, 57), Bytes(m.begin() + 8, m.begin() + 65));
+    // And the table comes back by a read.
+    TDeviceCPITable back{};
+    EXPECT_EQ(ReadCPITable(*hid_, back, CPITableAddress(4)), 0u);
+    EXPECT_EQ(std::memcmp(&back, &table, sizeof table), 0);
+}
+
+TEST_F(Commands, ShortCommandsTravelInReportTwo)
+{
+    EXPECT_EQ(SendRefreshCommand(*hid_, 1, 3), 0u);
+    TDeviceLEDBlock light{};
+    EncodeLEDBlock(TLEDCONFIG{255, 255, 0, 2, 3, 9}, light);
+    EXPECT_EQ(SendLEDCommand(*hid_, light), 0u);
+    EXPECT_EQ(SendSensorLiftCommand(*hid_, 5), 0u);
+    EXPECT_EQ(SendWriteStateCommand(*hid_, 1), 0u);
+    const auto sets = Reports(LogKind::SetFeature);
+    ASSERT_EQ(sets.size(), 4u);
+    EXPECT_EQ(sets[0], Report({0x02, 0x01, 0x01, 0x03}, 16));
+    EXPECT_EQ(sets[1], Report({0x02, 0x04, 0x00, 0x00, 0xFF, 0x02, 0x03}, 16)); // the sixth byte stays home
+    EXPECT_EQ(sets[2], Report({0x02, 0x05, 0x05}, 16));
+    EXPECT_EQ(sets[3], Report({0x02, 0x06, 0x01}, 16));
+}
+
+TEST_F(Commands, ReadCurrentCPIIndexReadsProfileThenItsTable)
+{
+    const std::uint8_t profile = 3, level = 2;
+    mouse_->Poke(0x43, std::span(&profile, 1));
+    mouse_->Poke(3 * 256 + 0x50, std::span(&level, 1));
+    int index = 0;
+    EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), 0u);
+    EXPECT_EQ(index, 2);
+    const auto sets = Reports(LogKind::SetFeature);
+    const auto gets = Reports(LogKind::GetFeature);
+    ASSERT_EQ(sets.size(), 2u);
+    ASSERT_EQ(gets.size(), 2u);
+    EXPECT_EQ(sets[0], Report({0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, 16));
+    EXPECT_EQ(sets[1], Report({0x02, 0x03, 0x4F, 0x03, 0x2A, 0x00, 0xFA, 0xFA}, 16));
+    EXPECT_EQ(gets[0].size(), 16u);
+    EXPECT_EQ(gets[1].size(), 64u);
+    EXPECT_EQ(gets[1][9], 2);
+}
+
+TEST_F(Commands, ReadBackFailuresAreNeverSuccess)
+{
+    struct Case { const char *name; std::uint8_t profile, level; std::uint32_t succeeding; std::uint32_t expect; };
+    const Case cases[] = {
+        {"first request fails", 0, 1, 0, 31},
+        {"first answer fails", 0, 1, 1, 31},
+        {"second request fails", 0, 1, 2, 31},
+        {"second answer fails", 0, 1, 3, 31},
+        {"active profile 7", 7, 1, 99, DEVICE_ERROR_INVALID_DATA},
+        {"level 9", 0, 9, 99, DEVICE_ERROR_INVALID_DATA},
+    };
+    for (const Case &c : cases) {
+        mouse_->Poke(0x43, std::span(&c.profile, 1));
+        mouse_->Poke(0x50, std::span(&c.level, 1));
+        mouse_->FailAfter(c.succeeding, c.succeeding == 99 ? 0 : 1);
+        mouse_->ClearLog();
+        int index = 77;
+        EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), c.expect) << c.name;
+        EXPECT_EQ(index, 77) << c.name;
+        if (c.profile == 7) { // no read of a table that does not exist
+            EXPECT_EQ(Reports(LogKind::SetFeature).size(), 1u);
+        }
+    }
+    mouse_->ClearViolations(); // the poked bytes are the mouse's doing, not the host's
+    int index = 77;
+    EXPECT_EQ(ReadProfileCPIIndex(*hid_, 5, index), 87u);
+    EXPECT_EQ(index, 77);
+}
+
+TEST_F(Commands, MacroAreaWritesUsedSlotsAndReportsTheFirstFailure)
+{
+    auto area = std::make_unique<TDeviceMacroArea>();
+    std::memset(area.get(), 0, sizeof *area);
+    area->Lengths[0] = 6;
+    area->Lengths[2] = 3;
+    const Bytes slot0 = {0x84, 0x04, 0x00, 0x07, 0x01, 0x00};
+    std::copy(slot0.begin(), slot0.end(), area->Slots[0]);
+    area->Slots[2][0] = 0x07;
+    area->Slots[2][1] = 0x02;
+    EXPECT_EQ(WriteMacroArea(*hid_, *area, MACRO_AREA_BASE), 0u);
+    auto sets = Reports(LogKind::SetFeature);
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(sets[0], Report({0x02, 0x02, 0x00, 0x05, 0x06, 0x00, 0xFA, 0xFA, 0x84, 0x04, 0x00, 0x07, 0x01}, 16));
+    EXPECT_EQ(sets[1], Report({0x02, 0x02, 0x90, 0x06, 0x03, 0x00, 0xFA, 0xFA, 0x07, 0x02}, 16));
+
+    // The first write fails, the later ones still go out, the failure is the result.
+    area->Lengths[5] = 3;
+    mouse_->ClearLog();
+    mouse_->FailAfter(0);
+    EXPECT_EQ(WriteMacroArea(*hid_, *area, MACRO_AREA_BASE), 31u);
+    EXPECT_EQ(Reports(LogKind::SetFeature).size(), 3u);
+    EXPECT_EQ(mouse_->Dump(0x500 + 5 * 200, 1), Bytes{0});
+    // A length past the slot is refused for that slot alone.
+    area->Lengths[0] = 181;
+    mouse_->ClearLog();
+    EXPECT_EQ(WriteMacroArea(*hid_, *area, MACRO_AREA_BASE), 87u);
+    EXPECT_EQ(Reports(LogKind::SetFeature).size(), 2u);
+}
+
+TEST_F(Commands, BoundsAndAbsentMouse)
+{
+    const std::uint8_t b = 1;
+    EXPECT_EQ(WriteDeviceMemory(*hid_, &b, 0, 0x43), 0u);
+    std::vector<std::uint8_t> big(2049, 0);
+    EXPECT_EQ(WriteDeviceMemory(*hid_, big.data(), 2049, 0x500), 87u);
+    EXPECT_EQ(WriteDeviceMemory(*hid_, big.data(), 2, 0xFFFF), 87u);
+    EXPECT_TRUE(mouse_->Log().empty());
+    mouse_->Unplug();
+    EXPECT_EQ(WriteActiveProfile(*hid_, 1, ACTIVE_PROFILE_ADDRESS), 1167u);
+    std::uint8_t v = 9;
+    EXPECT_EQ(ReadActiveProfile(*hid_, v, ACTIVE_PROFILE_ADDRESS), 1167u);
+    EXPECT_EQ(v, 9);
+}
+
+// The factory profile 1 as APPLY writes it, compared in the mouse's memory
+// with images worked out by hand (not by the encoders).
+TEST_F(Commands, FactoryProfileOneLandsByteForByte)
+{
+    auto p = std::make_unique<TMouseProfileInfo>();
+    ASSERT_TRUE(RestoreProfileDefaults(*p, 0));
+    p->ConfigInfo.ButtonCount = 14;
+    const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    ReorderButtons(*p, order);
+    TDeviceButtonMap map;
+    TDeviceCPITable table;
+    TDeviceLEDBlock light;
+    EncodeButtonMap(*p, map);
+    EncodeCPITable(*p, table);
+    EncodeLEDBlock(p->ConfigInfo.LEDConfig, light);
+    int index = 0;
+    EXPECT_EQ(SendWriteStateCommand(*hid_, 0), 0u);
+    EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), 0u);
+    EXPECT_EQ(WriteButtonMap(*hid_, map, ButtonMapAddress(0)), 0u);
+    EXPECT_EQ(WriteLEDConfig(*hid_, light, LEDConfigAddress(0)), 0u);
+    EXPECT_EQ(WriteCPITable(*hid_, table, CPITableAddress(0)), 0u);
+    EXPECT_EQ(WriteReportRate(*hid_, GetReportRateCode(*p), ReportRateAddress(0)), 0u);
+    EXPECT_EQ(WriteActiveProfile(*hid_, 0, ACTIVE_PROFILE_ADDRESS), 0u);
+    EXPECT_EQ(SendWriteStateCommand(*hid_, 1), 0u);
+    EXPECT_EQ(SendRefreshCommand(*hid_, 1, 0), 0u);
+
+    EXPECT_EQ(mouse_->Dump(0x90, 57),
+              (Bytes{0x0E, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x0E, 0x00,
+                     0xE2, 0x00, 0x0E, 0x00, 0xE9, 0x00, 0x0E, 0x00, 0xEA, 0x00, 0x10, 0x00, 0x4F, 0x00, 0x10,
+                     0x00, 0x50, 0x00, 0x0E, 0x00, 0xB5, 0x00, 0x0E, 0x00, 0xB6, 0x00, 0x0E, 0x00, 0xCD, 0x00,
+                     0x0F, 0x04, 0x3D, 0x00, 0x0F, 0x08, 0x07, 0x00, 0x0D, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(mouse_->Dump(0x4F, 42),
+              (Bytes{0x05, 0x00, 0x01, 0x14, 0x00, 0x14, 0x00, 0x00, 0x00, 0x00, 0x01, 0x28, 0x00, 0x28,
+                     0x00, 0x01, 0x00, 0x00, 0x01, 0x50, 0x00, 0x50, 0x00, 0x03, 0x00, 0x00, 0x01, 0xA4,
+                     0x00, 0xA4, 0x00, 0x07, 0x00, 0x00, 0x01, 0x48, 0x01, 0x48, 0x01, 0x0F, 0x00, 0x00}));
+    EXPECT_EQ(mouse_->Dump(0xF1, 6), (Bytes{0x00, 0x00, 0xFF, 0x02, 0x03, 0x00}));
+    EXPECT_EQ(mouse_->Dump(0x48, 1), Bytes{0x02});
+    // The wire form of the light block and the rate byte.
+    const auto sets = Reports(LogKind::SetFeature);
+    ASSERT_EQ(sets.size(), 10u);
+    EXPECT_EQ(sets[4], Report({0x02, 0x02, 0xF1, 0x00, 0x06, 0x00, 0xFA, 0xFA, 0x00, 0x00, 0xFF, 0x02, 0x03}, 16));
+    EXPECT_EQ(sets[6], Report({0x02, 0x02, 0x48, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, 16));
+    const auto live = mouse_->Live();
+    EXPECT_EQ(live.writeState, 1);
+    EXPECT_EQ(live.refreshCount, 1u);
+}
