@@ -1,6 +1,7 @@
 #include "config/kwLanguage.h"
 
-#include <QCoreApplication>
+#include "platform/Paths.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -472,7 +473,7 @@ TkwLanguage::TkwLanguage(QObject *AOwner, const QString &AProgramFolder)
         FOwnerIsForm = true;
     }
     const QString folder =
-        AProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : AProgramFolder;
+        AProgramFolder.isEmpty() ? hkt::platform::ProgramFolder() : AProgramFolder;
     const QString path = QDir(folder).filePath(QStringLiteral("kw.local"));
     if (QFileInfo::exists(path))
         LoadFromFile(path);

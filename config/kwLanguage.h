@@ -120,7 +120,7 @@ public:
     using TOnLanguageChanged = std::function<void(TkwLanguage *AComponent, const QString &LanguageShortID,
                                                   const QString &LanguageLongName)>;
 
-    // Loads "kw.local" from AProgramFolder (the executable's folder when empty).
+    // Loads "kw.local" from AProgramFolder (the program folder when empty).
     // An owner that is a widget is registered as a window to retranslate.
     explicit TkwLanguage(QObject *AOwner = nullptr, const QString &AProgramFolder = QString());
     ~TkwLanguage() override;

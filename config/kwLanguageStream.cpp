@@ -1,6 +1,7 @@
 #include "config/kwLanguageStream.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -252,6 +253,11 @@ std::optional<QByteArray> kwWriteLangStream(const TkwLangData &data, QString *er
 
 std::optional<TkwLangData> kwLoadLangFile(const QString &path, QString *error)
 {
+    // A FIFO or device would block the opening program or never end.
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        Fail(error, QStringLiteral("%1 is not a regular file").arg(path));
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Fail(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));

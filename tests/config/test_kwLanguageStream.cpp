@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray Hex(const char *hex)
@@ -213,4 +215,16 @@ TEST(kwLocalStream, FileSaveAndLoadAndOversizedFileIsRefusedUnread)
     EXPECT_FALSE(kwLoadLangFile(big, &why));
     EXPECT_FALSE(why.isEmpty());
     EXPECT_FALSE(kwLoadLangFile(dir.filePath("missing.local")));
+}
+
+TEST(kwLocalStream, NonRegularFilesAreRefusedWithoutBlocking)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath("fifo.local");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    QString why;
+    EXPECT_FALSE(kwLoadLangFile(fifo, &why)); // would block forever if opened
+    EXPECT_TRUE(why.contains("not a regular file")) << why.toStdString();
+    EXPECT_FALSE(kwLoadLangFile(dir.path(), &why));
 }
