@@ -172,6 +172,22 @@ TEST_F(MonitorEndToEnd, MouseButtonsReachTheMicrophoneAndTheConfigurationProgram
     ASSERT_EQ(VMouse({QStringLiteral("rate"), QStringLiteral("8")}), 0);
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7043 8 0"));
 
+    // WM_PROFILE_CHANGED from the configuration program: reload and "ProfileID".
+    peer->Command(QStringLiteral("send THKT75MONMAIN 7035 1 4"));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("sending"));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("result 0"));
+    EXPECT_EQ(ProfileID(), QByteArray("\x04\x00\x00\x00", 4));
+
+    // Pulled out and put back: the readers restart, one per device, so a
+    // press still toggles exactly once (unmuted again after the press on 6).
+    ASSERT_EQ(VMouse({QStringLiteral("unplug")}), 0);
+    ASSERT_EQ(VMouse({QStringLiteral("plug")}), 0);
+    WaitUntilReading(*peer);
+    ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("3")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return !m_pulse.SourceMuted(QStringLiteral("test_mic")); }));
+    ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("3")}), 0);
+    EXPECT_TRUE(WaitFor([&] { return m_pulse.SourceMuted(QStringLiteral("test_mic")); }));
+
     // A second monitor ends at once; the first keeps its window.
     auto second = StartMonitor();
     ASSERT_TRUE(second->waitForFinished(30000));
