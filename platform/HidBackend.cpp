@@ -8,14 +8,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#if __has_include("platform/SimHidBackend.h")
-#include "platform/SimHidBackend.h"
-#define HKT75_HAVE_SIM_BACKEND 1
-#endif
-#if __has_include("platform/HidrawBackend.h")
 #include "platform/HidrawBackend.h"
-#define HKT75_HAVE_HIDRAW_BACKEND 1
-#endif
+#include "platform/SimHidBackend.h"
 
 namespace hkt::platform {
 
@@ -82,24 +76,14 @@ std::shared_ptr<HidBackend> BackendFromEnvironment()
 {
     const QString choice = qEnvironmentVariable("HKT75_HID").trimmed();
     if (choice.isEmpty() || choice == QLatin1String("hidraw")) {
-#ifdef HKT75_HAVE_HIDRAW_BACKEND
         return MakeHidrawBackend();
-#else
-        qWarning("hkt75: no hidraw backend in this build; no mouse will be seen");
-        return MakeNullHidBackend();
-#endif
     }
     if (choice == QLatin1String("sim") || choice.startsWith(QLatin1String("sim:"))) {
         const QString socket = choice.size() > 3 ? choice.mid(4) : QString();
-#ifdef HKT75_HAVE_SIM_BACKEND
         if (auto sim = MakeSimHidBackend(socket))
             return sim;
         qWarning("hkt75: HKT75_HID=%s: the simulated mouse is not reachable; no mouse will be seen",
                  qUtf8Printable(choice));
-#else
-        qWarning("hkt75: HKT75_HID=%s: this build has no simulated mouse; no mouse will be seen",
-                 qUtf8Printable(choice));
-#endif
         return MakeNullHidBackend();
     }
     qWarning("hkt75: HKT75_HID=%s is not a known backend (use hidraw, sim or sim:<socket>); "

@@ -171,8 +171,8 @@ public:
 // The backend both programs use, chosen on first use by the environment
 // variable HKT75_HID: unset, "" or "hidraw" selects hidraw; "sim" the
 // simulated mouse at hkt75-vmouse's default socket; "sim:<socket>" one at
-// another socket. An unknown value, or "sim" in a build without the simulator
-// backend, gives a backend that sees no device (with one warning), never null.
+// another socket (platform/SimHidBackend.h). An unknown value gives a backend
+// that sees no device (with one warning), never null.
 std::shared_ptr<HidBackend> CurrentHidBackend();
 // Replaces the current backend (tests); nullptr returns to the choice by
 // environment on the next CurrentHidBackend().
@@ -180,11 +180,5 @@ void SetCurrentHidBackend(std::shared_ptr<HidBackend> backend);
 
 // A backend that sees no device: what a failed selection falls back to.
 std::shared_ptr<HidBackend> MakeNullHidBackend();
-
-// The simulated mouse's factory is declared by its owner in
-// platform/SimHidBackend.h as
-//   std::shared_ptr<HidBackend> MakeSimHidBackend(const QString &socketPath);
-// where an empty socketPath means the daemon's default socket. The selection
-// above calls it when that header is present.
 
 } // namespace hkt::platform
