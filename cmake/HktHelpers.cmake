@@ -15,6 +15,18 @@ function(hkt_folder_library name dir)
     target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}")
     target_link_libraries(${name} PUBLIC ${A_LIBS})
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    # A header that joins the glob later must reach moc in an existing build
+    # folder too. With Ninja, autogen only re-runs for headers it has seen, so
+    # when the header list changes its timestamp is removed to force a run.
+    set(hdr_list "${CMAKE_CURRENT_BINARY_DIR}/${name}_headers.txt")
+    set(old_hdrs "")
+    if(EXISTS "${hdr_list}")
+      file(READ "${hdr_list}" old_hdrs)
+    endif()
+    if(NOT old_hdrs STREQUAL "${hdrs}")
+      file(WRITE "${hdr_list}" "${hdrs}")
+      file(REMOVE "${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/timestamp")
+    endif()
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE "${CMAKE_SOURCE_DIR}")
