@@ -1,5 +1,7 @@
 #include "platform/HidBackend.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -49,4 +51,18 @@ TEST(HidBackendSelection, SetterReplacesAndNullRestoresChoice)
     SetCurrentHidBackend(nullptr);
     EXPECT_NE(CurrentHidBackend(), mine);
     SetCurrentHidBackend(nullptr);
+}
+
+TEST(HidBackendSelection, SimChoiceWithoutDaemonSeesNoMouse)
+{
+    QTemporaryDir dir;
+    const QString socket = dir.filePath(QStringLiteral("absent.sock"));
+    ::setenv("HKT75_HID", qPrintable(QStringLiteral("sim:") + socket), 1);
+    SetCurrentHidBackend(nullptr);
+    auto backend = CurrentHidBackend();
+    ASSERT_NE(backend, nullptr);
+    EXPECT_TRUE(backend->enumerate().empty());
+    EXPECT_EQ(backend->open(QStringLiteral("sim"), 0).device, nullptr);
+    SetCurrentHidBackend(nullptr);
+    ::unsetenv("HKT75_HID");
 }
