@@ -3,8 +3,6 @@
 #include "core/pubunit_device.h"
 #include "monitor/MouseMonitor.h"
 #include "platform/HidBackend.h"
-#include "platform/HidrawBackend.h"
-#include "platform/SimHidBackend.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -19,17 +17,6 @@
 namespace {
 
 int g_endSessionPipe[2] = {-1, -1};
-
-// The mouse the environment names (HKT75_HID: hidraw by default, "sim" or
-// "sim:<socket>" for the simulated one), chosen once for the whole process.
-void ChooseHidBackend()
-{
-    const QString choice = qEnvironmentVariable("HKT75_HID").trimmed();
-    if (choice == QLatin1String("sim") || choice.startsWith(QLatin1String("sim:")))
-        hkt::platform::SetCurrentHidBackend(hkt::platform::MakeSimHidBackend(choice.mid(4)));
-    else if (choice.isEmpty() || choice == QLatin1String("hidraw"))
-        hkt::platform::SetCurrentHidBackend(hkt::platform::MakeHidrawBackend());
-}
 
 void OnEndSession(int)
 {
@@ -64,7 +51,6 @@ int main(int argc, char **argv)
             ::sigaction(sig, &sa, nullptr);
     }
 
-    ChooseHidBackend();
     auto dm = std::make_unique<TDM>();
     DM = dm.get();
     int rc;
