@@ -55,10 +55,7 @@ public:
             return HidStatus::DeviceNotConnected;
         if (!vendor_)
             return HidStatus::GenFailure;
-        const std::uint32_t st = mouse_->GetFeature(report);
-        if (st == HidStatus::Ok)
-            received = report.size();
-        return st;
+        return mouse_->GetFeature(report, &received);
     }
 
     std::uint32_t write(std::span<const std::uint8_t>) override

@@ -267,9 +267,10 @@ void VMouseServer::Handle(Client &c, const Message &m)
         }
         std::vector<std::uint8_t> buf(m.arg, 0);
         buf[0] = std::uint8_t(m.body[0]);
-        const std::uint32_t st = mouse.GetFeature(buf);
+        std::size_t got = 0;
+        const std::uint32_t st = mouse.GetFeature(buf, &got);
         Reply(c, Type::Feature, st,
-              st == kOk ? QByteArray(reinterpret_cast<const char *>(buf.data()), qsizetype(buf.size())) : QByteArray());
+              st == kOk ? QByteArray(reinterpret_cast<const char *>(buf.data()), qsizetype(got)) : QByteArray());
         break;
     }
     case Type::Write:

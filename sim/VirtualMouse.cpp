@@ -266,9 +266,11 @@ void VirtualMouse::HandleCommandLocked(std::span<const std::uint8_t> report)
     }
 }
 
-std::uint32_t VirtualMouse::GetFeature(std::span<std::uint8_t> report)
+std::uint32_t VirtualMouse::GetFeature(std::span<std::uint8_t> report, std::size_t *received)
 {
     std::lock_guard lock(m_);
+    if (received)
+        *received = 0;
     if (!plugged_) {
         LogLocked(LogKind::GetFeature, kNotConnected, {});
         return kNotConnected;
@@ -303,6 +305,8 @@ std::uint32_t VirtualMouse::GetFeature(std::span<std::uint8_t> report)
     }
     const std::size_t copied = std::min(report.size(), answer.size());
     std::memcpy(report.data(), answer.data(), copied);
+    if (received)
+        *received = copied;
     LogLocked(LogKind::GetFeature, kOk, std::span<const std::uint8_t>(answer.data(), copied));
     ++stats_.getReports;
     stats_.getBytes += copied;

@@ -93,7 +93,9 @@ public:
     std::uint32_t SetFeature(std::span<const std::uint8_t> report);
     // Fills `report` (its size is the length the host asks for; byte 0 is the
     // report ID the host asks for). On failure `report` is left as it was.
-    std::uint32_t GetFeature(std::span<std::uint8_t> report);
+    // `received` (when given) is the number of bytes the answer filled: the
+    // report's own length when the host asked for more.
+    std::uint32_t GetFeature(std::span<std::uint8_t> report, std::size_t *received = nullptr);
 
     // On the mouse. Each sends its input report(s) to the listeners.
     bool Press(int key);           // key 0..23: a key report with that bit, then the release

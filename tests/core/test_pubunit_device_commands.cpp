@@ -203,6 +203,43 @@ TEST_F(Commands, BoundsAndAbsentMouse)
     EXPECT_EQ(v, 9);
 }
 
+// Report choice by size at every boundary, as the mouse itself judges it:
+// the simulated mouse checks each report against its own size table.
+TEST_F(Commands, WritesOfEverySizeUseTheSmallestReport)
+{
+    struct Case { std::uint32_t len; std::uint8_t id; std::size_t reportLen; };
+    const Case cases[] = {{8, 2, 16},       {9, 3, 64},       {56, 3, 64},      {57, 4, 1024},
+                          {1016, 4, 1024},  {1017, 5, 2048},  {2040, 5, 2048},  {2041, 6, 4096},
+                          {2048, 6, 4096}};
+    std::vector<std::uint8_t> data(2048);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    for (const Case &c : cases) {
+        mouse_->ClearLog();
+        mouse_->ClearViolations();
+        EXPECT_EQ(WriteDeviceMemory(*hid_, data.data(), c.len, 0x2000), 0u) << c.len;
+        const auto sets = Reports(LogKind::SetFeature);
+        ASSERT_EQ(sets.size(), 1u) << c.len;
+        EXPECT_EQ(sets[0][0], c.id) << c.len;
+        EXPECT_EQ(sets[0].size(), c.reportLen) << c.len;
+        EXPECT_EQ(mouse_->Dump(0x2000, c.len), Bytes(data.begin(), data.begin() + c.len)) << c.len;
+        // The only mistake the mouse may see is the address, which lies
+        // outside its map on purpose so that no image is overwritten.
+        for (const auto &v : mouse_->Violations())
+            EXPECT_NE(v.what.find("outside the memory map"), std::string::npos) << v.what;
+    }
+    mouse_->ClearViolations();
+    // Reads: 1 byte answers in report 2, 42 bytes in report 3; above 2040
+    // bytes the answer would not fit the command record and is refused.
+    std::uint8_t one = 0;
+    EXPECT_EQ(ReadDeviceMemory(*hid_, &one, 1, 0x43), 0u);
+    std::vector<std::uint8_t> big(2041, 0xEE);
+    mouse_->ClearLog();
+    EXPECT_EQ(ReadDeviceMemory(*hid_, big.data(), 2041, 0x2000), 87u);
+    EXPECT_TRUE(mouse_->Log().empty());
+    EXPECT_EQ(big[0], 0xEE);
+}
+
 // The factory profile 1 as APPLY writes it, compared in the mouse's memory
 // with images worked out by hand (not by the encoders).
 TEST_F(Commands, FactoryProfileOneLandsByteForByte)

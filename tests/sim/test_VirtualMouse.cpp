@@ -335,3 +335,18 @@ TEST(VirtualMouse, LogKeepsEveryReportInOrderWithinItsCapacity)
     EXPECT_EQ(log[1].kind, LogKind::Unplug);
     EXPECT_LT(log[0].seq, log[1].seq);
 }
+
+TEST(VirtualMouse, AnAnswerFillsOnlyItsReportsLength)
+{
+    VirtualMouse m;
+    m.SetStrict(true);
+    m.SetFeature(Report({0x02, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA}, 16));
+    Bytes big(100, 0xEE);
+    big[0] = 3;
+    std::size_t got = 0;
+    EXPECT_EQ(m.GetFeature(big, &got), kOk);
+    EXPECT_EQ(got, 64u);
+    EXPECT_EQ(big[64], 0xEE);
+    ASSERT_EQ(m.Violations().size(), 1u);
+    EXPECT_NE(m.Violations()[0].what.find("100 bytes instead of 64"), std::string::npos);
+}
