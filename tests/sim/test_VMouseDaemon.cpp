@@ -13,7 +13,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <thread>
+
+#include <QFile>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace hkt::platform;
 using namespace hkt::sim;
@@ -260,4 +270,39 @@ TEST(DaemonProgram, CommandLineDrivesTheDaemon)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(backend->enumerate().empty());
     EXPECT_EQ(run({QStringLiteral("log")}), 1);
+}
+
+// A process of another user never drives the mouse, even when it can reach
+// the socket file.
+TEST_F(Daemon, PeersOfAnotherUserAreRefused)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(socket_).constData(), 0666);
+    const QByteArray path = QFile::encodeName(socket_);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, path.constData(), std::size_t(path.size()));
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+            ::_exit(4);
+        const QByteArray req = wire::Encode(wire::Message{wire::Type::Unplug, 0, 0, {}});
+        [[maybe_unused]] ssize_t n = ::send(fd, req.constData(), std::size_t(req.size()), MSG_NOSIGNAL);
+        char buf[64];
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 10000);
+        // Refused: the daemon closed the connection without a reply.
+        ::_exit(::recv(fd, buf, sizeof buf, 0) == 0 ? 0 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(server_->Mouse().Plugged());
 }
