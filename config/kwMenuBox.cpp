@@ -267,13 +267,6 @@ void TkwMenuBox::keyPressEvent(QKeyEvent *e)
         e->ignore();
 }
 
-void TkwMenuBox::leaveEvent(QEvent *)
-{
-    TkwMenuController *ctl = Controller();
-    if (ctl && FCollection->GetIsMenuOpened())
-        ctl->MouseLeave(*FCollection);
-}
-
 void TkwMenuBox::hideEvent(QHideEvent *e)
 {
     QWidget::hideEvent(e);
@@ -419,7 +412,6 @@ public:
             return;
         FBox->setGeometry(geometry);
         FBox->show();
-        FBox->raise();
         FBox->update();
     }
     void HideView() override

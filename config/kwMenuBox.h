@@ -6,7 +6,8 @@
 // Stacked popups: the topmost one receives all input; a pointer event is
 // given to the open level under the pointer, so moving back over a parent
 // opens and closes sub-menus there, and a press outside every level closes
-// the whole tree.
+// the whole tree. The levels learn that the pointer left them from that
+// tracking too (a popup opening over a level must not count as leaving it).
 #pragma once
 
 #include "config/kwMenuController.h"
@@ -46,7 +47,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent *) override;
     void wheelEvent(QWheelEvent *) override;
     void keyPressEvent(QKeyEvent *) override;
-    void leaveEvent(QEvent *) override;
     void hideEvent(QHideEvent *) override;
 
 private:

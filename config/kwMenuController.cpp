@@ -369,9 +369,10 @@ void TkwMenuController::PopupAt(TkwMenuItemsEx &C, const TkwMenuTarget &target, 
         return;
     const QSize size(int(std::ceil(L->Width)), int(std::ceil(L->Height)));
     L->Geometry = Place(target, placement, size, PlacementRectangle);
-    // A popup cut to the screen scrolls what does not fit.
-    L->Width = std::min<qreal>(L->Width, L->Geometry.width());
-    L->Height = std::min<qreal>(L->Height, L->Geometry.height());
+    // The window's whole pixels are the box's size; one cut to the screen
+    // scrolls what does not fit.
+    L->Width = L->Geometry.width();
+    L->Height = L->Geometry.height();
     ScrollTo(C, L->ScrollY);
     if (L->Valid(L->ItemIndex))
         ScrollIntoView(C, L->ItemIndex);
