@@ -294,6 +294,25 @@ bool TDM::RepairProfileSettingGroup(qint64 imageSize)
         }
         seen << FieldText(e.FileName);
     }
+    // An entry's default name can itself be taken by another entry's stored
+    // name (entry 1 stored as "Profile2.pfd", entry 2 replaced by its default
+    // "Profile2.pfd"). Two profiles sharing one value and file would overwrite
+    // each other on every save, so the whole list falls back to its defaults,
+    // whose names are distinct.
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        const QString name = FieldText(g.ProfileSettingList[p].FileName);
+        bool shared = false;
+        for (int q = p + 1; q < PROFILE_COUNT && !shared; ++q)
+            shared = name.compare(FieldText(g.ProfileSettingList[q].FileName), Qt::CaseInsensitive) == 0;
+        if (shared) {
+            qWarning("hkt75: profile storage entries still share the name %s; using the default entries",
+                     qUtf8Printable(name));
+            for (int q = 0; q < PROFILE_COUNT; ++q)
+                g.ProfileSettingList[q] = entryDefault(q);
+            changed = true;
+            break;
+        }
+    }
     return changed;
 }
 

@@ -554,3 +554,115 @@ TEST(DataModule, PathsLieInTheDocumentsFolder)
     EXPECT_EQ(dm->GetPersonalDocumentMacroDatabasePath(), s.ProfileFolder() + "MacroDB/MacroSet.MSDB");
     EXPECT_TRUE(QFileInfo(s.ProfileFolder() + "MacroDB").isDir());
 }
+
+TEST(DataModuleFaults, DefaultNameTakenByAnotherEntryNeverLeavesTwoProfilesOnOneValue)
+{
+    Storage s;
+    s.Start();
+    // Entry 0 stored under profile 2's name; entry 1 under the same name, so
+    // entry 1 falls back to its default, which is that very name again.
+    s.EditGroup([](TProfileSettingGroup &g) {
+        SetFieldText(g.ProfileSettingList[0].FileName, QStringLiteral("Profile2.pfd"));
+        SetFieldText(g.ProfileSettingList[1].FileName, QStringLiteral("PROFILE2.PFD"));
+    });
+    auto dm = s.Start();
+    QStringList names;
+    for (int p = 0; p < 5; ++p)
+        names << dm->FProfileGroup[p]->FileName().toLower();
+    names.removeDuplicates();
+    EXPECT_EQ(names.size(), 5) << names.join(' ').toStdString();
+
+    // Each profile saves to a value of its own: five different images.
+    for (int p = 0; p < 5; ++p) {
+        auto r = std::make_unique<TMouseProfileInfo>();
+        ASSERT_TRUE(dm->ReadProfileInfo(*r, p));
+        r->ConfigInfo.LEDConfig.BREATH_SECOND = uint8_t(10 + p);
+        ASSERT_TRUE(dm->SaveBackToProfileInfo(*r, p));
+    }
+    ASSERT_TRUE(dm->SaveBackAllProfileInfoToRegistry());
+    for (int p = 0; p < 5; ++p)
+        EXPECT_EQ(uint8_t(s.Value(dm->FProfileGroup[p]->FileName()).at(872 + 85454 + 5)), 10 + p) << p;
+}
+
+TEST(DataModule, PartialRestoresGroupsTestProfileAndRecordedMacro)
+{
+    Storage s;
+    auto dm = s.Start();
+    TMOUSECONFIGINFO &c = dm->FCurrentProfileInfo.ConfigInfo;
+
+    // Resolution levels: four levels of 1000, 2000, 4000, 8200, the fifth off,
+    // the second one active, the four levels unlinked; nothing written back.
+    c.CPIState[4].X = c.CPIState[4].Y = 777;
+    dm->RestoreToDefaultCPISetting();
+    const uint16_t levels[] = {1000, 2000, 4000, 8200, 0};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(c.CPIState[i].X, levels[i]) << i;
+        EXPECT_EQ(c.CPIState[i].Y, levels[i]) << i;
+        EXPECT_EQ(c.CPIState[i].Enabled, i < 4 ? 1 : 0) << i;
+    }
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(c.UseDiffentXY[i], 0) << i;
+    EXPECT_EQ(c.UseDiffentXY[4], 1) << "level 4's link is not written";
+    EXPECT_EQ(c.CurrentCPIIndex, 1);
+
+    // Light and rate: 125 Hz, brightness 2, breathing 3, red.
+    c.LEDConfig.BREATH_SECOND = 9;
+    dm->RestoreToDefaultLightAndReportAdvancedSetting();
+    EXPECT_EQ(c.ReportRate, 125);
+    EXPECT_EQ(c.LEDConfig.BRIGHT_LEVEL, 2);
+    EXPECT_EQ(c.LEDConfig.BREATH_SPEED, 3);
+    EXPECT_EQ(c.LEDConfig.R, 255);
+    EXPECT_EQ(c.LEDConfig.G, 0);
+    EXPECT_EQ(c.LEDConfig.B, 0);
+    EXPECT_EQ(c.LEDConfig.BREATH_SECOND, 9);
+    auto stored = std::make_unique<TMouseProfileInfo>();
+    ASSERT_TRUE(dm->ReadProfileInfo(*stored, 2));
+    EXPECT_EQ(stored->ConfigInfo.ReportRate, 500) << "neither routine writes the working copy back";
+    EXPECT_EQ(stored->ConfigInfo.CurrentCPIIndex, 2);
+    EXPECT_FALSE(dm->IsProfileChanged(2));
+
+    // Restoring the current profile by index leaves the working copy as it is.
+    dm->RestoreProfileInfoToDefault(2);
+    EXPECT_EQ(c.ReportRate, 125);
+    EXPECT_TRUE(dm->IsProfileChanged(2));
+
+    // Group 1 selects profile index 1: a switch makes it current and records
+    // the group; restoring a group that is not current leaves its flag alone.
+    ASSERT_TRUE(dm->SwitchToProfileGroup(1));
+    EXPECT_EQ(dm->FProfileGroupIndex, 1);
+    EXPECT_EQ(dm->FProfileSettingGroup.CurrentProfileGroup, 1);
+    EXPECT_EQ(dm->FProfileIndex, 1);
+    EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentGame, 1);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 255);
+    ASSERT_TRUE(dm->RestoreProfileGroupToDefault(0));
+    EXPECT_FALSE(dm->IsProfileChanged(0));
+    ASSERT_TRUE(dm->RestoreProfileGroupToDefault(1));
+    EXPECT_TRUE(dm->IsProfileChanged(1));
+
+    // The test profile and the default profile (profile 1's defaults), under
+    // their own value names; nothing is stored by building them.
+    dm->InitTestDefaultValue();
+    EXPECT_EQ(dm->kwProfileTest.FileName(), "HKT75ProfileTest.pfd");
+    EXPECT_EQ(dm->kwProfileDefaultGame.FileName(), "HKT75ProfileDef.pfd");
+    EXPECT_EQ(dm->kwProfileTest.KeyPath(), kKey);
+    EXPECT_EQ(dm->FTestProfileInfo.ConfigInfo.ButtonCount, 15);
+    EXPECT_EQ(dm->FTestProfileInfo.ConfigInfo.ReportRate, 125);
+    EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.ButtonCount, 13);
+    EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.LEDConfig.R, 255);
+    EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.LEDConfig.G, 255);
+    EXPECT_EQ(dm->FDefaultProfileInfo.ConfigInfo.ButtonFuncInfo[3].MenuID, 1007);
+    EXPECT_FALSE(s.HasValue("HKT75ProfileTest.pfd"));
+    EXPECT_FALSE(s.HasValue("HKT75ProfileDef.pfd"));
+
+    // The recorded macro: bound at start-up, stored and loaded as 896 bytes.
+    EXPECT_FALSE(dm->LoadRecordMacroInfoFromRegistry());
+    TMACROKEYINFO macro{};
+    macro.MacroListCount = 2;
+    macro.nMacroIndex = 7;
+    SetFieldText(macro.szMacroName, QStringLiteral("rec"));
+    ASSERT_TRUE(dm->SaveBackRecordMacroInfoToRegistry(macro));
+    EXPECT_EQ(s.Value("RecordRPROFILE.pfd"), QByteArray(reinterpret_cast<const char *>(&macro), sizeof macro));
+    auto other = s.Start();
+    ASSERT_TRUE(other->LoadRecordMacroInfoFromRegistry());
+    EXPECT_EQ(std::memcmp(&other->FRecordMacroInfo, &macro, sizeof macro), 0);
+}
