@@ -193,14 +193,16 @@ void TkwMenuBox::mouseMoveEvent(QMouseEvent *e)
     TkwMenuController *ctl = Controller();
     if (!c || !ctl)
         return;
-    const QPoint origin = c->Level()->Geometry.topLeft();
-    ctl->MouseMove(*c, QPointF(global - origin));
+    ctl->MouseMove(*c, QPointF(global - c->Level()->Geometry.topLeft()));
+    // A handler may have ended the menu meanwhile: look everything up again.
+    ctl = Controller();
+    c = ctl ? ctl->LevelAt(global) : nullptr;
+    if (!c)
+        return;
     // The row's pointer shape, on whichever popup is topmost.
-    if (c->Level()) {
-        const int row = ctl->RowAt(*c, QPointF(global - origin));
-        if (row >= 0)
-            setCursor(CursorOf(c->Level()->Rows[size_t(row)].Cursor));
-    }
+    const int row = ctl->RowAt(*c, QPointF(global - c->Level()->Geometry.topLeft()));
+    if (row >= 0)
+        setCursor(CursorOf(c->Level()->Rows[size_t(row)].Cursor));
 }
 
 void TkwMenuBox::mousePressEvent(QMouseEvent *e)

@@ -147,20 +147,3 @@ void FillMouseEventMenu(TkwMenuEx &kwMenuExMouseEvent)
 {
     kwFillMenu(kwMenuExMouseEvent, MouseEventMenuItems(), MouseEventMenuParams());
 }
-
-QStringList kwMenuCaptions()
-{
-    QStringList out;
-    auto walk = [&out](auto &&self, const std::vector<TkwMenuItemDef> &defs) -> void {
-        for (const TkwMenuItemDef &d : defs) {
-            if (!out.contains(d.Caption))
-                out.append(d.Caption);
-            self(self, d.SubItems);
-        }
-    };
-    walk(walk, FunctionMenuItems());
-    walk(walk, MacroMenuItems());
-    walk(walk, MacroListMenuItems());
-    walk(walk, MouseEventMenuItems());
-    return out;
-}

@@ -7,7 +7,6 @@
 #include "config/kwMenuEx.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <vector>
 
@@ -38,6 +37,3 @@ void FillFunctionMenu(TkwMenuEx &KWMENUEX1);
 void FillMacroMenu(TkwMenuEx &kwMenuMacro);
 void FillMacroListMenu(TkwMenuEx &kwMenuMacroList);
 void FillMouseEventMenu(TkwMenuEx &kwMenuExMouseEvent);
-
-// Every caption of the four menus, each once, in menu order (for the language files).
-QStringList kwMenuCaptions();

@@ -150,6 +150,15 @@ TEST(kwMenuBox, PressOutsideClosesTheTreeAndWindowsDieWithTheirItems)
     QTest::mouseMove(topBox, RowPoint(*menu, top, 9)); // MEDIA
     QPointer<TkwMenuBox> subBox = BoxOf(top.Items(9)->SubItems());
     ASSERT_TRUE(subBox);
+    // Keys reach the topmost level; Escape closes that level only.
+    QTest::keyClick(subBox, Qt::Key_End);
+    EXPECT_EQ(top.Items(9)->SubItems().ItemIndex(), 7);
+    QTest::keyClick(subBox, Qt::Key_Escape);
+    EXPECT_FALSE(subBox->isVisible());
+    EXPECT_TRUE(menu->IsMenuOpen());
+    QTest::mouseMove(topBox, RowPoint(*menu, top, 0));
+    QTest::mouseMove(topBox, RowPoint(*menu, top, 9));
+    ASSERT_TRUE(subBox->isVisible());
     QTest::mouseClick(subBox, Qt::LeftButton, Qt::NoModifier, QPoint(-300, -300));
     EXPECT_FALSE(menu->IsMenuOpen());
     EXPECT_FALSE(topBox->isVisible());
