@@ -62,6 +62,15 @@ int Start(const QString &socket, bool foreground, bool strict)
         std::fprintf(stderr, "hkt75-vmouse: no usable runtime folder for the socket; use --socket\n");
         return 1;
     }
+    // Starting a mouse that already runs is no error: a run script can
+    // always "start" before it launches the programs.
+    const int probe = hkt::platform::simwire::Connect(socket);
+    if (probe >= 0) {
+        ::close(probe);
+        std::fprintf(stderr, "hkt75-vmouse: already running at %s\n", qUtf8Printable(socket));
+        std::printf("%s\n", qUtf8Printable(socket));
+        return 0;
+    }
     auto server = std::make_unique<hkt::sim::VMouseServer>();
     server->Mouse().SetStrict(strict);
     QString error;

@@ -254,6 +254,7 @@ TEST(DaemonProgram, CommandLineDrivesTheDaemon)
         return p.exitCode();
     };
     ASSERT_EQ(run({QStringLiteral("start")}), 0);
+    EXPECT_EQ(run({QStringLiteral("start")}), 0); // already running: still fine
     auto backend = MakeSimHidBackend(sock);
     EXPECT_EQ(backend->enumerate().size(), 2u);
     EXPECT_EQ(run({QStringLiteral("press"), QStringLiteral("0")}), 0);
