@@ -88,6 +88,8 @@ bool VMouseServer::Listen(const QString &socketPath, QString *error)
         return fail(QStringLiteral("cannot listen at %1: %2").arg(socketPath, why));
     }
     path_ = socketPath;
+    interfaces_ = SimInterfaces(path_);
+    encodedInterfaces_ = wire::EncodeInterfaces(interfaces_);
     wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     listenerId_ = mouse_->AddListener([this](const MouseEvent &e) { OnMouseEvent(e); });
     return true;
@@ -121,7 +123,9 @@ void VMouseServer::Broadcast()
         std::lock_guard lock(eventsM_);
         events.swap(events_);
     }
-    const auto ifs = SimInterfaces(path_);
+    if (events.empty())
+        return;
+    const auto &ifs = interfaces_;
     for (const MouseEvent &e : events) {
         for (auto &c : clients_) {
             switch (e.type) {
@@ -225,11 +229,11 @@ void VMouseServer::Handle(Client &c, const Message &m)
     switch (m.type) {
     case Type::Enumerate:
         Reply(c, Type::Interfaces, kOk,
-              wire::EncodeInterfaces(mouse.Plugged() ? SimInterfaces(path_) : std::vector<hkt::platform::HidInterfaceInfo>{}));
+              mouse.Plugged() ? encodedInterfaces_ : wire::EncodeInterfaces({}));
         break;
     case Type::Open: {
         const QString path = QString::fromUtf8(m.body);
-        const auto ifs = SimInterfaces(path_);
+        const auto &ifs = interfaces_;
         int found = -1;
         for (std::size_t i = 0; i < ifs.size(); ++i)
             if (ifs[i].path == path && m.arg < ifs[i].collections.size())

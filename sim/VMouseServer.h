@@ -61,6 +61,8 @@ private:
     std::mutex eventsM_;
     std::vector<MouseEvent> events_; // collected on any thread, sent by Run()
     QString path_;
+    std::vector<hkt::platform::HidInterfaceInfo> interfaces_; // what this mouse enumerates as
+    QByteArray encodedInterfaces_;
     std::vector<std::unique_ptr<Client>> clients_;
 };
 
