@@ -2,6 +2,8 @@
 #include "sim/DeviceIdentity.h"
 #include "sim/VirtualMouse.h"
 
+#include "platform/HidDescriptor.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -349,4 +351,31 @@ TEST(VirtualMouse, AnAnswerFillsOnlyItsReportsLength)
     EXPECT_EQ(big[64], 0xEE);
     ASSERT_EQ(m.Violations().size(), 1u);
     EXPECT_NE(m.Violations()[0].what.find("100 bytes instead of 64"), std::string::npos);
+}
+
+// The descriptors the simulated mouse enumerates with, read by the host's own
+// parser, give exactly the collections and lengths it announces, and a key
+// report parses to the one button it carries.
+TEST(SimIdentity, DescriptorsAgreeWithTheHostParser)
+{
+    for (const auto &i : SimInterfaces(QStringLiteral("sim:x"))) {
+        const auto bytes = std::span(reinterpret_cast<const std::uint8_t *>(i.reportDescriptor.constData()),
+                                     std::size_t(i.reportDescriptor.size()));
+        const auto parsed = hkt::platform::ParseHidDescriptor(bytes);
+        ASSERT_TRUE(parsed.has_value()) << qPrintable(i.path);
+        ASSERT_EQ(parsed->collections.size(), i.collections.size());
+        const auto &a = parsed->collections[0];
+        const auto &b = i.collections[0];
+        EXPECT_EQ(a.usagePage, b.usagePage);
+        EXPECT_EQ(a.usage, b.usage);
+        EXPECT_EQ(a.inputReportByteLength, b.inputReportByteLength) << qPrintable(i.path);
+        EXPECT_EQ(a.outputReportByteLength, b.outputReportByteLength);
+        EXPECT_EQ(a.featureReportByteLength, b.featureReportByteLength);
+        EXPECT_EQ(a.inputReportIds, b.inputReportIds);
+        EXPECT_EQ(a.featureReportIds, b.featureReportIds);
+    }
+    const auto vendor = hkt::platform::ParseHidDescriptor(VendorReportDescriptor());
+    ASSERT_TRUE(vendor.has_value());
+    const Bytes key9 = {7, 0x00, 0x02, 0x00, 0, 0, 0, 0};
+    EXPECT_EQ(hkt::platform::HidUsagesSetInReport(*vendor, 0, key9, 100), (std::vector<std::uint32_t>{0x0009000A}));
 }
