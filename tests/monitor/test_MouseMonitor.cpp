@@ -9,6 +9,10 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -16,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -41,6 +47,24 @@ bool SpinUntil(const std::function<bool()> &pred)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     return pred();
 }
+
+// A mouse-less backend that counts the interface walks: each restart of the
+// readers walks the interfaces once.
+class CountingHidBackend : public HidBackend {
+public:
+    std::vector<HidInterfaceInfo> enumerate() override
+    {
+        ++enumerations;
+        return {};
+    }
+    HidOpenResult open(const QString &path, int collection) override { return m_none->open(path, collection); }
+    std::unique_ptr<DeviceChangeSource> createChangeSource() override { return m_none->createChangeSource(); }
+
+    std::atomic<int> enumerations{0};
+
+private:
+    std::shared_ptr<HidBackend> m_none = MakeNullHidBackend();
+};
 
 void Spin()
 {
@@ -77,7 +101,7 @@ protected:
             setup.ProgramFolder = ProgramFolder();
             setup.Store = m_store;
             setup.Mic = std::move(mic);
-            setup.Hid = MakeNullHidBackend();
+            setup.Hid = m_hid;
             m_form = std::make_unique<THKT75MONMAIN>(*m_dm, std::move(setup));
             m_form->ShowPlatformMessage = [this](const QString &text) { m_messages.append(text); };
             EXPECT_TRUE(m_form->RegisterWindow());
@@ -114,7 +138,19 @@ protected:
         return peer;
     }
 
+    // The stored all-settings record with its language index replaced, as
+    // the configuration program leaves it after a language change.
+    void StoreLanguage(int index)
+    {
+        QByteArray image;
+        ASSERT_EQ(m_store->ReadValue(kKey, QLatin1String(ALL_SETTINGS_VALUE_NAME), image), ReadStatus::Ok);
+        ASSERT_GT(image.size(), qsizetype(offsetof(TALLGAMESINFO, CurrentLanguage)));
+        image[qsizetype(offsetof(TALLGAMESINFO, CurrentLanguage))] = char(index);
+        ASSERT_TRUE(m_store->WriteValue(kKey, QLatin1String(ALL_SETTINGS_VALUE_NAME), image));
+    }
+
     QTemporaryDir m_tmp;
+    std::shared_ptr<HidBackend> m_hid = MakeNullHidBackend();
     std::shared_ptr<DirectoryValueStore> m_store;
     std::unique_ptr<TDM> m_dm;
     std::unique_ptr<THKT75MONMAIN> m_form;
@@ -355,4 +391,107 @@ TEST_F(MonitorTest, TrayClickBringsTheConfigurationProgramForward)
     auto peer = StartConfigPeer();
     m_form->TrayIconDblClick(m_form->TrayIcon1);
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv %1 0 0").arg(kActivateWindowMessage));
+}
+
+TEST_F(MonitorTest, KeyReportNamingKey22SwitchesTheConfigurationProgramToProfile1)
+{
+    // Keys 21 to 23 of a key report stand for profiles 0 to 2.
+    StoreButtonRow(1, 6, 28);
+    Form();
+    auto peer = StartConfigPeer();
+    const std::uint8_t key22[7] = {0x00, 0x00, 0x40, 0, 0, 0, 0};
+    m_form->kwHIDData1Data(QString(), QString(), 7, key22, 7);
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(1); }));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7040 1 0"));
+    m_form->WMDeviceKey(6, 1);
+    EXPECT_EQ(m_mic->setCalls, 1);
+}
+
+TEST_F(MonitorTest, ProfileSwitchGivesUpOnAConfigurationProgramThatDoesNotAnswer)
+{
+    // The configuration program hangs in its handler far longer than any
+    // send waits: the monitor comes back, on the mouse's new profile.
+    StoreButtonRow(2, 4, 28);
+    Form();
+    auto peer = StartConfigPeer({QStringLiteral("--on"), QStringLiteral("7040=sleep:60000")});
+    m_form->WMDeviceKey(21 + 2, 1);
+    EXPECT_FALSE(InsideSendWait());
+    EXPECT_EQ(ProfileID(), Dword(2));
+    m_form->WMDeviceKey(4, 1);
+    EXPECT_EQ(m_mic->setCalls, 1);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7040 2 0"));
+}
+
+TEST_F(MonitorTest, DeviceArrivalsCloseTogetherRestartTheReadersOnceWhenTheTimerFires)
+{
+    auto hid = std::make_shared<CountingHidBackend>();
+    m_hid = hid;
+    EXPECT_EQ(TMonitorSetup{}.DeviceArrivalIntervalMs, 1500);
+    Form();
+    QTimer *timer = m_form->TimerDeviceArrial;
+    EXPECT_EQ(timer->interval(), 1500);
+    EXPECT_TRUE(timer->isSingleShot());
+    EXPECT_FALSE(timer->isActive()); // created disabled
+
+    for (int i = 0; i < 3; ++i)
+        m_form->kwHIDEvent1DeviceArrival(m_form->kwHIDEvent1.get());
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(hid->enumerations, 0); // nothing restarts before the timer fires
+    ASSERT_TRUE(SpinUntil([&] { return hid->enumerations > 0; }));
+    EXPECT_EQ(hid->enumerations, 1);
+
+    // A later arrival arms the timer again and leads to one more restart.
+    m_form->kwHIDEvent1DeviceArrival(m_form->kwHIDEvent1.get());
+    EXPECT_TRUE(timer->isActive());
+    ASSERT_TRUE(SpinUntil([&] { return hid->enumerations > 1; }));
+}
+
+TEST_F(MonitorTest, TrayIconComesFromTheProgramFolderWhenItIsAnIcon)
+{
+    Form();
+    // Without the file the tray still has a picture: an icon without one is not shown.
+    EXPECT_FALSE(m_form->TrayIcon1->icon().isNull());
+
+    const QString folder = ProgramFolder() + "/images/0409/icons";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QImage red(16, 16, QImage::Format_ARGB32);
+    red.fill(QColor(255, 0, 0));
+    ASSERT_TRUE(red.save(folder + "/logo.ico", "ICO"));
+    m_form->LoadTrayIcon();
+    EXPECT_EQ(m_form->TrayIcon1->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(255, 0, 0));
+
+    // A file that is no icon leaves the icon as it was.
+    QFile bad(folder + "/logo.ico");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    bad.write("not an icon");
+    bad.close();
+    m_form->LoadTrayIcon();
+    EXPECT_EQ(m_form->TrayIcon1->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(255, 0, 0));
+}
+
+TEST_F(MonitorTest, LanguageChangedAppliesTheLanguageStoredByTheConfigurationProgram)
+{
+    Form();
+    const int ch = m_form->kwLanguage1->GetLanguageIndexByShortID(QStringLiteral("CH"));
+    const int us = m_form->kwLanguage1->GetLanguageIndexByShortID(QStringLiteral("US"));
+    ASSERT_GE(ch, 0);
+    ASSERT_GE(us, 0);
+
+    StoreLanguage(us);
+    m_form->WndProc(WM_LANGUAGE_CHANGED, 0, 0);
+    EXPECT_EQ(m_dm->FAllProfileSettingInfo.CurrentLanguage, us);
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("GAMING MOUSE DRIVER"));
+    EXPECT_EQ(m_form->Config1->text(), QStringLiteral("Config"));
+    EXPECT_EQ(m_form->Exit1->text(), QStringLiteral("Exit"));
+
+    // Through the window, as the configuration program sends it.
+    StoreLanguage(ch);
+    auto peer = StartConfigPeer();
+    peer->Command(QStringLiteral("send THKT75MONMAIN %1 %2 0").arg(WM_LANGUAGE_CHANGED).arg(ch));
+    ASSERT_TRUE(SpinUntil([&] { return m_form->Exit1->text() == QStringLiteral("退出"); }));
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("游戏鼠标驱动"));
+    EXPECT_EQ(m_form->Config1->text(), QStringLiteral("设置"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("游戏鼠标监视器"));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("sending"));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("result 0"));
 }
