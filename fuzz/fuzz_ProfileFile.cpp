@@ -35,10 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static World *world = new World; // lives for the whole run
     QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
-    // Inputs starting with 'P' are stretched past a whole profile so the
-    // accepting path is reached as often as the refusing ones.
-    if (input.startsWith('P'))
+    // Inputs starting with 'P' are stretched past a whole profile, and those
+    // starting with 'V' also carry the profile version, so the accepting path
+    // is reached as often as the refusing ones.
+    if (input.startsWith('P') || input.startsWith('V')) {
+        const bool stamp = input.startsWith('V');
         input = input.mid(1) + QByteArray(qsizetype(PROFILE_RECORD_SIZE) + qsizetype(size % 7), '\0');
+        if (stamp)
+            std::memcpy(input.data(), &PROFILE_FILE_VERSION, sizeof PROFILE_FILE_VERSION);
+    }
     {
         QFile f(world->file);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(input) != input.size())
