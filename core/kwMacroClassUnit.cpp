@@ -631,9 +631,14 @@ bool TkwMacroClass::LoadMacroFromFile(const QString &AMacroFile, TMACROKEYINFO &
     QByteArray bytes;
     if (hkt::platform::ReadFileBounded(AMacroFile, bytes) != hkt::platform::ReadStatus::Ok)
         return false;
+    TakeMacroFileImage(bytes, out);
+    return true;
+}
+
+void TkwMacroClass::TakeMacroFileImage(const QByteArray &bytes, TMACROKEYINFO &out)
+{
     CopyImageToRecord(out, bytes.constData(), static_cast<std::size_t>(bytes.size()));
     out.MacroListCount = CheckedMacroListCount(out);
-    return true;
 }
 
 // Path separators and control characters (NUL included) become '_', so a

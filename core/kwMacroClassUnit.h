@@ -183,6 +183,8 @@ public:
     // the record; the step count is clamped. A missing or unreadable file
     // leaves the record untouched and gives false.
     static bool LoadMacroFromFile(const QString &AMacroFile, TMACROKEYINFO &out);
+    // The same for bytes already read: at most 896 of them over the record.
+    static void TakeMacroFileImage(const QByteArray &bytes, TMACROKEYINFO &out);
     // Writes each macro of the list as "<folder>/<name>.macro", the name made
     // safe as a file name. False when the path is empty, the folder cannot be
     // made or a file cannot be written.

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -532,6 +533,37 @@ TEST_F(ScriptedRecording, WheelDirectionIsTheSignOfTheWholeDelta)
     }
     EXPECT_EQ(seen, (std::vector<std::pair<TMouseButtons, int16_t>>{
                         {WHEELUP, 120}, {WHEELDOWN, -120}, {WHEELUP, 240}, {WHEELDOWN, -256}, {BUTTON_NONE, 0}}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Recording, QueuedItemsFireOnTheComponentsThread)
+{
+    std::vector<std::pair<int, std::thread::id>> fired;
+    hook.OnRecordKeyboardMacroKey = [&](int type, int key, int, int, double, const QString &, const QString &,
+                                        TMacroKeyList &) { fired.emplace_back(type * 1000 + key, std::this_thread::get_id()); };
+    hook.OnRecordMouseMacroKey = [&](int type, TMouseButtons b, int, uint16_t, uint16_t, double, const QString &,
+                                     const QString &, TMouseMacroKeyList &) {
+        fired.emplace_back(type * 1000 + 100 + b, std::this_thread::get_id());
+    };
+    std::thread producer([&] {
+        auto key = std::make_unique<TMacroKeyObject>();
+        key->FMacroKey = {1, 1, 0x41, 0, 0, {}, {}};
+        hook.QueueKeyboardMacroItem(std::move(key));
+        auto button = std::make_unique<TMOUSEMacroKeyObject>();
+        button->FMOUSEMacroKey.nKeyType = 1;
+        button->FMOUSEMacroKey.MouseButton = RCLICK;
+        hook.QueueMouseMacroItem(std::move(button));
+    });
+    producer.join();
+    EXPECT_TRUE(fired.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(fired.size(), 2u);
+    EXPECT_EQ(fired[0].first, 1000 + 0x41);
+    EXPECT_EQ(fired[1].first, 1000 + 100 + RCLICK);
+    EXPECT_EQ(fired[0].second, std::this_thread::get_id());
 }
 
 } // namespace
