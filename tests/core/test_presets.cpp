@@ -112,3 +112,51 @@ TEST(Presets, AgreeWithTheKeyTables)
 }
 
 } // namespace
+
+// The combination rows the function menu hands out, as the preset tables
+// list them: modifier mask (Alt 1, Ctrl 2, Shift 4, Win 8) and virtual key.
+TEST(Presets, CombinationRows)
+{
+    struct Row { int modifier, vk; };
+    const Row basic[] = {{2, 0x58}, {2, 0x43}, {2, 0x56}, {2, 0x41}, {2, 0x46}, {2, 0x4E}, {2, 0x50}, {2, 0x53}};
+    const Row advanced[] = {{1, 0x09}, {1, 0x73}, {8, 0x45}, {8, 0x52}, {8, 0x44}, {8, 0x4C}};
+    const Row tab[] = {{2, 0x57}, {2, 0x6B}, {2, 0x6D}, {6, 0x09}, {2, 0x09}};
+    const struct {
+        const char *name;
+        void (*get)(int, TCOMBOKEYINFO &);
+        const Row *rows;
+        int count;
+    } tables[] = {{"basic", GetBasicComboKey, basic, 8}, {"advanced", GetAdvancedComboKey, advanced, 6},
+                  {"tab", GetTabComboKey, tab, 5}};
+    for (const auto &t : tables)
+        for (int i = 0; i < PRESET_TABLE_SIZE; ++i) {
+            TCOMBOKEYINFO c;
+            std::memset(&c, 0x5A, sizeof c);
+            t.get(i, c);
+            TCOMBOKEYINFO expected{};
+            if (i < t.count) {
+                expected.nModifier = uint16_t(t.rows[i].modifier);
+                expected.nKeyValue1 = uint16_t(t.rows[i].vk);
+            }
+            EXPECT_TRUE(Same(c, expected)) << t.name << " " << i;
+        }
+
+    // The HID shortcut rows: usages with HID modifier bits (Ctrl 1, Alt 4, Win 8).
+    const int basicUsage[] = {0x1B, 0x06, 0x19, 0x04, 0x09, 0x11, 0x13, 0x16};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(Same(BASIC_SHORTCUT_HID_TABLE[i], (THID_CODE_INFO{uint16_t(basicUsage[i]), 0, 1}))) << i;
+    const THID_CODE_INFO advancedUsage[] = {{0x2B, 0, 4}, {0x3D, 0, 4}, {0x08, 0, 8},
+                                            {0x15, 0, 8}, {0x07, 0, 8}, {0x0F, 0, 8}};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(Same(ADVANCED_SHORTCUT_HID_TABLE[i], advancedUsage[i])) << i;
+    const int media[] = {0xCD, 0xB7, 0xB6, 0xB5, 0xE9, 0xEA, 0xE2, 0x183};
+    const int browser[] = {0x223, 0x224, 0x225, 0x226, 0x227, 0x221, 0x22A, 0};
+    for (int i = 0; i < 8; ++i) {
+        THID_CODE_INFO h;
+        std::memset(&h, 0x5A, sizeof h);
+        GetMediaKeyCode(i, h);
+        EXPECT_TRUE(Same(h, (THID_CODE_INFO{uint16_t(media[i]), 0, 0}))) << i;
+        GetBrowserKeyCode(i, h);
+        EXPECT_TRUE(Same(h, (THID_CODE_INFO{uint16_t(browser[i]), 0, 0}))) << i;
+    }
+}
