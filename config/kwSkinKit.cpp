@@ -454,6 +454,54 @@ void SkinLabel::retranslate()
     // Always from the source: translating the shown text would translate a
     // translation after the second language change.
     QLabel::setText(FAutoTranslate ? TranslateText(FSource) : FSource);
+    applyScriptFont();
+}
+
+namespace {
+
+bool HasCjk(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        switch (QChar::script(c)) {
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+        case QChar::Script_Bopomofo:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void SkinLabel::applyScriptFont()
+{
+    const bool italic = FDesignItalic && !HasCjk(text());
+    if (font().italic() == italic)
+        return;
+    QFont f = font();
+    f.setItalic(italic);
+    FAdjustingFont = true;
+    QLabel::setFont(f);
+    FAdjustingFont = false;
+}
+
+void SkinLabel::changeEvent(QEvent *e)
+{
+    QLabel::changeEvent(e);
+    if (e->type() == QEvent::FontChange && !FAdjustingFont) {
+        FDesignItalic = font().italic();
+        applyScriptFont();
+    }
 }
 
 // ---- TrackBar --------------------------------------------------------------------

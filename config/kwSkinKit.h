@@ -204,11 +204,21 @@ public:
     QString sourceText() const { return FSource; }
     void setAutoTranslate(bool on);
     bool autoTranslate() const { return FAutoTranslate; }
+    // Whether the font given to the label is italic. Han, kana and hangul
+    // texts are shown upright whatever the font says: those scripts have no
+    // italic, and a slanted CJK face is only a sheared picture of the upright.
+    bool designItalic() const { return FDesignItalic; }
+
+protected:
+    void changeEvent(QEvent *e) override;
 
 private:
     void retranslate();
+    void applyScriptFont();
     QString FSource;
     bool FAutoTranslate = true;
+    bool FDesignItalic = false;
+    bool FAdjustingFont = false;
 };
 
 // A track bar whose user moves land on multiples of Frequency from Minimum.
