@@ -488,7 +488,9 @@ TkwLanguage::~TkwLanguage()
 void TkwLanguage::SetLang(const QString &Value)
 {
     FLang = Value;
-    if (Value.compare(QLatin1String("en"), Qt::CaseInsensitive) == 0) {
+    // "en" exactly is the source language; any other spelling is looked up
+    // in the list like every identifier.
+    if (Value == QLatin1String("en")) {
         SelectDictionary(nullptr);
         emit kwLanguageNotifier().LanguageChanged();
     } else if (const int index = GetLanguageIndexByShortID(Value); index >= 0) {

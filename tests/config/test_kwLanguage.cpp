@@ -60,8 +60,17 @@ TEST(kwLanguage, TranslationRulesTable)
     EXPECT_EQ(Translate("Apply"), "Apply");
     lang.SetLang("0804");
     EXPECT_EQ(Translate("Apply"), kHan);
-    lang.SetLang("EN"); // identifiers compare without case
+    lang.SetLang("en");
     EXPECT_EQ(Translate("Apply"), "Apply");
+    // Only "en" itself drops the dictionary: "EN" is an identifier like any
+    // other, absent here, so the dictionary in force stays.
+    lang.SetLang("0804");
+    lang.SetLang("EN");
+    EXPECT_EQ(Translate("Apply"), kHan);
+    lang.SetLang("0407");
+    EXPECT_EQ(Translate("Apply"), "Anwenden");
+    lang.SetLang("0804");
+    EXPECT_EQ(Translate("Apply"), kHan);
 }
 
 TEST(kwLanguage, UnknownOrEmptyIdKeepsDictionaryButIsRecorded)
@@ -136,8 +145,16 @@ TEST(kwLanguage, CorruptLanguageFileLoadsAsNoLanguages)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(good->left(good->size() - 3)); // truncated
     f.close();
+    static QStringList diagnostics;
+    diagnostics.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &msg) { diagnostics << msg; });
     TkwLanguage lang(nullptr, dir.path());
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(diagnostics.size(), 1); // one line, naming the file
+    EXPECT_TRUE(diagnostics[0].contains(dir.filePath("kw.local"))) << diagnostics[0].toStdString();
     EXPECT_TRUE(lang.Resources().isEmpty());
+    EXPECT_TRUE(lang.Original().isEmpty()); // nothing of the damaged file is kept
     EXPECT_EQ(lang.GetLanguageIndexByShortID("0804"), -1);
 }
 

@@ -62,6 +62,33 @@ TEST(kwLocalStream, GoldenVectorBothWays)
     EXPECT_EQ(*read, GoldenData());
 }
 
+// A second vector worked out by hand from the format's description: two
+// languages (the second without lines), a source outside the BMP (U+1F5B1 as
+// the surrogate pair D83D DDB1) and Han text (U+786E U+5B9A). Sources sort by
+// UTF-16 code unit, so "OK" (004F) comes before the surrogate pair.
+TEST(kwLocalStream, TwoLanguagesNonBmpSourceAndEmptyLineBlockByHand)
+{
+    const QByteArray bytes = Hex(
+        "08000000 4f004b00 0d000a00 3dd8b1dd 0d000a00" // source block, 8 units
+        "02000000"                                       // L = 2
+        "04000000 30003800 30003400"                     // "0804"
+        "07000000 4f004b00 3d00 6e78 9a5b 0d000a00"      // "OK=" U+786E U+5B9A CR LF
+        "04000000 30003400 30003400"                     // "0404"
+        "00000000");                                     // no lines
+    ASSERT_EQ(bytes.size(), 70);
+    const QString mouse = QString::fromUtf16(u"\U0001F5B1");
+    const TkwLangData data{{"OK", mouse},
+                           {{"0804", {QString::fromUtf16(u"OK=\u786E\u5B9A")}}, {"0404", {}}}};
+    const auto written = kwWriteLangStream(data);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->toHex(' '), bytes.toHex(' '));
+    const auto read = kwReadLangStream(bytes);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, data);
+    ASSERT_EQ(read->Original.size(), 2);
+    EXPECT_EQ(read->Original[1].size(), 2); // the pair stays two units, unchanged
+}
+
 TEST(kwLocalStream, EmptyListIsEightZeroBytes)
 {
     const QByteArray empty(8, '\0');
