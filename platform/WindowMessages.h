@@ -152,7 +152,6 @@ private:
     std::deque<std::unique_ptr<Connection>> m_connections;
     std::deque<MessageFrame> m_heldPosts;
     bool m_flushScheduled = false;
-    bool m_inPump = false;
     Handler m_handler;
 
     friend std::optional<std::int64_t> SendWindowMessage(const WindowHandle &, std::uint32_t, std::int64_t,

@@ -51,6 +51,27 @@ TEST_F(PulseTest, FollowsTheCurrentDefaultSource)
     EXPECT_FALSE(m_pulse.SourceMuted(QStringLiteral("test_mic")));
 }
 
+TEST_F(PulseTest, AServerWithoutAMicrophoneReadsAndSetsNothing)
+{
+    // The microphone is unplugged while we stay connected: there is no
+    // default source, so there is nothing to read and nothing to invert.
+    PulseMicMute mic(m_pulse.Server());
+    ASSERT_EQ(mic.GetMute().status, MicStatus::Ok);
+    m_pulse.Pactl({QStringLiteral("unload-module"), QStringLiteral("module-null-source")});
+    ASSERT_EQ(m_pulse.Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")}), QString());
+    EXPECT_EQ(mic.GetMute().status, MicStatus::Unavailable);
+    EXPECT_EQ(mic.SetMute(true), MicStatus::Unavailable);
+
+    // Plugged in again: taken up at the next call, unmuted as it comes.
+    m_pulse.Pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
+                   QStringLiteral("source_name=test_mic")});
+    const MicMuteState again = mic.GetMute();
+    EXPECT_EQ(again.status, MicStatus::Ok);
+    EXPECT_FALSE(again.muted);
+    ASSERT_EQ(mic.SetMute(true), MicStatus::Ok);
+    EXPECT_TRUE(m_pulse.SourceMuted(QStringLiteral("test_mic")));
+}
+
 TEST_F(PulseTest, ReportsOutsideChangesOnTheMainThread)
 {
     PulseMicMute mic(m_pulse.Server());
