@@ -5,7 +5,7 @@
 
 TkwCommand &TkwCommands::Add(TkwCommand AItem)
 {
-    FItems.push_back(std::make_unique<TkwCommand>(std::move(AItem)));
+    FItems.push_back(std::make_shared<TkwCommand>(std::move(AItem)));
     TkwCommand &item = *FItems.back();
     SetItemName(item);
     return item;
@@ -21,6 +21,14 @@ const TkwCommand *TkwCommands::Items(int Index) const
     return Index >= 0 && Index < Count() ? FItems[size_t(Index)].get() : nullptr;
 }
 
+int TkwCommands::IndexOf(const TkwCommand *AItem) const
+{
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == AItem)
+            return int(i);
+    return -1;
+}
+
 void TkwCommands::Delete(int Index)
 {
     if (Index >= 0 && Index < Count())
@@ -31,10 +39,10 @@ void TkwCommands::Assign(const TkwCommands &Source)
 {
     if (&Source == this)
         return;
-    std::vector<std::unique_ptr<TkwCommand>> copies;
+    std::vector<std::shared_ptr<TkwCommand>> copies;
     copies.reserve(Source.FItems.size());
     for (const auto &item : Source.FItems)
-        copies.push_back(std::make_unique<TkwCommand>(*item));
+        copies.push_back(std::make_shared<TkwCommand>(*item));
     FItems = std::move(copies);
 }
 
@@ -60,10 +68,13 @@ bool TkwCommandSetting::Run(TkwGetSet AType, void *Buffer, int Size)
 {
     if (Size < 0)
         return false;
-    // By index: a handler may add commands; those run in this call as well.
-    for (int i = 0; i < FCommands.Count(); ++i) {
-        const TkwCommand *command = FCommands.Items(i);
-        if (!command || !command->OnExecute)
+    // The commands of the call are those listed when it starts, each run once
+    // in that order. A handler may change the list: a command deleted before
+    // its turn does not run (its item is gone), the others keep their turn
+    // although their positions moved, and commands added wait for the next call.
+    const std::vector<std::shared_ptr<TkwCommand>> listed = FCommands.FItems;
+    for (const std::shared_ptr<TkwCommand> &command : listed) {
+        if (FCommands.IndexOf(command.get()) < 0 || !command->OnExecute)
             continue;
         // A copy: the handler may delete its own command.
         const TOnGetAndSetSetting handler = command->OnExecute;

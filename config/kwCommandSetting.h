@@ -41,16 +41,21 @@ public:
     // The command at Index, nullptr when Index is out of range.
     TkwCommand *Items(int Index);
     const TkwCommand *Items(int Index) const;
+    // The position of an item of this collection, -1 for any other.
+    int IndexOf(const TkwCommand *AItem) const;
     void Delete(int Index); // out of range: nothing
     void Clear() { FItems.clear(); }
     // Replaces the items with copies of Source's (the owner keeps its own collection).
     void Assign(const TkwCommands &Source);
 
 private:
+    friend class TkwCommandSetting; // takes the list of a call (Run)
     void SetItemName(TkwCommand &Item) const;
 
     TkwCommandSetting *FOwner;
-    std::vector<std::unique_ptr<TkwCommand>> FItems;
+    // Shared only with a running SetData/GetData, which keeps the items it
+    // listed alive so a deleted item's address is never taken by a new one.
+    std::vector<std::shared_ptr<TkwCommand>> FItems;
 };
 
 class TkwCommandSetting : public QObject {

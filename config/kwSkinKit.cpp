@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -904,6 +905,12 @@ void SkinDialog::reject()
 void SkinDialog::showEvent(QShowEvent *e)
 {
     placeCentred();
+    // Without a parent widget the window manager would not know the window
+    // belongs to the one it is centred on, and could stack it behind it.
+    if (FCentreOn && windowHandle()) {
+        if (QWindow *owner = FCentreOn->window()->windowHandle(); owner && owner != windowHandle())
+            windowHandle()->setTransientParent(owner);
+    }
     QDialog::showEvent(e);
 }
 

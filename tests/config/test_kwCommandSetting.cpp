@@ -91,4 +91,29 @@ TEST(kwCommandSetting, HandlerMayDeleteItsOwnCommand)
     int b = 0;
     EXPECT_TRUE(s.SetData(&b, 4));
     EXPECT_EQ(s.Commands().Count(), 1);
+    EXPECT_EQ(later, 1); // the command that moved up still had its turn
+}
+
+TEST(kwCommandSetting, ListChangedByAHandlerKeepsEachTurnOnce)
+{
+    TkwCommandSetting s;
+    std::vector<std::string> log;
+    auto logger = [&](const char *name) {
+        return [&log, name](TkwGetSet, void *, std::uint32_t) { log.emplace_back(name); };
+    };
+    s.Commands().Add({"first", "", [&](TkwGetSet, void *, std::uint32_t) {
+                          log.emplace_back("first");
+                          s.Commands().Delete(2);                      // "third", before its turn
+                          s.Commands().Add({"added", "", logger("added")}); // waits for the next call
+                      }});
+    s.Commands().Add({"second", "", logger("second")});
+    s.Commands().Add({"third", "", logger("third")});
+    s.Commands().Add({"fourth", "", logger("fourth")});
+    int b = 0;
+    EXPECT_TRUE(s.SetData(&b, 4));
+    EXPECT_EQ(log, (std::vector<std::string>{"first", "second", "fourth"}));
+    EXPECT_EQ(s.Commands().IndexOf(s.Commands().Items(3)), 3);
+    EXPECT_EQ(s.Commands().Items(3)->Name, "added");
+    TkwCommand stranger;
+    EXPECT_EQ(s.Commands().IndexOf(&stranger), -1);
 }

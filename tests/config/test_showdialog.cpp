@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -230,13 +231,16 @@ TEST(showdialog, CentredOnTheWindowThatOpensIt)
     main.show();
     QApplication::setActiveWindow(&main);
     QPoint centre;
+    QWindow *owner = nullptr;
     Seen seen;
-    whenShown(seen, [&centre](TFrmDialog &f) {
+    whenShown(seen, [&centre, &owner](TFrmDialog &f) {
         centre = f.geometry().center();
+        owner = f.windowHandle() ? f.windowHandle()->transientParent() : nullptr;
         f.reject();
     });
     EXPECT_EQ(ShowDialog(QStringLiteral("WARNING"), QStringLiteral("x")), 2);
     EXPECT_LE((centre - main.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_EQ(owner, main.windowHandle()); // stacked with the window that opened it
 }
 
 // Every message the suite shows through the two dialogs, in every language of
