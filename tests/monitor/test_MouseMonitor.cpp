@@ -22,6 +22,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -253,6 +254,31 @@ TEST_F(MonitorTest, ProfileChangedWithAnOutOfRangeIndexKeepsTheReloadedProfile)
     EXPECT_EQ(ProfileID(), Dword(7));
     m_form->WMDeviceKey(5, 1);
     EXPECT_EQ(m_mic->setCalls, 1); // the group record's profile 0
+}
+
+TEST_F(MonitorTest, ProfileChangedReloadsTheGroupRecordBeforeTheCurrentProfile)
+{
+    // The stored group record names profile 3 for its current group; the
+    // message names no profile. The reload makes profile 3 current and reads
+    // its buttons as they are stored now.
+    Form();
+    StoreButtonRow(0, 5, 28);
+    StoreButtonRow(3, 5, 1);
+    StoreButtonRow(3, 2, 28);
+    QByteArray group;
+    const QString name = QLatin1String(PROFILE_SETTING_GROUP_VALUE_NAME);
+    ASSERT_EQ(m_store->ReadValue(kKey, name, group), ReadStatus::Ok);
+    ASSERT_GE(group.size(), qsizetype(sizeof(TProfileSettingGroup)));
+    const std::int32_t three = 3;
+    std::memcpy(group.data() + offsetof(TProfileSettingGroup, ProfileIndexOfProfileGroup), &three, 4);
+    ASSERT_TRUE(m_store->WriteValue(kKey, name, group));
+
+    m_form->WndProc(WM_PROFILE_CHANGED, 1, 9);
+    EXPECT_EQ(ProfileID(), Dword(9));
+    m_form->WMDeviceKey(5, 1);
+    EXPECT_EQ(m_mic->setCalls, 0); // profile 0's "MAIL" no longer counts
+    m_form->WMDeviceKey(2, 1);
+    EXPECT_EQ(m_mic->setCalls, 1);
 }
 
 TEST_F(MonitorTest, ProfileSwitchOnTheMouseWithoutConfigurationProgram)
