@@ -6,6 +6,7 @@
 #include "platform/Paths.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QMetaObject>
 #include <QtGlobal>
 
@@ -29,6 +30,7 @@ struct HookLibrary {
     const TkwHook *mouseOwner = nullptr;
     QString path;
     TkwHookMessageSink sink;
+    int callbackDepth = 0; // callbacks running now: the library's code is on the stack
 };
 
 HookLibrary &Lib()
@@ -51,7 +53,7 @@ void ShowMissingLibrary()
 bool AcquireLibrary()
 {
     HookLibrary &lib = Lib();
-    if (lib.refs > 0) {
+    if (lib.refs > 0 || lib.handle) {
         ++lib.refs;
         return true;
     }
@@ -86,6 +88,12 @@ void ReleaseLibrary()
     // Nobody is left to own a hook; make sure none outlives the code it calls.
     lib.disableKeyboard();
     lib.disableMouse();
+    lib.keyboardOwner = lib.mouseOwner = nullptr;
+    // The last component went away inside one of its own callbacks: the
+    // library's frames are still below us, so it stays loaded (and inert)
+    // until it is taken again or the process ends.
+    if (lib.callbackDepth > 0)
+        return;
     dlclose(lib.handle);
     lib.handle = nullptr;
     lib.enableKeyboard = lib.enableMouse = nullptr;
@@ -186,6 +194,19 @@ TMouseButtons ButtonOf(uintptr_t message, uint32_t mouseData)
     default:
         return BUTTON_NONE;
     }
+}
+
+// Fires an event through a copy of its handler, so a handler that destroys
+// the component (and the handler with it) still runs to its end. Returns
+// whether the component outlived the call; when it did not, the caller must
+// touch nothing of it.
+template <class Event, class... Args>
+bool Fire(QObject *self, const Event &event, Args &&...args)
+{
+    const QPointer<QObject> alive(self);
+    const Event handler = event;
+    handler(std::forward<Args>(args)...);
+    return !alive.isNull();
 }
 
 } // namespace
@@ -333,7 +354,8 @@ void TkwHook::StopRecordKeyboardMacroKey()
 {
     RemoveKeyboard();
     if (OnStopRecordKeyboardMacroKey)
-        OnStopRecordKeyboardMacroKey(FMacroKeyList);
+        if (!Fire(this, OnStopRecordKeyboardMacroKey, FMacroKeyList))
+            return;
     FMacroKeyList.Clear();
 }
 
@@ -359,44 +381,60 @@ void TkwHook::StopRecordMouseMacro()
 {
     RemoveMouse();
     if (OnStopRecordMouseMacroKey)
-        OnStopRecordMouseMacroKey(FMouseMacroKeyList);
+        Fire(this, OnStopRecordMouseMacroKey, FMouseMacroKeyList);
 }
 
 // --- library callbacks -----------------------------------------------------
 
+namespace {
+struct InCallback {
+    InCallback() { ++Lib().callbackDepth; }
+    ~InCallback() { --Lib().callbackDepth; }
+    InCallback(const InCallback &) = delete;
+    InCallback &operator=(const InCallback &) = delete;
+};
+} // namespace
+
 void TkwHook::KeyboardHookProc(void *data, int32_t code, uintptr_t, const void *record, bool *block)
 {
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnKeyboardHook(code, *static_cast<const KwKeyboardHookRecord *>(record), *block);
 }
 
 void TkwHook::MouseHookProc(void *data, int32_t, uintptr_t message, const void *record, bool *block)
 {
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnMouseHook(message, *static_cast<const KwMouseHookRecord *>(record), *block);
 }
 
 void TkwHook::SingleKeyProc(void *data, int32_t, uintptr_t, const void *record, bool *block)
 {
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnSingleKey(*static_cast<const KwKeyboardHookRecord *>(record), *block);
 }
 
 void TkwHook::ComboKeyProc(void *data, int32_t, uintptr_t, const void *record, bool *block)
 {
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnComboKey(*static_cast<const KwKeyboardHookRecord *>(record), *block);
 }
 
 void TkwHook::MacroKeyProc(void *data, int32_t, uintptr_t, const void *record, bool *block)
 {
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnMacroKey(*static_cast<const KwKeyboardHookRecord *>(record), *block);
 }
 
 void TkwHook::MacroKeyExProc(void *data, int32_t, uintptr_t, const void *record, bool *block)
 {
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnMacroKeyEx(*static_cast<const KwKeyboardHookRecord *>(record), *block);
 }
 
 void TkwHook::MouseMacroProc(void *data, int32_t, uintptr_t message, const void *record, bool *)
 {
     // The mouse recorder never swallows: mouse events always reach the system.
+    const InCallback guard;
     static_cast<TkwHook *>(data)->OnMouseMacro(message, *static_cast<const KwMouseHookRecord *>(record));
 }
 
@@ -407,8 +445,8 @@ void TkwHook::OnKeyboardHook(int32_t code, const KwKeyboardHookRecord &rec, bool
     const int key = static_cast<int>(rec.vkCode);
     const int state = KeyState(rec);
     const int extended = KeyExtended(rec);
-    if (OnHookKeyboardAllKey)
-        OnHookKeyboardAllKey(key, state, extended, block, rec.scanCode);
+    if (OnHookKeyboardAllKey && !Fire(this, OnHookKeyboardAllKey, key, state, extended, block, rec.scanCode))
+        return;
     if (!OnHookKeyboardKey)
         return;
     for (int i = 0; i < FKeyboardHookObjectList.Count(); ++i) {
@@ -420,7 +458,7 @@ void TkwHook::OnKeyboardHook(int32_t code, const KwKeyboardHookRecord &rec, bool
         if (f.KeyExtended == extended && (byVk || byScan)) {
             if (f.block == 1)
                 block = true;
-            OnHookKeyboardKey(key, state, extended, block, rec.scanCode);
+            Fire(this, OnHookKeyboardKey, key, state, extended, block, rec.scanCode);
             return;
         }
     }
@@ -431,8 +469,8 @@ void TkwHook::OnMouseHook(uintptr_t message, const KwMouseHookRecord &rec, bool 
     const bool injected = rec.flags & kwhook::kMouseFlagInjected;
     if (message == kwhook::kWmMouseMove) {
         if (OnHookMouseMove && !injected) {
-            OnHookMouseMove(rec.x, rec.y, static_cast<double>(rec.time));
             block = false;
+            Fire(this, OnHookMouseMove, rec.x, rec.y, static_cast<double>(rec.time));
         }
         return;
     }
@@ -443,8 +481,8 @@ void TkwHook::OnMouseHook(uintptr_t message, const KwMouseHookRecord &rec, bool 
     int16_t exValue = 0;
     if (message == kwhook::kWmXButtonDown || message == kwhook::kWmXButtonUp || message == kwhook::kWmMouseWheel)
         exValue = HighWord(rec.mouseData);
-    if (OnHookMouseAllButton)
-        OnHookMouseAllButton(button, state, exValue, block);
+    if (OnHookMouseAllButton && !Fire(this, OnHookMouseAllButton, button, state, exValue, block))
+        return;
     if (!OnHookMouseButton)
         return;
     // Only the sixteen messages 0x200..0x20F have a bit in a state set.
@@ -455,7 +493,7 @@ void TkwHook::OnMouseHook(uintptr_t message, const KwMouseHookRecord &rec, bool 
         const TMouseHookDetail &f = FMouseHookObjectList.Objects(i)->FMouseHookDetail;
         if ((f.MouseStateSet & bit) && f.MouseButton >= button) {
             if (f.ModifiedFunction != button)
-                OnHookMouseButton(button, state, block);
+                Fire(this, OnHookMouseButton, button, state, block);
             return;
         }
     }
@@ -466,8 +504,8 @@ void TkwHook::OnSingleKey(const KwKeyboardHookRecord &rec, bool &block)
     if (!OnRecordKeyboardSingleKey)
         return;
     const int extended = KeyExtended(rec);
-    OnRecordKeyboardSingleKey(static_cast<int>(rec.vkCode), rec.scanCode, KeyState(rec), extended,
-                              KeyDescription(rec.vkCode, extended), block);
+    Fire(this, OnRecordKeyboardSingleKey, static_cast<int>(rec.vkCode), rec.scanCode, KeyState(rec), extended,
+         KeyDescription(rec.vkCode, extended), block);
 }
 
 void TkwHook::OnComboKey(const KwKeyboardHookRecord &rec, bool &block)
@@ -533,16 +571,18 @@ void TkwHook::OnComboKey(const KwKeyboardHookRecord &rec, bool &block)
     QString text = KeyDescription(c.nKeyValue1, c.nKeyValue1Extended);
     if (c.nKeyValue2 != 0)
         text += QStringLiteral("+") + KeyDescription(c.nKeyValue2, c.nKeyValue2Extended);
+    block = true;
     if (!text.isEmpty()) {
         FComboKeyString = modifiers + text;
+        const QString combo = FComboKeyString;
+        const TCOMBOKEY k = c;
         if (variantA)
-            OnRecordKeyboardComboKey(c.nKeyValue1, c.nKeyValue1Extended, c.nKeyValue2, c.nKeyValue2Extended,
-                                     c.nModifier, FComboKeyString);
+            Fire(this, OnRecordKeyboardComboKey, int(k.nKeyValue1), int(k.nKeyValue1Extended), int(k.nKeyValue2),
+                 int(k.nKeyValue2Extended), int(k.nModifier), combo);
         else
-            OnRecordKeyboardComboKey2(c.nKeyValue1, c.nScanKey1, c.nKeyValue1Extended, c.nKeyValue2, c.nScanKey2,
-                                      c.nKeyValue2Extended, c.nModifier, FComboKeyString);
+            Fire(this, OnRecordKeyboardComboKey2, int(k.nKeyValue1), k.nScanKey1, int(k.nKeyValue1Extended),
+                 int(k.nKeyValue2), k.nScanKey2, int(k.nKeyValue2Extended), int(k.nModifier), combo);
     }
-    block = true;
 }
 
 void TkwHook::AddMacroItem(uint16_t type, uint16_t state, uint16_t value, uint16_t extended)
@@ -559,22 +599,23 @@ void TkwHook::OnMacroKey(const KwKeyboardHookRecord &rec, bool &block)
 {
     if (!OnRecordKeyboardMacroKey)
         return;
+    block = true;
     const double time = static_cast<double>(rec.time);
     if (FLastTimeKeyboardMacro != 0) {
         const uint32_t gap = ElapsedMs(FLastTimeKeyboardMacro, rec.time);
         if (gap > 10 && gap < 2000) {
             AddMacroItem(0, 0, static_cast<uint16_t>(gap), 0);
-            OnRecordKeyboardMacroKey(0, static_cast<int>(gap), 0, 0, time, QString::number(gap),
-                                     QStringLiteral("ms"), FMacroKeyList);
+            if (!Fire(this, OnRecordKeyboardMacroKey, 0, static_cast<int>(gap), 0, 0, time, QString::number(gap),
+                      QStringLiteral("ms"), FMacroKeyList))
+                return;
         }
     }
     FLastTimeKeyboardMacro = rec.time;
     const int state = KeyState(rec);
     const int extended = KeyExtended(rec);
     AddMacroItem(1, static_cast<uint16_t>(state), static_cast<uint16_t>(rec.vkCode), static_cast<uint16_t>(extended));
-    OnRecordKeyboardMacroKey(1, static_cast<int>(rec.vkCode), state, extended, time,
-                             KeyDescription(rec.vkCode, extended), StateText(state), FMacroKeyList);
-    block = true;
+    Fire(this, OnRecordKeyboardMacroKey, 1, static_cast<int>(rec.vkCode), state, extended, time,
+         KeyDescription(rec.vkCode, extended), StateText(state), FMacroKeyList);
 }
 
 void TkwHook::OnMacroKeyEx(const KwKeyboardHookRecord &rec, bool &block)
@@ -611,9 +652,9 @@ void TkwHook::OnMacroKeyEx(const KwKeyboardHookRecord &rec, bool &block)
         const int extended = KeyExtended(rec);
         AddMacroItem(1, static_cast<uint16_t>(state), static_cast<uint16_t>(rec.vkCode),
                      static_cast<uint16_t>(extended));
-        OnRecordKeyboardMacroKeyEx(1, static_cast<int>(rec.vkCode), state, extended, static_cast<double>(rec.time),
-                                   FTotalMacroTime, KeyDescription(rec.vkCode, extended), StateText(state),
-                                   FMacroKeyList);
+        Fire(this, OnRecordKeyboardMacroKeyEx, 1, static_cast<int>(rec.vkCode), state, extended,
+             static_cast<double>(rec.time), FTotalMacroTime, KeyDescription(rec.vkCode, extended), StateText(state),
+             FMacroKeyList);
     }
     block = true;
 }
@@ -654,8 +695,9 @@ void TkwHook::OnMouseMacro(uintptr_t message, const KwMouseHookRecord &rec)
         const auto x = static_cast<uint16_t>(rec.x);
         const auto y = static_cast<uint16_t>(rec.y);
         AddMouseItem(0, 0, BUTTON_NONE, x, y, gap);
-        OnRecordMouseMacroKey(0, BUTTON_NONE, 0, x, y, time, QString::number(gap), QStringLiteral("ms"),
-                              FMouseMacroKeyList);
+        if (!Fire(this, OnRecordMouseMacroKey, 0, BUTTON_NONE, 0, x, y, time, QString::number(gap),
+                  QStringLiteral("ms"), FMouseMacroKeyList))
+            return;
     }
     if (button != BUTTON_NONE) {
         // A button item's position is clamped: screens left of or above the
@@ -663,8 +705,8 @@ void TkwHook::OnMouseMacro(uintptr_t message, const KwMouseHookRecord &rec)
         const uint16_t x = ClampCoordinate(rec.x);
         const uint16_t y = ClampCoordinate(rec.y);
         AddMouseItem(1, static_cast<uint16_t>(state), button, x, y, 0);
-        OnRecordMouseMacroKey(1, button, state, x, y, time, MouseButtonDescription(button), StateText(state),
-                              FMouseMacroKeyList);
+        Fire(this, OnRecordMouseMacroKey, 1, button, state, x, y, time, MouseButtonDescription(button),
+             StateText(state), FMouseMacroKeyList);
     }
 }
 
@@ -703,15 +745,17 @@ void TkwHook::ProcessDataEvent()
         if (item.tag == 1) {
             const auto &obj = std::get<std::unique_ptr<TMacroKeyObject>>(item.object);
             const TMACROKEYHOOK &k = obj->FMacroKey;
-            if (OnRecordKeyboardMacroKey)
-                OnRecordKeyboardMacroKey(k.nKeyType, k.nKeyValue, k.nKeyState, k.nKeyValueExtended, k.Time,
-                                         k.MacroKeyString, k.MacroKeyStateString, FMacroKeyList);
+            if (OnRecordKeyboardMacroKey &&
+                !Fire(this, OnRecordKeyboardMacroKey, int(k.nKeyType), int(k.nKeyValue), int(k.nKeyState),
+                      int(k.nKeyValueExtended), k.Time, k.MacroKeyString, k.MacroKeyStateString, FMacroKeyList))
+                return;
         } else {
             const auto &obj = std::get<std::unique_ptr<TMOUSEMacroKeyObject>>(item.object);
             const TMOUSEMACROKEY &m = obj->FMOUSEMacroKey;
-            if (OnRecordMouseMacroKey)
-                OnRecordMouseMacroKey(m.nKeyType, m.MouseButton, m.nKeyState, m.X, m.Y, m.Time, m.MacroKeyString,
-                                      m.MacroKeyStateString, FMouseMacroKeyList);
+            if (OnRecordMouseMacroKey &&
+                !Fire(this, OnRecordMouseMacroKey, int(m.nKeyType), m.MouseButton, int(m.nKeyState), m.X, m.Y, m.Time,
+                      m.MacroKeyString, m.MacroKeyStateString, FMouseMacroKeyList))
+                return;
         }
     }
 }

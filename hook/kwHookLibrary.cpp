@@ -43,9 +43,20 @@ bool Call(const HookSlot &slot, uintptr_t message, const void *record)
     return block;
 }
 
+// What the last press of each key and button did, so its repeats' releases
+// and its double click go the same way.
+std::array<bool, 256> g_keyBlocked{};
+std::array<bool, 5> g_buttonBlocked{};
+
+// The filter object holds no state and lives until the library is unloaded:
+// a callback may disable the last hook, which takes the filter out of the
+// application while its eventFilter is still on the stack.
 class InputFilter final : public QObject {
 public:
-    bool eventFilter(QObject *watched, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override { return Dispatch(watched, event); }
+
+private:
+    static bool Dispatch(QObject *watched, QEvent *event)
     {
         if (!watched->isWindowType())
             return false;
@@ -67,8 +78,7 @@ public:
         }
     }
 
-private:
-    bool OnKey(QKeyEvent *e)
+    static bool OnKey(QKeyEvent *e)
     {
         if (!g_keyboard.proc)
             return false;
@@ -81,7 +91,7 @@ private:
         // held key reads as one press (with repeats) until it really goes up,
         // and it shares the fate of the press it belongs to.
         if (up && e->isAutoRepeat())
-            return m_keyBlocked[key.vk];
+            return g_keyBlocked[key.vk];
         KwKeyboardHookRecord rec{};
         rec.vkCode = key.vk;
         rec.scanCode = key.scan;
@@ -93,7 +103,7 @@ private:
                                      : (sys ? kwhook::kWmSysKeyDown : kwhook::kWmKeyDown);
         const bool block = Call(g_keyboard, message, &rec);
         if (!up)
-            m_keyBlocked[key.vk] = block;
+            g_keyBlocked[key.vk] = block;
         return block;
     }
 
@@ -119,7 +129,7 @@ private:
         return rec;
     }
 
-    bool OnButton(QMouseEvent *e)
+    static bool OnButton(QMouseEvent *e)
     {
         if (!g_mouse.proc)
             return false;
@@ -139,19 +149,19 @@ private:
         const uintptr_t message = kDown[static_cast<size_t>(slot)] + (up ? 1 : 0);
         const bool block = Call(g_mouse, message, &rec);
         if (!up)
-            m_buttonBlocked[static_cast<size_t>(slot)] = block;
+            g_buttonBlocked[static_cast<size_t>(slot)] = block;
         return block;
     }
 
     // A low-level hook never sees double-click messages; Qt adds one after
     // the second press. It goes where that press went.
-    bool OnDoubleClick(QMouseEvent *e)
+    static bool OnDoubleClick(QMouseEvent *e)
     {
         const int slot = ButtonSlot(e->button());
-        return g_mouse.proc && slot >= 0 && m_buttonBlocked[static_cast<size_t>(slot)];
+        return g_mouse.proc && slot >= 0 && g_buttonBlocked[static_cast<size_t>(slot)];
     }
 
-    bool OnMove(QMouseEvent *e)
+    static bool OnMove(QMouseEvent *e)
     {
         if (!g_mouse.proc)
             return false;
@@ -165,7 +175,7 @@ private:
         return static_cast<uint32_t>(static_cast<uint16_t>(static_cast<int16_t>(clamped))) << 16;
     }
 
-    bool OnWheel(QWheelEvent *e)
+    static bool OnWheel(QWheelEvent *e)
     {
         if (!g_mouse.proc)
             return false;
@@ -185,30 +195,29 @@ private:
         return block;
     }
 
-    std::array<bool, 256> m_keyBlocked{};
-    std::array<bool, 5> m_buttonBlocked{};
 };
 
 std::unique_ptr<InputFilter> g_filter;
+bool g_installed = false;
 
 void EnsureFilter()
 {
-    if (g_filter)
-        return;
     QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
+    if (g_installed || !app)
         return;
-    g_filter = std::make_unique<InputFilter>();
+    if (!g_filter)
+        g_filter = std::make_unique<InputFilter>();
     app->installEventFilter(g_filter.get());
+    g_installed = true;
 }
 
 void ReleaseFilterWhenIdle()
 {
-    if (g_keyboard.proc || g_mouse.proc || !g_filter)
+    if (g_keyboard.proc || g_mouse.proc || !g_installed)
         return;
     if (QCoreApplication *app = QCoreApplication::instance())
         app->removeEventFilter(g_filter.get());
-    g_filter.reset();
+    g_installed = false;
 }
 
 // Unloading the library must never leave its filter object behind in the
@@ -218,6 +227,7 @@ __attribute__((destructor)) void OnUnload()
     g_keyboard = {};
     g_mouse = {};
     ReleaseFilterWhenIdle();
+    g_filter.reset();
 }
 
 } // namespace

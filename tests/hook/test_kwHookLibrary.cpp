@@ -373,3 +373,42 @@ TEST_F(HookLibraryTest, LibraryWithoutAnEntryPointIsDroppedSilently)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HookLibraryTest, CallbacksMayStopOrDestroyTheirComponent)
+{
+    RecordingWindow window;
+    auto hook = std::make_unique<TkwHook>();
+    int reports = 0;
+    hook->OnHookKeyboardAllKey = [&](int, int, int, bool &block, uint32_t) {
+        ++reports;
+        block = true;
+        hook->StopHookKeyboard(); // the last hook goes while its event is being filtered
+    };
+    hook->StartHookKeyboard();
+    QTest::keyClick(&window, Qt::Key_A);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(window.keyPresses, 0);
+    EXPECT_EQ(window.keyReleases, 1);
+
+    // The only component destroyed by its own callback: the library stays
+    // usable for the next component.
+    hook->OnHookKeyboardAllKey = [&](int, int, int, bool &, uint32_t) {
+        ++reports;
+        hook.reset();
+    };
+    hook->StartHookKeyboard();
+    QTest::keyClick(&window, Qt::Key_B);
+    EXPECT_EQ(hook, nullptr);
+    EXPECT_EQ(reports, 2);
+    TkwHook next;
+    ASSERT_TRUE(next.DLLLoaded());
+    next.OnHookKeyboardAllKey = [&](int, int, int, bool &, uint32_t) { ++reports; };
+    next.StartHookKeyboard();
+    QTest::keyClick(&window, Qt::Key_C);
+    EXPECT_EQ(reports, 4);
+    EXPECT_TRUE(messages.empty());
+}
+
+} // namespace
