@@ -61,11 +61,13 @@ protected:
                                                QStringLiteral("-screen"), QStringLiteral("0"),
                                                QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
                                                QStringLiteral("tcp")});
-        ASSERT_TRUE(m_xvfb.waitForStarted(30000));
-        ASSERT_TRUE(WaitFor([&] {
-            m_xvfb.waitForReadyRead(100);
-            return m_xvfb.canReadLine();
-        })) << "Xvfb did not start";
+        // Like the private sound server: a machine where the X server cannot
+        // run at all skips, rather than fails, the test.
+        if (!m_xvfb.waitForStarted(30000) || !WaitFor([&] {
+                m_xvfb.waitForReadyRead(100);
+                return m_xvfb.canReadLine() || m_xvfb.state() == QProcess::NotRunning;
+            }) || !m_xvfb.canReadLine())
+            GTEST_SKIP() << "Xvfb cannot run here";
         m_display = QStringLiteral(":") + QString::fromUtf8(m_xvfb.readLine()).trimmed();
 
         m_env = QProcessEnvironment::systemEnvironment();
