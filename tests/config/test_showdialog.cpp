@@ -4,6 +4,7 @@
 #include "config/showdialog2.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QHash>
 #include <QPointer>
@@ -65,6 +66,11 @@ const Ending Endings[] = {
     {"close", [](TFrmDialog &f) { f.close(); }, 2},
     {"reject", [](TFrmDialog &f) { f.reject(); }, 2},
     {"OK by keyboard", [](TFrmDialog &f) { QTest::keyClick(f.BTNOK, Qt::Key_Space); }, 1},
+    {"Escape on the focused OK", [](TFrmDialog &f) { QTest::keyClick(f.BTNOK, Qt::Key_Escape); }, 2},
+    {"close request from the window manager", [](TFrmDialog &f) {
+         QCloseEvent e;
+         QApplication::sendEvent(&f, &e);
+     }, 2},
 };
 
 } // namespace
