@@ -286,3 +286,101 @@ TEST_F(Commands, FactoryProfileOneLandsByteForByte)
     EXPECT_EQ(live.writeState, 1);
     EXPECT_EQ(live.refreshCount, 1u);
 }
+
+// A whole APPLY of the factory profile 1 with a macro area of two macros,
+// every report compared with a literal vector worked out by hand: report ID,
+// header with its dropped last byte, payload, zero padding to the report's
+// length. The macros: slot 0 is left button down, 50 ms, left button up,
+// repeating while held (loop count 5 is then not sent); slot 1 is the
+// extended right arrow down, 300 ms, up, three times.
+TEST_F(Commands, ApplyOfFactoryProfileAndTwoMacrosReportByReport)
+{
+    auto p = std::make_unique<TMouseProfileInfo>();
+    ASSERT_TRUE(RestoreProfileDefaults(*p, 0));
+    p->ConfigInfo.ButtonCount = 14;
+    const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    ReorderButtons(*p, order);
+    auto list = std::make_unique<TMACROKEYINFOLIST>();
+    list->nMacroInfoCount = 2;
+    TMACROKEYINFO &click = list->MacroInfos[0];
+    click.MacroListCount = 3;
+    click.MacroList[0] = TMACROKEY{1, 1, 1, 0};
+    click.MacroList[1] = TMACROKEY{6, 0, 50, 0};
+    click.MacroList[2] = TMACROKEY{1, 0, 1, 0};
+    click.nLoopRunWhenPressed = 1;
+    click.nLoopCount = 5;
+    TMACROKEYINFO &arrow = list->MacroInfos[1];
+    arrow.MacroListCount = 3;
+    arrow.MacroList[0] = TMACROKEY{4, 1, 0x27, 1};
+    arrow.MacroList[1] = TMACROKEY{6, 1, 0x2C, 0x01};
+    arrow.MacroList[2] = TMACROKEY{4, 0, 0x27, 1};
+    arrow.nLoopCount = 3;
+
+    TDeviceButtonMap map;
+    TDeviceCPITable table;
+    TDeviceLEDBlock light;
+    auto area = std::make_unique<TDeviceMacroArea>();
+    EncodeButtonMap(*p, map);
+    EncodeCPITable(*p, table);
+    EncodeLEDBlock(p->ConfigInfo.LEDConfig, light);
+    EncodeMacroArea(*list, *area);
+    int index = 0;
+    EXPECT_EQ(SendWriteStateCommand(*hid_, 0), 0u);
+    EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), 0u);
+    EXPECT_EQ(WriteButtonMap(*hid_, map, ButtonMapAddress(0)), 0u);
+    EXPECT_EQ(WriteLEDConfig(*hid_, light, LEDConfigAddress(0)), 0u);
+    EXPECT_EQ(WriteCPITable(*hid_, table, CPITableAddress(0)), 0u);
+    EXPECT_EQ(WriteReportRate(*hid_, GetReportRateCode(*p), ReportRateAddress(0)), 0u);
+    EXPECT_EQ(WriteMacroArea(*hid_, *area, MACRO_AREA_BASE), 0u);
+    EXPECT_EQ(WriteActiveProfile(*hid_, 0, ACTIVE_PROFILE_ADDRESS), 0u);
+    EXPECT_EQ(SendWriteStateCommand(*hid_, 1), 0u);
+    EXPECT_EQ(SendRefreshCommand(*hid_, 1, 0), 0u);
+
+    const std::vector<Bytes> expected = {
+        Report({0x02, 0x06, 0x00}, 16),
+        Report({0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, 16),
+        Report({0x02, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA}, 16),
+        Report({0x04, 0x02, 0x90, 0x00, 0x39, 0x00, 0xFA, 0xFA,
+                0x0E, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+                0x0E, 0x00, 0xE2, 0x00, 0x0E, 0x00, 0xE9, 0x00, 0x0E, 0x00, 0xEA, 0x00,
+                0x10, 0x00, 0x4F, 0x00, 0x10, 0x00, 0x50, 0x00, 0x0E, 0x00, 0xB5, 0x00,
+                0x0E, 0x00, 0xB6, 0x00, 0x0E, 0x00, 0xCD, 0x00, 0x0F, 0x04, 0x3D, 0x00,
+                0x0F, 0x08, 0x07, 0x00, 0x0D, 0x00, 0x00, 0x00},
+               1024),
+        Report({0x02, 0x02, 0xF1, 0x00, 0x06, 0x00, 0xFA, 0xFA, 0x00, 0x00, 0xFF, 0x02, 0x03, 0x00}, 16),
+        Report({0x03, 0x02, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA,
+                0x05, 0x00,
+                0x01, 0x14, 0x00, 0x14, 0x00, 0x00, 0x00, 0x00,
+                0x01, 0x28, 0x00, 0x28, 0x00, 0x01, 0x00, 0x00,
+                0x01, 0x50, 0x00, 0x50, 0x00, 0x03, 0x00, 0x00,
+                0x01, 0xA4, 0x00, 0xA4, 0x00, 0x07, 0x00, 0x00,
+                0x01, 0x48, 0x01, 0x48, 0x01, 0x0F, 0x00, 0x00},
+               64),
+        Report({0x02, 0x02, 0x48, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, 16),
+        Report({0x03, 0x02, 0x00, 0x05, 0x0C, 0x00, 0xFA, 0xFA,
+                0x81, 0x01, 0x00, 0x06, 0x32, 0x00, 0x01, 0x01, 0x00, 0x07, 0x00, 0x00},
+               64),
+        Report({0x03, 0x02, 0xC8, 0x05, 0x0C, 0x00, 0xFA, 0xFA,
+                0x84, 0x4F, 0x01, 0x06, 0x2C, 0x01, 0x04, 0x4F, 0x01, 0x07, 0x03, 0x00},
+               64),
+        Report({0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x00}, 16),
+        Report({0x02, 0x06, 0x01}, 16),
+        Report({0x02, 0x01, 0x01, 0x00}, 16),
+    };
+    const auto sets = Reports(LogKind::SetFeature);
+    ASSERT_EQ(sets.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(sets[i], expected[i]) << "report " << i;
+    // The two answers of the read-back: report 2 with the active profile at
+    // byte 8, report 3 with the table at byte 8 (level at byte 9).
+    const auto gets = Reports(LogKind::GetFeature);
+    ASSERT_EQ(gets.size(), 2u);
+    ASSERT_EQ(gets[0].size(), 16u);
+    ASSERT_EQ(gets[1].size(), 64u);
+    EXPECT_EQ(gets[0][0], 0x02);
+    EXPECT_EQ(gets[1][0], 0x03);
+    EXPECT_EQ(gets[1][8], 0x05);
+    EXPECT_EQ(index, gets[1][9]);
+    EXPECT_EQ(mouse_->Dump(0x500, 12), (Bytes{0x81, 0x01, 0x00, 0x06, 0x32, 0x00, 0x01, 0x01, 0x00, 0x07, 0x00, 0x00}));
+    EXPECT_EQ(mouse_->Dump(0x5C8, 12), (Bytes{0x84, 0x4F, 0x01, 0x06, 0x2C, 0x01, 0x04, 0x4F, 0x01, 0x07, 0x03, 0x00}));
+}
