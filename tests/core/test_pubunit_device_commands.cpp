@@ -52,6 +52,38 @@ protected:
         return out;
     }
 
+    // The factory profile 1 written as APPLY writes a changed profile 0
+    // (count 14, identity reorder), with the macro area when given; returns
+    // the DPI level read back. Every step must succeed.
+    int ApplyFactoryProfileOne(const TDeviceMacroArea *area)
+    {
+        auto p = std::make_unique<TMouseProfileInfo>();
+        EXPECT_TRUE(RestoreProfileDefaults(*p, 0));
+        p->ConfigInfo.ButtonCount = 14;
+        const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+        ReorderButtons(*p, order);
+        TDeviceButtonMap map;
+        TDeviceCPITable table;
+        TDeviceLEDBlock light;
+        EncodeButtonMap(*p, map);
+        EncodeCPITable(*p, table);
+        EncodeLEDBlock(p->ConfigInfo.LEDConfig, light);
+        int index = 0;
+        EXPECT_EQ(SendWriteStateCommand(*hid_, 0), 0u);
+        EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), 0u);
+        EXPECT_EQ(WriteButtonMap(*hid_, map, ButtonMapAddress(0)), 0u);
+        EXPECT_EQ(WriteLEDConfig(*hid_, light, LEDConfigAddress(0)), 0u);
+        EXPECT_EQ(WriteCPITable(*hid_, table, CPITableAddress(0)), 0u);
+        EXPECT_EQ(WriteReportRate(*hid_, GetReportRateCode(*p), ReportRateAddress(0)), 0u);
+        if (area) {
+            EXPECT_EQ(WriteMacroArea(*hid_, *area, MACRO_AREA_BASE), 0u);
+        }
+        EXPECT_EQ(WriteActiveProfile(*hid_, 0, ACTIVE_PROFILE_ADDRESS), 0u);
+        EXPECT_EQ(SendWriteStateCommand(*hid_, 1), 0u);
+        EXPECT_EQ(SendRefreshCommand(*hid_, 1, 0), 0u);
+        return index;
+    }
+
     std::shared_ptr<VirtualMouse> mouse_;
     std::unique_ptr<TkwHIDData> hid_;
 };
@@ -244,27 +276,7 @@ TEST_F(Commands, WritesOfEverySizeUseTheSmallestReport)
 // with images worked out by hand (not by the encoders).
 TEST_F(Commands, FactoryProfileOneLandsByteForByte)
 {
-    auto p = std::make_unique<TMouseProfileInfo>();
-    ASSERT_TRUE(RestoreProfileDefaults(*p, 0));
-    p->ConfigInfo.ButtonCount = 14;
-    const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    ReorderButtons(*p, order);
-    TDeviceButtonMap map;
-    TDeviceCPITable table;
-    TDeviceLEDBlock light;
-    EncodeButtonMap(*p, map);
-    EncodeCPITable(*p, table);
-    EncodeLEDBlock(p->ConfigInfo.LEDConfig, light);
-    int index = 0;
-    EXPECT_EQ(SendWriteStateCommand(*hid_, 0), 0u);
-    EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), 0u);
-    EXPECT_EQ(WriteButtonMap(*hid_, map, ButtonMapAddress(0)), 0u);
-    EXPECT_EQ(WriteLEDConfig(*hid_, light, LEDConfigAddress(0)), 0u);
-    EXPECT_EQ(WriteCPITable(*hid_, table, CPITableAddress(0)), 0u);
-    EXPECT_EQ(WriteReportRate(*hid_, GetReportRateCode(*p), ReportRateAddress(0)), 0u);
-    EXPECT_EQ(WriteActiveProfile(*hid_, 0, ACTIVE_PROFILE_ADDRESS), 0u);
-    EXPECT_EQ(SendWriteStateCommand(*hid_, 1), 0u);
-    EXPECT_EQ(SendRefreshCommand(*hid_, 1, 0), 0u);
+    ApplyFactoryProfileOne(nullptr);
 
     EXPECT_EQ(mouse_->Dump(0x90, 57),
               (Bytes{0x0E, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x0E, 0x00,
@@ -295,11 +307,6 @@ TEST_F(Commands, FactoryProfileOneLandsByteForByte)
 // extended right arrow down, 300 ms, up, three times.
 TEST_F(Commands, ApplyOfFactoryProfileAndTwoMacrosReportByReport)
 {
-    auto p = std::make_unique<TMouseProfileInfo>();
-    ASSERT_TRUE(RestoreProfileDefaults(*p, 0));
-    p->ConfigInfo.ButtonCount = 14;
-    const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    ReorderButtons(*p, order);
     auto list = std::make_unique<TMACROKEYINFOLIST>();
     list->nMacroInfoCount = 2;
     TMACROKEYINFO &click = list->MacroInfos[0];
@@ -316,25 +323,9 @@ TEST_F(Commands, ApplyOfFactoryProfileAndTwoMacrosReportByReport)
     arrow.MacroList[2] = TMACROKEY{4, 0, 0x27, 1};
     arrow.nLoopCount = 3;
 
-    TDeviceButtonMap map;
-    TDeviceCPITable table;
-    TDeviceLEDBlock light;
     auto area = std::make_unique<TDeviceMacroArea>();
-    EncodeButtonMap(*p, map);
-    EncodeCPITable(*p, table);
-    EncodeLEDBlock(p->ConfigInfo.LEDConfig, light);
     EncodeMacroArea(*list, *area);
-    int index = 0;
-    EXPECT_EQ(SendWriteStateCommand(*hid_, 0), 0u);
-    EXPECT_EQ(ReadCurrentCPIIndex(*hid_, index), 0u);
-    EXPECT_EQ(WriteButtonMap(*hid_, map, ButtonMapAddress(0)), 0u);
-    EXPECT_EQ(WriteLEDConfig(*hid_, light, LEDConfigAddress(0)), 0u);
-    EXPECT_EQ(WriteCPITable(*hid_, table, CPITableAddress(0)), 0u);
-    EXPECT_EQ(WriteReportRate(*hid_, GetReportRateCode(*p), ReportRateAddress(0)), 0u);
-    EXPECT_EQ(WriteMacroArea(*hid_, *area, MACRO_AREA_BASE), 0u);
-    EXPECT_EQ(WriteActiveProfile(*hid_, 0, ACTIVE_PROFILE_ADDRESS), 0u);
-    EXPECT_EQ(SendWriteStateCommand(*hid_, 1), 0u);
-    EXPECT_EQ(SendRefreshCommand(*hid_, 1, 0), 0u);
+    const int index = ApplyFactoryProfileOne(area.get());
 
     const std::vector<Bytes> expected = {
         Report({0x02, 0x06, 0x00}, 16),
