@@ -113,8 +113,8 @@ QByteArray MonitorEmbeddedLanguages()
     TkwLangEntry ch;
     ch.ID = QStringLiteral("CH");
     ch.Lines = QStringList{QStringLiteral("About=关于"), QStringLiteral("Config=设置"), QStringLiteral("Exit=退出"),
-                           QStringLiteral("GAMING MOUSE DRIVER=游戏鼠标驱动"),
-                           QStringLiteral("GAMING MOUSE MONITOR=游戏鼠标监视器")};
+                           QStringLiteral("GAMING MOUSE DRIVER=游戏鼠标驱动程序"),
+                           QStringLiteral("GAMING MOUSE MONITOR=游戏鼠标监控程序")};
     TkwLangEntry us;
     us.ID = QStringLiteral("US");
     for (const QString &s : sources)

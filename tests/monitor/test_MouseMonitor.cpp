@@ -378,7 +378,7 @@ TEST_F(MonitorTest, TrayTextsFollowTheStoredLanguageWithoutCompounding)
     m_dm->FAllProfileSettingInfo.CurrentLanguage = static_cast<std::uint8_t>(ch);
     m_form->ApplyLanguage();
     m_form->ApplyLanguage();
-    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("游戏鼠标驱动"));
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("游戏鼠标驱动程序"));
     EXPECT_EQ(m_form->Config1->text(), QStringLiteral("设置"));
     EXPECT_EQ(m_form->Exit1->text(), QStringLiteral("退出"));
     EXPECT_FALSE(m_form->About1->isVisible());
@@ -515,9 +515,9 @@ TEST_F(MonitorTest, LanguageChangedAppliesTheLanguageStoredByTheConfigurationPro
     auto peer = StartConfigPeer();
     peer->Command(QStringLiteral("send THKT75MONMAIN %1 %2 0").arg(WM_LANGUAGE_CHANGED).arg(ch));
     ASSERT_TRUE(SpinUntil([&] { return m_form->Exit1->text() == QStringLiteral("退出"); }));
-    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("游戏鼠标驱动"));
+    EXPECT_EQ(m_form->TrayIcon1->toolTip(), QStringLiteral("游戏鼠标驱动程序"));
     EXPECT_EQ(m_form->Config1->text(), QStringLiteral("设置"));
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("游戏鼠标监视器"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("游戏鼠标监控程序"));
     EXPECT_EQ(peer->NextLine(), QStringLiteral("sending"));
     EXPECT_EQ(peer->NextLine(), QStringLiteral("result 0"));
 }
