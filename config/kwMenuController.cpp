@@ -28,6 +28,12 @@ TkwMenuEnvironment TkwMenuEnvironment::Qt()
         const QScreen *s = QGuiApplication::primaryScreen();
         return s ? s->geometry() : QRect(0, 0, 1024, 768);
     };
+    env.ScreenAt = [](QPoint p) {
+        const QScreen *s = QGuiApplication::screenAt(p);
+        if (!s)
+            s = QGuiApplication::primaryScreen();
+        return s ? s->geometry() : QRect(0, 0, 1024, 768);
+    };
     env.Pointer = [] { return QCursor::pos(); };
     env.Post = [](std::function<void()> fn) {
         if (QCoreApplication *app = QCoreApplication::instance())
@@ -332,7 +338,7 @@ QRect TkwMenuController::Place(const TkwMenuTarget &target, TvgPlacement placeme
     }
     QRect g(QPoint(int(std::floor(pos.x())), int(std::floor(pos.y()))), size);
 
-    const QRect screen = FEnv.Screen ? FEnv.Screen() : QRect(0, 0, 1 << 20, 1 << 20);
+    QRect screen = FEnv.Screen ? FEnv.Screen() : QRect(0, 0, 1 << 20, 1 << 20);
     // Flip: a popup that would reach the screen's right edge goes to the left
     // of the window that holds its target (for a sub-menu, its parent popup).
     const QPointF X = TargetScreenPos(target);
@@ -344,7 +350,9 @@ QRect TkwMenuController::Place(const TkwMenuTarget &target, TvgPlacement placeme
             g.moveLeft(target.WindowRect.left() - int(w));
         }
     }
-    // Whatever the rule gave, the popup stays on the screen.
+    // Whatever the rule gave, the popup stays on the display of its target.
+    if (FEnv.ScreenAt)
+        screen = FEnv.ScreenAt(target.ScreenRect.center().toPoint());
     if (g.width() > screen.width())
         g.setWidth(screen.width());
     if (g.height() > screen.height())

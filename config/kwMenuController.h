@@ -36,6 +36,9 @@ struct TkwMenuEnvironment {
     std::function<qreal(const TkwMenuFont &, const QString &)> TextWidth;
     // The primary display, in screen pixels.
     std::function<QRect()> Screen;
+    // The display that shows a screen point (unset: the primary one). A
+    // popup is kept inside the display of its target, not moved onto another.
+    std::function<QRect(QPoint)> ScreenAt;
     // The pointer's screen position.
     std::function<QPoint()> Pointer;
     // Runs a call after the event being handled (and what is queued before it).

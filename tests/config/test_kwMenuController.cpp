@@ -351,15 +351,20 @@ TEST(kwMenuController, RebuildKeepsOldRowsAndFreesSurplusOnes)
     EXPECT_EQ(CurrentRow(f.top()), 0);
 }
 
+namespace {
+// A top level opened at the pointer over a target in a window: where it goes.
+struct PlacementCase {
+    const char *name;
+    QRectF target;
+    QRect window;
+    QPoint pointer;
+    QRect expect;
+};
+} // namespace
+
 TEST(kwMenuController, FlipRuleAndScreenEdges)
 {
-    struct Case {
-        const char *name;
-        QRectF target;
-        QRect window;
-        QPoint pointer;
-        QRect expect;
-    };
+    using Case = PlacementCase;
     // Screen 1000 x 700, popup 240 x 400.
     const Case cases[] = {
         {"room on the right", QRectF(100, 100, 50, 20), QRect(50, 50, 600, 500), {120, 110}, QRect(120, 110, 240, 400)},
@@ -539,4 +544,140 @@ TEST(kwMenuController, LookFollowsTheParameterTable)
     EXPECT_FALSE(look.Custom);
     EXPECT_EQ(look.Font, TkwMenuFont());
     EXPECT_EQ(plain.top().Level()->Rows[0].Height, 40);
+}
+
+TEST(kwMenuController, DisabledAndHiddenItemsAreShownAndClickable)
+{
+    Fixture f;
+    f.top().Items(1)->Enabled = false;
+    f.top().Items(2)->Visible = false;
+    f.sub(7).Items(0)->Enabled = false;
+    f.sub(7).Items(0)->Visible = false;
+    f.open();
+    ASSERT_EQ(f.top().Level()->Count(), 16);
+    EXPECT_EQ(f.top().Level()->Rows[2].Text, "MIDDLE BUTTON");
+    EXPECT_EQ(f.ctl().RowAt(f.top(), f.at(f.top(), 2)), 2);
+    for (int row : {1, 2}) {
+        f.open();
+        f.ctl().MouseDown(f.top(), TkwMouseButton::Left, f.at(f.top(), row));
+        f.ctl().MouseUp(f.top(), TkwMouseButton::Left, f.at(f.top(), row));
+    }
+    f.open();
+    f.hover(f.top(), 7);
+    ASSERT_EQ(f.sub(7).Level()->Count(), 8);
+    f.ctl().MouseDown(f.sub(7), TkwMouseButton::Left, f.at(f.sub(7), 0));
+    f.ctl().MouseUp(f.sub(7), TkwMouseButton::Left, f.at(f.sub(7), 0));
+    f.env.Flush();
+    EXPECT_EQ(f.clicks.ids, (std::vector<uint32_t>{2, 3, 801}));
+}
+
+TEST(kwMenuController, WithoutCustomParametersOnlyFixedSizesAndTheCheckRuleApply)
+{
+    // A menu that does not use its parameters: every look and row-size value is
+    // ignored, only the custom width and height and the selected check-mark rule count.
+    struct Case {
+        const char *name;
+        int customWidth, customHeight;
+        bool selectedCheckMark;
+        qreal width, height;
+        bool markOnCurrentRow;
+    };
+    const Case cases[] = {
+        {"measured", 0, 0, true, 6 * 10 + 100, 3 * 40, true},
+        {"custom width", 333, 0, true, 333, 3 * 40, true},
+        {"custom height", 0, 77, false, 6 * 10 + 100, 77, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f(false);
+        TMenuParams &p = f.menu.Parameters;
+        p.ItemHeight = 99;
+        p.BGFill = TkwMenuBrush::Solid(0xFF112233);
+        p.ItemOverFill = TkwMenuBrush::Solid(0xFF00FF00);
+        p.BGMargins = QMarginsF(10, 10, 10, 10);
+        p.MenuTextPadding = QMarginsF(20, 0, 0, 0);
+        p.ItemShowCheck = false;
+        p.ItemFont.Family = "FUTURA STD MEDIUM";
+        p.CustomWidth = c.customWidth;
+        p.CustomHeight = c.customHeight;
+        p.MenuShowSelectedCheckMark = c.selectedCheckMark;
+        for (const char *t : {"ONE", "SECOND", "III"})
+            f.top().Add(QString::fromLatin1(t));
+        f.open(2);
+        const TkwMenuLevel &L = *f.top().Level();
+        EXPECT_EQ(L.Rows[0].Height, 40);
+        EXPECT_EQ(L.Width, c.width);
+        EXPECT_EQ(L.Height, c.height);
+        ASSERT_FALSE(f.env.fonts.empty());
+        EXPECT_EQ(f.env.fonts.back(), TkwMenuFont()) << "measured in the level's default font";
+        const TkwMenuLook look = f.ctl().LookOf(f.top());
+        EXPECT_EQ(look.Background, TkwMenuBrush::Solid(0xFF51513B)) << "the style's own background";
+        EXPECT_TRUE(look.OverFill.IsNone());
+        EXPECT_EQ(look.Margins, QMarginsF());
+        EXPECT_EQ(look.TextPadding, QMarginsF(3, 1, 3, 1));
+        EXPECT_FALSE(look.TextShadow);
+        EXPECT_EQ(f.ctl().RowAt(f.top(), QPointF(2, 2)), 0) << "no margins around the rows";
+        EXPECT_EQ(CurrentRow(f.top()), 1);
+        EXPECT_EQ(f.ctl().RowShowsCheckMark(f.top(), 1), c.markOnCurrentRow);
+        EXPECT_FALSE(f.ctl().RowShowsCheckMark(f.top(), 0));
+    }
+}
+
+TEST(kwMenuController, RootMarginsSizeAFollowingLevel)
+{
+    // Custom parameters with margins: rows of at least 20, margins added to both sizes.
+    struct Case {
+        int itemHeight;
+        qreal rowHeight;
+    };
+    for (const Case c : {Case{25, 25}, Case{12, 20}, Case{0, 20}}) {
+        SCOPED_TRACE(c.itemHeight);
+        Fixture f(false);
+        f.menu.UseCustomMenuParams = true;
+        f.menu.Parameters.ItemHeight = c.itemHeight;
+        f.menu.Parameters.BGMargins = QMarginsF(3, 4, 5, 6);
+        for (const char *t : {"AB", "ABCD"})
+            f.top().Add(QString::fromLatin1(t));
+        f.open();
+        const TkwMenuLevel &L = *f.top().Level();
+        EXPECT_EQ(L.Rows[1].Height, c.rowHeight);
+        EXPECT_EQ(L.Height, 2 * c.rowHeight + 4 + 6);
+        EXPECT_EQ(L.Width, 4 * 10 + 100 + 3 + 5);
+        EXPECT_EQ(f.ctl().RowAt(f.top(), QPointF(3, 4)), 0);
+        EXPECT_EQ(f.ctl().RowAt(f.top(), QPointF(2, 4)), -1);
+    }
+}
+
+TEST(kwMenuController, APopupStaysOnTheDisplayOfItsTarget)
+{
+    // Primary display 1000 x 700, a second one 1000 x 500 to its right; popup 240 x 400.
+    const QRect primary(0, 0, 1000, 700), second(1000, 0, 1000, 500);
+    using Case = PlacementCase;
+    const Case cases[] = {
+        // The flip tests the primary display's width, so on the second one a
+        // top level always goes left of its window; it stays on that display.
+        {"second display: left of the window", QRectF(1500, 50, 50, 20), QRect(1300, 20, 600, 400), {1510, 60},
+         QRect(1060, 60, 240, 400)},
+        {"second display: kept inside it", QRectF(1100, 300, 50, 20), QRect(1050, 50, 600, 400), {1110, 310},
+         QRect(1000, 100, 240, 400)},
+        {"primary display unchanged", QRectF(100, 100, 50, 20), QRect(50, 50, 600, 500), {120, 110},
+         QRect(120, 110, 240, 400)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.env.screen = primary;
+        f.env.pointer = c.pointer;
+        TkwMenuEnvironment env = f.env.Make();
+        env.ScreenAt = [&](QPoint p) { return second.contains(p) ? second : primary; };
+        f.menu.SetEnvironment(env);
+        f.menu.ShowMainMenuAt(0, TkwMenuTarget{c.target, c.window}, vgPlacementMouse);
+        EXPECT_EQ(f.top().Level()->Geometry, c.expect);
+        // Its sub-menus follow it there.
+        f.hover(f.top(), 7);
+        EXPECT_TRUE(f.top().Level()->Geometry.intersects(c.expect));
+        const QRect sub = f.sub(7).Level()->Geometry;
+        const QRect display = c.expect.left() >= 1000 ? second : primary;
+        EXPECT_TRUE(display.contains(sub)) << sub.x() << "," << sub.y();
+    }
 }
