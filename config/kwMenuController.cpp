@@ -399,17 +399,25 @@ void TkwMenuController::ReportClosed(TkwMenuItemsEx &C)
     }
 }
 
-void TkwMenuController::CloseMenus(TkwMenuItemsEx &C)
+bool TkwMenuController::CloseSubMenus(TkwMenuItemsEx &C)
 {
-    const auto pin = Pin(C);
+    // Closing runs window code (OnMenuClose), which may free the whole menu.
     const QPointer<TkwMenuEx> alive(&FMenu);
     for (int i = 0; i < C.Count(); ++i) {
         const auto item = C.ItemRef(i);
         if (item && item->SubItems().Count() > 0)
             CloseMenus(item->SubItems());
         if (!alive)
-            return;
+            return false;
     }
+    return true;
+}
+
+void TkwMenuController::CloseMenus(TkwMenuItemsEx &C)
+{
+    const auto pin = Pin(C);
+    if (!CloseSubMenus(C))
+        return;
     TkwMenuLevel *L = C.Level();
     if (L && L->Open) {
         L->Open = false;
@@ -427,15 +435,9 @@ void TkwMenuController::PopupClosedByPlatform(TkwMenuItemsEx &C)
     if (!L || !L->Open)
         return;
     const auto pin = Pin(C);
-    const QPointer<TkwMenuEx> alive(&FMenu);
     // No sub-menu stays open over a level that closed.
-    for (int i = 0; i < C.Count(); ++i) {
-        const auto item = C.ItemRef(i);
-        if (item && item->SubItems().Count() > 0)
-            CloseMenus(item->SubItems());
-        if (!alive)
-            return;
-    }
+    if (!CloseSubMenus(C))
+        return;
     L->Open = false;
     L->MoveOverRow = -1;
     L->MouseDownRow = -1;
@@ -633,14 +635,8 @@ void TkwMenuController::MouseMove(TkwMenuItemsEx &C, QPointF local)
     Changed(C);
 
     const auto pin = Pin(C);
-    const QPointer<TkwMenuEx> alive(&FMenu);
-    for (int i = 0; i < C.Count(); ++i) {
-        const auto item = C.ItemRef(i);
-        if (item && item->SubItems().Count() > 0)
-            CloseMenus(item->SubItems());
-        if (!alive)
-            return;
-    }
+    if (!CloseSubMenus(C))
+        return;
     const auto hovered = C.ItemRef(row);
     if (hovered && hovered->SubItems().Count() > 0) {
         TkwMenuTarget t;

@@ -178,6 +178,8 @@ public:
 
 private:
     void Changed(TkwMenuItemsEx &C);
+    // Closes every open sub-menu under C; false when the menu died meanwhile.
+    bool CloseSubMenus(TkwMenuItemsEx &C);
     void Layout(TkwMenuItemsEx &C);
     void ScrollIntoView(TkwMenuItemsEx &C, int row);
     void SetRowCount(TkwMenuItemsEx &C, int count);

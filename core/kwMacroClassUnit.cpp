@@ -560,7 +560,8 @@ bool TkwMacroClass::DeleteMacro(const QString &AMacroName)
     return DeleteMacro(IndexOfMacroName(AMacroName));
 }
 
-void TkwMacroClass::InsertMacro(const TMACROKEYINFO &AMacroKeyInfo, int AIndex)
+void TkwMacroClass::InsertSteps(const TMACROKEYINFO &AMacroKeyInfo, int AIndex,
+                                bool (TkwActionsClass::*insert)(const TMACROKEY &, int))
 {
     if (!FCurrentMacroAction)
         RebuildEditor(FMacroListIndex);
@@ -568,20 +569,18 @@ void TkwMacroClass::InsertMacro(const TMACROKEYINFO &AMacroKeyInfo, int AIndex)
         return;
     const int count = CheckedMacroListCount(AMacroKeyInfo);
     for (int i = 0; i < count && !FCurrentMacroAction->IsFull(); ++i)
-        FCurrentMacroAction->InsertAction(AMacroKeyInfo.MacroList[i], AIndex + i);
+        (FCurrentMacroAction.get()->*insert)(AMacroKeyInfo.MacroList[i], AIndex + i);
     RebuildEditor(FMacroListIndex);
+}
+
+void TkwMacroClass::InsertMacro(const TMACROKEYINFO &AMacroKeyInfo, int AIndex)
+{
+    InsertSteps(AMacroKeyInfo, AIndex, &TkwActionsClass::InsertAction);
 }
 
 void TkwMacroClass::InsertMacroAfter(const TMACROKEYINFO &AMacroKeyInfo, int AIndex)
 {
-    if (!FCurrentMacroAction)
-        RebuildEditor(FMacroListIndex);
-    if (!FCurrentMacroAction)
-        return;
-    const int count = CheckedMacroListCount(AMacroKeyInfo);
-    for (int i = 0; i < count && !FCurrentMacroAction->IsFull(); ++i)
-        FCurrentMacroAction->InsertActionAfter(AMacroKeyInfo.MacroList[i], AIndex + i);
-    RebuildEditor(FMacroListIndex);
+    InsertSteps(AMacroKeyInfo, AIndex, &TkwActionsClass::InsertActionAfter);
 }
 
 bool TkwMacroClass::SaveBackCurrentMacroKeyInfo(const TMACROKEYINFO &AMacroKeyInfo)

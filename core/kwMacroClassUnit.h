@@ -201,6 +201,8 @@ private:
     void Append(const TMACROKEYINFO &macro);
     void Renumber();
     void RebuildEditor(int index);
+    void InsertSteps(const TMACROKEYINFO &AMacroKeyInfo, int AIndex,
+                     bool (TkwActionsClass::*insert)(const TMACROKEY &, int));
     void RebindEditor();
     void Replace(const std::vector<TMACROKEYINFO> &macros);
     void StoreFromEditor(int slot, const TMACROKEYINFO &record);

@@ -2,6 +2,7 @@
 // simulated mouse (strict: any host mistake fails the test), checked against
 // wire bytes and memory images worked out by hand.
 #include "core/FactoryDefaults.h"
+#include "support/ReportBytes.h"
 #include "core/pubunit_device_commands.h"
 #include "sim/InProcessHidBackend.h"
 #include "sim/VirtualMouse.h"
@@ -16,16 +17,8 @@ using hkt::sim::VirtualMouse;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Report(std::initializer_list<int> head, std::size_t total)
-{
-    Bytes r(total, 0);
-    std::size_t i = 0;
-    for (int b : head)
-        r[i++] = static_cast<std::uint8_t>(b);
-    return r;
-}
+using hkt::test::Bytes;
+using hkt::test::Report;
 
 class Commands : public ::testing::Test {
 protected:

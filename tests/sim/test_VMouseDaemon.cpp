@@ -1,6 +1,7 @@
 // The simulated mouse served on a socket, reached through the sim HID backend
 // that both programs use, and through the daemon's command line.
 #include "platform/SimHidBackend.h"
+#include "support/ReportBytes.h"
 #include "platform/SimWire.h"
 #include "sim/DeviceIdentity.h"
 #include "sim/VMouseControl.h"
@@ -31,16 +32,8 @@ namespace wire = hkt::platform::simwire;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Report(std::initializer_list<int> head, std::size_t total)
-{
-    Bytes r(total, 0);
-    std::size_t i = 0;
-    for (int b : head)
-        r[i++] = static_cast<std::uint8_t>(b);
-    return r;
-}
+using hkt::test::Bytes;
+using hkt::test::Report;
 
 class Daemon : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 // The firmware model against reports written out by hand, byte for byte.
 #include "sim/DeviceIdentity.h"
+#include "support/ReportBytes.h"
 #include "sim/VirtualMouse.h"
 
 #include "platform/HidDescriptor.h"
@@ -13,17 +14,8 @@ using namespace hkt::sim;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// `head` then zeros up to `total` bytes.
-Bytes Report(std::initializer_list<int> head, std::size_t total)
-{
-    Bytes r(total, 0);
-    std::size_t i = 0;
-    for (int b : head)
-        r[i++] = static_cast<std::uint8_t>(b);
-    return r;
-}
+using hkt::test::Bytes;
+using hkt::test::Report;
 
 struct Recorder {
     std::vector<MouseEvent> events;
