@@ -1,7 +1,7 @@
 // The "kw.local" reader on arbitrary bytes: it must never read past the input
 // or allocate by an unchecked count, and whatever it accepts must write back in
 // canonical form and read back the same.
-#include "config/kwLanguageStream.h"
+#include "config/ui/kwLanguageStream.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "monitor/MouseMonitor.h"
 
-#include "config/kwLanguageStream.h"
+#include "config/ui/kwLanguageStream.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProcessStart.h"

@@ -14,7 +14,7 @@
 #include "core/kwHIDEvent.h"
 #include "core/pubunit_device.h"
 #include "core/pubunit_device_transport.h"
-#include "config/kwLanguage.h"
+#include "config/ui/kwLanguage.h"
 #include "platform/MicMute.h"
 #include "platform/ValueStore.h"
 #include "platform/WindowMessages.h"

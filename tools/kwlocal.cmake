@@ -1,7 +1,7 @@
 # kw.local, built from the text sources in data/lang/ by kwlocal_build, which
 # compiles the language component's own stream writer.
 add_executable(kwlocal_build "${CMAKE_CURRENT_SOURCE_DIR}/kwlocal_build.cpp"
-  "${CMAKE_SOURCE_DIR}/config/kwLanguageStream.cpp")
+  "${CMAKE_SOURCE_DIR}/config/ui/kwLanguageStream.cpp")
 target_include_directories(kwlocal_build PRIVATE "${CMAKE_SOURCE_DIR}")
 target_link_libraries(kwlocal_build PRIVATE Qt6::Core)
 # A developer tool: kept out of the folder that ships.

@@ -9,7 +9,7 @@
 // added to the suite cannot ship untranslated unnoticed. Exit code 1 with
 // "file:line: reason" on any error; the output is then left as it was.
 
-#include "config/kwLanguageStream.h"
+#include "config/ui/kwLanguageStream.h"
 
 #include <QCoreApplication>
 #include <QDir>

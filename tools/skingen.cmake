@@ -1,7 +1,7 @@
 # Skin generator: draws the skin pictures, the icon and the style file into
 # ${HKT75_OUT_DIR}/images at build time. The painting routines are the ones the
 # widget kit uses for its fallback look, so both always match.
-add_executable(skingen "${CMAKE_CURRENT_LIST_DIR}/skingen.cpp" "${CMAKE_SOURCE_DIR}/config/kwSkinPaint.cpp")
+add_executable(skingen "${CMAKE_CURRENT_LIST_DIR}/skingen.cpp" "${CMAKE_SOURCE_DIR}/config/ui/kwSkinPaint.cpp")
 target_include_directories(skingen PRIVATE "${CMAKE_SOURCE_DIR}")
 target_link_libraries(skingen PRIVATE Qt6::Gui)
 # A developer tool: kept out of the folder that ships.

@@ -4,7 +4,7 @@
 // drawn here from the suite's own painting routines; nothing is copied.
 //
 // usage: skingen <images-folder>
-#include "config/kwSkinPaint.h"
+#include "config/ui/kwSkinPaint.h"
 
 #include <QBuffer>
 #include <QByteArray>

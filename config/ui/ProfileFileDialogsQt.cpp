@@ -1,0 +1,45 @@
+#include "config/ui/ProfileFileDialogsQt.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOptions &options, bool save)
+{
+    // Qt's own dialog rather than the desktop's: it behaves the same on every
+    // desktop and can be driven in tests. Replacing an existing file is not
+    // questioned, as users of the profile dialogs expect.
+    QFileDialog dialog(FParent, QString(), options.InitialDir,
+                       QStringLiteral("%1 (%2)").arg(options.FilterName, options.FilterPattern));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!options.DefaultExt.isEmpty())
+        dialog.setDefaultSuffix(options.DefaultExt);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    return files.first();
+}
+
+std::optional<QString> TProfileFileDialogsQt::ExecuteOpenDialog(const TProfileFileDialogOptions &options)
+{
+    return Execute(options, false);
+}
+
+std::optional<QString> TProfileFileDialogsQt::ExecuteSaveDialog(const TProfileFileDialogOptions &options)
+{
+    return Execute(options, true);
+}
+
+void InstallProfileFileDialogsQt(QWidget *parent)
+{
+    SetProfileFileDialogs(std::make_shared<TProfileFileDialogsQt>(parent));
+    QPointer<QWidget> owner(parent);
+    SetProfileFileMessage([owner](const QString &text) {
+        QMessageBox::warning(owner.data(), QString(), text);
+    });
+}

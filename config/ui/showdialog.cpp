@@ -1,0 +1,77 @@
+#include "config/ui/showdialog.h"
+
+#include "config/ui/ImageDataBaseUnit.h"
+
+#include <QApplication>
+#include <QPainter>
+
+#include <memory>
+
+using namespace hkt::skin;
+
+TFrmDialog::TFrmDialog(QWidget *centreOn) : SkinDialog(centreOn, 478, 292)
+{
+    setObjectName(QStringLiteral("FrmDialog"));
+    const QString body = QStringLiteral("Myriad Pro");
+
+    ImageBack = Place<SkinImage>(this, 5, 5, 468, 282);
+    ImageBack->setSliceMargin(14); // the frame keeps its width when stretched
+    ImageBack->setFallback([](QPainter &p, const QRectF &r) { PaintDialogBack(p, r); });
+
+    sdf234234 = Place<SkinLabel>(this, 20, 10, 478 - 40, 26);
+    sdf234234->setFont(SkinFont(body, 14, true));
+
+    LabelTitle = Place<SkinLabel>(this, 50, 36, 478 - 100, 31);
+    LabelTitle->setFont(SkinFont(QStringLiteral("Futura Std Medium"), 16, true, true));
+    LabelTitle->setAlignment(Qt::AlignCenter);
+    SetSkinStyle(LabelTitle, QStringLiteral("wlabel"));
+
+    Btnimage = Place<SkinImage>(this, 20, 83, 125, 115);
+    SetSkinStyle(Btnimage, QStringLiteral("myiconwarning"));
+    // The sign sits left in its box, clear of the text that starts at 123.
+    Btnimage->setFallback([](QPainter &p, const QRectF &r) {
+        PaintWarningIcon(p, QRectF(r.left(), r.top() + 8, r.width() - 26, r.height() - 16));
+    });
+
+    LabelText = Place<SkinLabel>(this, 123, 83, 284, 96);
+    LabelText->setFont(SkinFont(body, 14));
+    LabelText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LabelText->setWordWrap(true);
+    SetSkinStyle(LabelText, QStringLiteral("mylabel"));
+
+    BTNOK = Place<StateButton>(this, 130, 210, 94, 34);
+    BTNOK->setText(QStringLiteral("OK"));
+    BTNOK->setModalResult(ResultOK);
+    BTNCANCEL = Place<StateButton>(this, 226, 210, 100, 34);
+    BTNCANCEL->setText(QStringLiteral("CANCEL"));
+    BTNCANCEL->setModalResult(ResultCancel);
+    for (StateButton *b : {BTNOK, BTNCANCEL}) {
+        b->setFont(SkinFont(body, 14, true));
+        b->setObjectName(b == BTNOK ? QStringLiteral("BTNOK") : QStringLiteral("BTNCANCEL"));
+        SetSkinStyle(b, QStringLiteral("MyStateBtn"));
+        bindModalResult(b);
+    }
+
+    FormCreate();
+}
+
+void TFrmDialog::FormCreate()
+{
+    TImageDataBase &db = GlobalImageDataBase();
+    for (StateButton *b : {BTNOK, BTNCANCEL}) {
+        AssignStatePictures(db, b->picturesRef(), QStringLiteral("ok-1.png"), QStringLiteral("ok-2.png"),
+                            QStringLiteral("ok-3.png"), QStringLiteral("buttons"));
+        b->update();
+    }
+    db.AssignIMAGE(ImageBack->pictureRef(), QStringLiteral("dlg-back.png"), QStringLiteral("background"));
+    ImageBack->update();
+}
+
+int ShowDialog(const QString &ATitle, const QString &AText)
+{
+    const auto form = std::make_unique<TFrmDialog>(QApplication::activeWindow());
+    form->FCreateByOther = true;
+    form->LabelTitle->setSourceText(ATitle);
+    form->LabelText->setSourceText(AText);
+    return form->runModal();
+}
