@@ -128,6 +128,19 @@ void AssignStatePictures(TImageDataBase &db, StatePictures &pics, const QString 
     db.AssignIMAGE(pics.pressed, pressed, subFolder);
 }
 
+void AssignDialogSkin(TImageDataBase &db, std::initializer_list<StateButton *> buttons, SkinImage *back)
+{
+    for (StateButton *b : buttons) {
+        AssignStatePictures(db, b->picturesRef(), QStringLiteral("ok-1.png"), QStringLiteral("ok-2.png"),
+                            QStringLiteral("ok-3.png"), QStringLiteral("buttons"));
+        b->update();
+    }
+    if (back) {
+        db.AssignIMAGE(back->pictureRef(), QStringLiteral("dlg-back.png"), QStringLiteral("background"));
+        back->update();
+    }
+}
+
 FallbackPainter FaceFallback(FaceKind kind)
 {
     return [kind](QPainter &p, const QRectF &r, ButtonState s) { PaintButtonFace(p, r, s, kind); };
@@ -890,6 +903,19 @@ void SkinDialog::placeCentred()
         area = s->availableGeometry();
     if (area.isValid())
         move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+StateButton *SkinDialog::addCommandButton(const QRect &geometry, const QString &caption, int modalResult,
+                                          const QString &objectName, int fontPx)
+{
+    auto *b = Place<StateButton>(this, geometry.x(), geometry.y(), geometry.width(), geometry.height());
+    b->setText(caption);
+    b->setModalResult(modalResult);
+    b->setFont(SkinFont(QStringLiteral("Myriad Pro"), fontPx, true));
+    b->setObjectName(objectName);
+    SetSkinStyle(b, QStringLiteral("MyStateBtn"));
+    bindModalResult(b);
+    return b;
 }
 
 int SkinDialog::runModal()

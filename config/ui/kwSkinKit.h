@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -71,6 +72,13 @@ struct StatePictures
 // as they were).
 void AssignStatePictures(TImageDataBase &db, StatePictures &pics, const QString &normal, const QString &hot,
                          const QString &pressed, const QString &subFolder);
+
+class StateButton;
+class SkinImage;
+// The skin of the suite's small dialogs: "ok-1.png", "ok-2.png" and
+// "ok-3.png" from "buttons" (normal, hot, pressed) for every button, and
+// "dlg-back.png" from "background" for the back picture.
+void AssignDialogSkin(TImageDataBase &db, std::initializer_list<StateButton *> buttons, SkinImage *back);
 
 // How a control paints itself when it has no picture for a look.
 using FallbackPainter = std::function<void(QPainter &, const QRectF &, ButtonState)>;
@@ -356,6 +364,11 @@ public:
     void reject() override;
     // Runs the window modally: 1 for OK, 2 for every other ending.
     int runModal();
+    // A command button of the small dialogs ("OK", "CANCEL"): caption in
+    // "Myriad Pro" bold of `fontPx`, style "MyStateBtn", its modal result
+    // bound to close the window.
+    StateButton *addCommandButton(const QRect &geometry, const QString &caption, int modalResult,
+                                  const QString &objectName, int fontPx = 14);
 
 protected:
     void showEvent(QShowEvent *e) override;

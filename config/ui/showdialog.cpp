@@ -39,32 +39,16 @@ TFrmDialog::TFrmDialog(QWidget *centreOn) : SkinDialog(centreOn, 478, 292)
     LabelText->setWordWrap(true);
     SetSkinStyle(LabelText, QStringLiteral("mylabel"));
 
-    BTNOK = Place<StateButton>(this, 130, 210, 94, 34);
-    BTNOK->setText(QStringLiteral("OK"));
-    BTNOK->setModalResult(ResultOK);
-    BTNCANCEL = Place<StateButton>(this, 226, 210, 100, 34);
-    BTNCANCEL->setText(QStringLiteral("CANCEL"));
-    BTNCANCEL->setModalResult(ResultCancel);
-    for (StateButton *b : {BTNOK, BTNCANCEL}) {
-        b->setFont(SkinFont(body, 14, true));
-        b->setObjectName(b == BTNOK ? QStringLiteral("BTNOK") : QStringLiteral("BTNCANCEL"));
-        SetSkinStyle(b, QStringLiteral("MyStateBtn"));
-        bindModalResult(b);
-    }
+    BTNOK = addCommandButton(QRect(130, 210, 94, 34), QStringLiteral("OK"), ResultOK, QStringLiteral("BTNOK"));
+    BTNCANCEL = addCommandButton(QRect(226, 210, 100, 34), QStringLiteral("CANCEL"), ResultCancel,
+                                 QStringLiteral("BTNCANCEL"));
 
     FormCreate();
 }
 
 void TFrmDialog::FormCreate()
 {
-    TImageDataBase &db = GlobalImageDataBase();
-    for (StateButton *b : {BTNOK, BTNCANCEL}) {
-        AssignStatePictures(db, b->picturesRef(), QStringLiteral("ok-1.png"), QStringLiteral("ok-2.png"),
-                            QStringLiteral("ok-3.png"), QStringLiteral("buttons"));
-        b->update();
-    }
-    db.AssignIMAGE(ImageBack->pictureRef(), QStringLiteral("dlg-back.png"), QStringLiteral("background"));
-    ImageBack->update();
+    AssignDialogSkin(GlobalImageDataBase(), {BTNOK, BTNCANCEL}, ImageBack);
 }
 
 int ShowDialog(const QString &ATitle, const QString &AText)
