@@ -12,3 +12,8 @@ if(TARGET test_hook)
     add_dependencies(test_hook ${t})
   endforeach()
 endif()
+
+# The key dialogs of the configuration program record through the real library.
+if(TARGET test_app)
+  add_dependencies(test_app kwHook)
+endif()

@@ -93,7 +93,7 @@ bool TFrmCreat::ForceForegroundWindow(QWidget *AWindow)
 
 void TFrmCreat::FormActivate()
 {
-    TextboxMacroName->setFocus(Qt::ActiveWindowFocusReason);
+    TextboxMacroName->setFocus(Qt::OtherFocusReason);
 }
 
 void TFrmCreat::showEvent(QShowEvent *e)

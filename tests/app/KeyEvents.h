@@ -1,0 +1,68 @@
+#pragma once
+// Real key events for the configuration program's windows, delivered the way
+// the platform delivers them: to the window, where the hook library sees them
+// before the focused widget does.
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <functional>
+#include <initializer_list>
+
+namespace hkt::testfixtures {
+
+inline void SendKey(QWidget *w, bool down, int key, ulong time, Qt::KeyboardModifiers mods = Qt::NoModifier,
+                    quint32 scan = 0)
+{
+    QKeyEvent ev(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods, scan, 0, 0);
+    ev.setTimestamp(time);
+    QCoreApplication::sendEvent(w->window()->windowHandle(), &ev);
+}
+
+// Press and release of `key` with `mods` held, at `time`.
+inline void TapKey(QWidget *w, int key, ulong time, Qt::KeyboardModifiers mods = Qt::NoModifier)
+{
+    SendKey(w, true, key, time, mods);
+    SendKey(w, false, key, time + 20, mods);
+}
+
+// Holds the modifier keys of `mods` (Ctrl, Alt, Shift, Meta as the Windows
+// key), taps `key`, and lets the modifiers go, each event at its own time.
+inline void TapCombination(QWidget *w, Qt::KeyboardModifiers mods, int key, ulong time)
+{
+    const std::pair<Qt::KeyboardModifier, int> order[] = {{Qt::ControlModifier, Qt::Key_Control},
+                                                          {Qt::AltModifier, Qt::Key_Alt},
+                                                          {Qt::ShiftModifier, Qt::Key_Shift},
+                                                          {Qt::MetaModifier, Qt::Key_Meta}};
+    Qt::KeyboardModifiers held;
+    for (const auto &[m, k] : order)
+        if (mods & m) {
+            held |= m;
+            SendKey(w, true, k, time++, held);
+        }
+    TapKey(w, key, time, held);
+    time += 40;
+    for (const auto &[m, k] : order)
+        if (mods & m) {
+            held &= ~m;
+            SendKey(w, false, k, time++, held);
+        }
+}
+
+// Runs `act` on the active modal window of type T once it is up.
+template <class T>
+void WhenModal(std::function<void(T &)> act)
+{
+    QTimer::singleShot(0, [act] {
+        auto *form = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (form)
+            act(*form);
+        else if (QWidget *w = QApplication::activeModalWidget())
+            w->close(); // a wrong window: end it so the test fails instead of hanging
+    });
+}
+
+} // namespace hkt::testfixtures
