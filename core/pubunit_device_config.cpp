@@ -3,6 +3,7 @@
 #include "core/pubunit_device_records.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/ValueStore.h"
 
 #include <QStringList>
 
@@ -36,14 +37,15 @@ bool FitPrefix(const QString &v)
 }
 
 // A registry key below HKEY_CURRENT_USER\software: one or more plain names
-// joined by backslashes.
+// joined by backslashes, each one the value store can hold as a key name
+// (a longer one would make every later save fail).
 bool FitRegFolder(const QString &v)
 {
     if (v.isEmpty())
         return false;
     const QStringList parts = v.split(u'\\');
     for (const QString &p : parts)
-        if (!IsSafeFileName(p))
+        if (!IsSafeFileName(p) || hkt::platform::EncodeName(p).isEmpty())
             return false;
     return true;
 }

@@ -380,12 +380,14 @@ void THKT75MONMAIN::WMProfileChanged(std::int64_t, std::int64_t LParam)
     // The reload above makes the profile-group record's profile current (the
     // first one with the factory record); the profile the configuration
     // program switched to is the one whose buttons count.
+    // "ProfileID" names a profile for whoever reads it next: a peer's value
+    // outside 0..4 names none, so the stored one stays.
     if (LParam >= 0 && LParam < kProfileCount) {
         const int p = static_cast<int>(LParam);
         DMRef.LoadProfileInfoFromRegistry(p);
         DMRef.SwitchToProfile(p);
+        WriteProfileID(p);
     }
-    WriteProfileID(static_cast<std::int32_t>(LParam));
 }
 
 void THKT75MONMAIN::WMLanguageChanged(std::int64_t, std::int64_t)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 class ConfigFile : public ::testing::Test {
@@ -44,7 +46,18 @@ TEST_F(ConfigFile, MissingFileGivesEveryDefault)
 TEST_F(ConfigFile, OptionsAreReadOrRefused)
 {
     struct Case { const char *key; const char *value; QString TOptionsFromConfigFile::*field; const char *expected; };
+    // The value store holds key names of up to 255 encoded characters; "é"
+    // takes six ("%C3%A9"), so 43 of them are already too long.
+    const std::string longest(255, 'k'), tooLong(256, 'k'), tooLongInPart = "Vendor\\" + tooLong;
+    const std::string longestStored = "software\\" + longest;
+    std::string accents;
+    for (int i = 0; i < 43; ++i)
+        accents += "\xC3\xA9";
     const Case cases[] = {
+        {"ProfileRegFolder", longest.c_str(), &TOptionsFromConfigFile::ProfileRegFolder, longestStored.c_str()},
+        {"ProfileRegFolder", tooLong.c_str(), &TOptionsFromConfigFile::ProfileRegFolder, "software\\HKT75GM"},
+        {"ProfileRegFolder", tooLongInPart.c_str(), &TOptionsFromConfigFile::ProfileRegFolder, "software\\HKT75GM"},
+        {"ProfileRegFolder", accents.c_str(), &TOptionsFromConfigFile::ProfileRegFolder, "software\\HKT75GM"},
         {"ProfileRegFolder", "MyKey", &TOptionsFromConfigFile::ProfileRegFolder, "software\\MyKey"},
         {"ProfileRegFolder", "Vendor\\Mouse", &TOptionsFromConfigFile::ProfileRegFolder, "software\\Vendor\\Mouse"},
         {"ProfileRegFolder", "..\\evil", &TOptionsFromConfigFile::ProfileRegFolder, "software\\HKT75GM"},

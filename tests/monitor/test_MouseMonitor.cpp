@@ -251,9 +251,21 @@ TEST_F(MonitorTest, ProfileChangedWithAnOutOfRangeIndexKeepsTheReloadedProfile)
     StoreButtonRow(0, 5, 28);
     Form();
     m_form->WndProc(WM_PROFILE_CHANGED, 1, 7);
-    EXPECT_EQ(ProfileID(), Dword(7));
+    EXPECT_EQ(ProfileID(), "<none>") << "no profile 7 to store";
     m_form->WMDeviceKey(5, 1);
     EXPECT_EQ(m_mic->setCalls, 1); // the group record's profile 0
+}
+
+TEST_F(MonitorTest, ProfileIdIsStoredOnlyForAProfileZeroToFour)
+{
+    Form();
+    m_form->WndProc(WM_PROFILE_CHANGED, 1, 2);
+    ASSERT_EQ(ProfileID(), Dword(2));
+    for (const std::int64_t l : {std::int64_t(5), std::int64_t(99), std::int64_t(-1), std::int64_t(2147483647),
+                                 std::int64_t(1) << 40, std::int64_t(1 << 30) * 4 + 3}) {
+        m_form->WndProc(WM_PROFILE_CHANGED, 1, l);
+        EXPECT_EQ(ProfileID(), Dword(2)) << l;
+    }
 }
 
 TEST_F(MonitorTest, ProfileChangedReloadsTheGroupRecordBeforeTheCurrentProfile)
@@ -274,7 +286,7 @@ TEST_F(MonitorTest, ProfileChangedReloadsTheGroupRecordBeforeTheCurrentProfile)
     ASSERT_TRUE(m_store->WriteValue(kKey, name, group));
 
     m_form->WndProc(WM_PROFILE_CHANGED, 1, 9);
-    EXPECT_EQ(ProfileID(), Dword(9));
+    EXPECT_EQ(ProfileID(), "<none>");
     m_form->WMDeviceKey(5, 1);
     EXPECT_EQ(m_mic->setCalls, 0); // profile 0's "MAIL" no longer counts
     m_form->WMDeviceKey(2, 1);
