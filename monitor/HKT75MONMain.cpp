@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
 
 #include <fcntl.h>
@@ -30,9 +31,15 @@ int main(int argc, char **argv)
 {
     // Another monitor runs: end at once, without a word. The lock is taken
     // before anything else, and before the window's stale socket is removed.
+    // A lock that cannot be taken at all (the runtime folder is refused) is
+    // no second monitor: say why and fail.
     hkt::platform::SingleInstance instance;
-    if (!instance.Acquire(QString::fromLatin1(MONITOR_WINDOW_CLASS)))
-        return 0;
+    if (!instance.Acquire(QString::fromLatin1(MONITOR_WINDOW_CLASS))) {
+        if (instance.Problem().isEmpty())
+            return 0;
+        std::fprintf(stderr, "HKT75MON: %s\n", qUtf8Printable(instance.Problem()));
+        return 1;
+    }
 
     QApplication app(argc, argv);
     // The window stays hidden; a closed message box must not end the monitor.

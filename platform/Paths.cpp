@@ -127,7 +127,53 @@ QString ConfigFolder()
 
 void SetConfigFolder(std::optional<QString> folder) { Pins().config = std::move(folder); }
 
-QString RuntimeFolder()
+PrivateFolder MakePrivateFolder(const QString &folder, const QString &what)
+{
+    PrivateFolder result;
+    // No trailing separator: "link/" would make the kernel follow the link
+    // even with O_NOFOLLOW.
+    QString path = folder;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    const auto refuse = [&](const QString &why) {
+        result.problem = QStringLiteral("%1 %2 %3").arg(what, path, why);
+        return result;
+    };
+    if (path.isEmpty())
+        return refuse(QStringLiteral("has no name"));
+    const QString parent = ParentOf(path);
+    if (!FolderExists(parent) && !EnsureFolder(parent, 0700))
+        return refuse(QStringLiteral("cannot be made: its parent %1 cannot be created").arg(parent));
+    const QByteArray native = Native(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return refuse(QStringLiteral("cannot be made: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    Fd fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        const int err = errno;
+        struct stat lst {};
+        if (err == ELOOP || (::lstat(native.constData(), &lst) == 0 && S_ISLNK(lst.st_mode)))
+            return refuse(QStringLiteral("is a symbolic link, not a folder; refused"));
+        if (err == ENOTDIR)
+            return refuse(QStringLiteral("is not a folder; refused"));
+        return refuse(QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(err))));
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return refuse(QStringLiteral("cannot be examined: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISDIR(st.st_mode))
+        return refuse(QStringLiteral("is not a folder; refused"));
+    if (st.st_uid != ::geteuid())
+        return refuse(QStringLiteral("belongs to user %1, not to this user (%2); refused")
+                          .arg(static_cast<qulonglong>(st.st_uid))
+                          .arg(static_cast<qulonglong>(::geteuid())));
+    if ((st.st_mode & 07777) != 0700)
+        return refuse(QStringLiteral("has mode %1, not 0700 (private to its user); refused")
+                          .arg(QStringLiteral("%1").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'))));
+    result.path = WithTrailingSeparator(path);
+    return result;
+}
+
+PrivateFolder OpenRuntimeFolder()
 {
     QString folder;
     if (Pins().runtime) {
@@ -140,18 +186,12 @@ QString RuntimeFolder()
             folder = WithTrailingSeparator(QDir::tempPath())
                      + QStringLiteral("hkt75-%1/").arg(static_cast<qulonglong>(::getuid()));
     }
-    if (!EnsureFolder(folder, 0700))
-        return {};
-    struct stat st {};
-    if (::lstat(Native(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
-        qWarning("hkt75: runtime folder %s is not a private folder of this user", Native(folder).constData());
-        return {};
-    }
-    if ((st.st_mode & 077) != 0 && ::chmod(Native(folder).constData(), 0700) != 0) {
-        qWarning("hkt75: cannot make runtime folder %s private", Native(folder).constData());
-        return {};
-    }
-    return folder;
+    return MakePrivateFolder(folder, QStringLiteral("runtime folder"));
+}
+
+QString RuntimeFolder()
+{
+    return OpenRuntimeFolder().path;
 }
 
 void SetRuntimeFolder(std::optional<QString> folder) { Pins().runtime = std::move(folder); }

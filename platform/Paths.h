@@ -27,10 +27,32 @@ void SetDocumentsFolder(std::optional<QString> folder);
 QString ConfigFolder();
 void SetConfigFolder(std::optional<QString> folder);
 
+// One of the folders the suite makes for itself (sockets, locks), as it was
+// found: `path` (with a trailing separator) when it is private to this user,
+// otherwise `problem`, one line naming the folder and what is wrong with it.
+struct PrivateFolder {
+    QString path;
+    QString problem;
+    explicit operator bool() const { return !path.isEmpty(); }
+};
+
+// Makes `folder` with mkdir (mode 0700) when it is missing, then opens it with
+// O_DIRECTORY | O_NOFOLLOW and checks, through that descriptor only, that it
+// is a real folder owned by this user with mode 0700. Nothing is ever changed
+// through the path: a symbolic link, a file, another user's folder or one
+// open to others is refused, never adopted or chmod'ed, since another local
+// user may have put it there (the temporary folder is shared). `what` names
+// the folder in the problem line ("runtime folder"). Missing parents are
+// created first (mode 0700).
+PrivateFolder MakePrivateFolder(const QString &folder, const QString &what);
+
 // The suite's per-user runtime folder ($XDG_RUNTIME_DIR/hkt75/, or a per-uid
-// folder under the temporary folder when that variable is unset), created
-// with mode 0700. Empty when it cannot be created or is not private to us,
-// because sockets and locks placed in a folder others can write are not ours.
+// folder under the temporary folder when that variable is unset), made and
+// checked by MakePrivateFolder. The programs check it first thing and end
+// (non-zero, with the problem line) when it is refused.
+PrivateFolder OpenRuntimeFolder();
+// OpenRuntimeFolder().path: empty when the folder is refused, silently (the
+// programs have already said why at start-up).
 QString RuntimeFolder();
 void SetRuntimeFolder(std::optional<QString> folder);
 

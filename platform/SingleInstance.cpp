@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,20 +21,29 @@ SingleInstance::~SingleInstance()
 
 bool SingleInstance::Acquire(const QString &className, const QString &root)
 {
+    m_problem.clear();
     if (m_fd >= 0)
         return true;
-    if (className.isEmpty() || className.contains(QLatin1Char('/')))
+    if (className.isEmpty() || className.contains(QLatin1Char('/'))) {
+        m_problem = QStringLiteral("no lock can be named for the class \"%1\"").arg(className);
         return false;
-    const QString folder = MessageFolder(root);
-    if (folder.isEmpty())
+    }
+    const PrivateFolder folder = OpenMessageFolder(root);
+    if (!folder) {
+        m_problem = folder.problem;
         return false;
-    const QByteArray path = QFile::encodeName(QDir(folder).filePath(className + QStringLiteral(".lock")));
+    }
+    const QString lockPath = folder.path + className + QStringLiteral(".lock");
+    const QByteArray path = QFile::encodeName(lockPath);
     int fd;
     do {
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    if (fd < 0) {
+        m_problem = QStringLiteral("lock file %1 cannot be opened: %2")
+                        .arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
+    }
     int rc;
     do {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);

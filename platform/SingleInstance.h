@@ -22,9 +22,15 @@ public:
     bool Acquire(const QString &className, const QString &root = {});
     void Release();
     bool Held() const { return m_fd >= 0; }
+    // After a failed Acquire: empty when another process holds the lock,
+    // otherwise one line saying why no lock could be taken (the folder was
+    // refused, the lock file cannot be opened). A program ends non-zero with
+    // this line; it must not take it for "already running".
+    const QString &Problem() const { return m_problem; }
 
 private:
     int m_fd = -1;
+    QString m_problem;
 };
 
 } // namespace hkt::platform

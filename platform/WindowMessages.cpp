@@ -202,23 +202,17 @@ std::optional<MessageFrame> DecodeMessageFrame(std::span<const std::uint8_t> byt
     return f;
 }
 
+PrivateFolder OpenMessageFolder(const QString &root)
+{
+    if (root.isEmpty())
+        return OpenRuntimeFolder();
+    return MakePrivateFolder(QDir(root).filePath(QStringLiteral("hkt75")), QStringLiteral("window folder"));
+}
+
 QString MessageFolder(const QString &root)
 {
-    if (root.isEmpty()) {
-        QString folder = RuntimeFolder();
-        if (folder.endsWith(QLatin1Char('/')))
-            folder.chop(1);
-        return folder;
-    }
-    const QString folder = QDir(root).filePath(QStringLiteral("hkt75"));
-    const QByteArray native = QFile::encodeName(folder);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return {};
-    struct stat st{};
-    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()
-        || (st.st_mode & 077) != 0)
-        return {};
-    return folder;
+    const QString folder = OpenMessageFolder(root).path;
+    return folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
 }
 
 WindowHandle FindWindowByClass(const QString &className, const QString &root)

@@ -15,6 +15,8 @@
 // Only peers running as the same user are served. Everything here runs on
 // the thread that owns the Qt event loop (the main thread).
 
+#include "platform/Paths.h"
+
 #include <QObject>
 #include <QString>
 
@@ -59,9 +61,11 @@ std::optional<MessageFrame> DecodeMessageFrame(std::span<const std::uint8_t> byt
 
 // The private folder of the current user's windows and locks, without a
 // trailing separator: the per-user RuntimeFolder() of Paths.h, or <root>/hkt75
-// when a root is given (tests). Created with mode 0700; empty when it is a
-// symlink, belongs to another user or (for a given root) is open to others.
+// when a root is given (tests). Made and checked by MakePrivateFolder; empty
+// when refused (a symlink, not a folder, another user's, open to others).
 QString MessageFolder(const QString &root = {});
+// The same folder with the reason it was refused.
+PrivateFolder OpenMessageFolder(const QString &root = {});
 
 // ---- finding, posting and sending ------------------------------------------
 

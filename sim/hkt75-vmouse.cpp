@@ -11,6 +11,7 @@
 
 #include "sim/VMouseControl.h"
 #include "sim/VMouseServer.h"
+#include "platform/Paths.h"
 
 #include <QString>
 
@@ -58,10 +59,6 @@ bool ParseNumber(const char *s, std::uint32_t &out)
 
 int Start(const QString &socket, bool foreground, bool strict)
 {
-    if (socket.isEmpty()) {
-        std::fprintf(stderr, "hkt75-vmouse: no usable runtime folder for the socket; use --socket\n");
-        return 1;
-    }
     // Starting a mouse that already runs is no error: a run script can
     // always "start" before it launches the programs.
     const int probe = hkt::platform::simwire::Connect(socket);
@@ -146,6 +143,12 @@ int main(int argc, char **argv)
     if (args.empty())
         return Usage();
     socket = hkt::sim::ResolveSocketPath(socket);
+    if (socket.isEmpty()) {
+        // The default socket's folder was refused (see MakePrivateFolder).
+        std::fprintf(stderr, "hkt75-vmouse: %s; give another socket with --socket\n",
+                     qUtf8Printable(hkt::platform::OpenRuntimeFolder().problem));
+        return 1;
+    }
     const std::string cmd = args[0];
     auto num = [&args](std::size_t i, std::uint32_t &v) { return i < args.size() && ParseNumber(args[i].c_str(), v); };
 

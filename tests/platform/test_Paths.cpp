@@ -109,3 +109,86 @@ TEST(Paths, FoldersCanBePinnedAndEndInASeparator)
     SetRuntimeFolder(std::nullopt);
     EXPECT_NE(ProgramFolder(), tmp.path() + "/");
 }
+
+namespace {
+mode_t ModeOf(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(-1);
+}
+} // namespace
+
+// Another local user can create anything at the shared temporary folder's
+// per-uid name before us. Whatever it is, it is refused without being
+// changed, and the one problem line names the path and the fault.
+TEST(Paths, PrivateFolderIsMadeOrRefusedNeverAdopted)
+{
+    QTemporaryDir tmp;
+    const QString victim = tmp.path() + "/home";
+    ASSERT_TRUE(QDir().mkdir(victim));
+    ASSERT_EQ(::chmod(QFile::encodeName(victim).constData(), 0755), 0);
+    const QString open = tmp.path() + "/open";
+    ASSERT_TRUE(QDir().mkdir(open));
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+    const QString others = tmp.path() + "/others";
+    ASSERT_TRUE(QDir().mkdir(others));
+    ASSERT_EQ(::chmod(QFile::encodeName(others).constData(), 0700), 0);
+    const bool canChown = ::chown(QFile::encodeName(others).constData(), 65534, 65534) == 0;
+    ASSERT_TRUE(QFile::link(victim, tmp.path() + "/link"));
+    ASSERT_TRUE(QFile::link(tmp.path() + "/nowhere", tmp.path() + "/dangling"));
+    WriteRaw(tmp.path() + "/file", "x");
+
+    struct Case {
+        QString name;
+        const char *problem;
+    };
+    const Case refused[] = {{"link", "is a symbolic link"},  {"link/", "is a symbolic link"},
+                            {"dangling", "is a symbolic link"}, {"file", "is not a folder"},
+                            {"open", "has mode 0777"},        {"others", "belongs to user 65534"}};
+    for (const Case &c : refused) {
+        if (c.name == "others" && !canChown)
+            continue;
+        const PrivateFolder f = MakePrivateFolder(tmp.path() + "/" + c.name, "runtime folder");
+        EXPECT_FALSE(f) << c.name.toStdString();
+        EXPECT_TRUE(f.path.isEmpty());
+        const QString expected = "runtime folder " + tmp.path() + "/" + QString(c.name).remove('/');
+        EXPECT_TRUE(f.problem.startsWith(expected)) << f.problem.toStdString();
+        EXPECT_TRUE(f.problem.contains(c.problem)) << f.problem.toStdString();
+        EXPECT_FALSE(f.problem.contains('\n'));
+    }
+    EXPECT_EQ(ModeOf(victim), 0755u) << "a link's target is never chmod'ed";
+    EXPECT_EQ(ModeOf(open), 0777u);
+    EXPECT_FALSE(QFile::exists(tmp.path() + "/nowhere")) << "nothing is made through a dangling link";
+
+    const PrivateFolder made = MakePrivateFolder(tmp.path() + "/new/sub", "runtime folder");
+    ASSERT_TRUE(made) << made.problem.toStdString();
+    EXPECT_EQ(made.path, tmp.path() + "/new/sub/");
+    EXPECT_EQ(ModeOf(tmp.path() + "/new/sub"), 0700u);
+    EXPECT_TRUE(MakePrivateFolder(made.path, "runtime folder")) << "an existing private folder is taken";
+}
+
+TEST(Paths, RuntimeFolderFallbackInTheTemporaryFolderRefusesALink)
+{
+    QTemporaryDir tmp;
+    const QByteArray oldXdg = qgetenv("XDG_RUNTIME_DIR"), oldTmp = qgetenv("TMPDIR");
+    const bool hadXdg = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"), hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const QString perUid = tmp.path() + QStringLiteral("/hkt75-%1").arg(::getuid());
+    const QString victim = tmp.path() + "/victim";
+    ASSERT_TRUE(QDir().mkdir(victim));
+    ASSERT_EQ(::chmod(QFile::encodeName(victim).constData(), 0755), 0);
+    ASSERT_TRUE(QFile::link(victim, perUid));
+
+    EXPECT_EQ(RuntimeFolder(), QString());
+    const PrivateFolder f = OpenRuntimeFolder();
+    EXPECT_TRUE(f.problem.contains(perUid + " is a symbolic link")) << f.problem.toStdString();
+    EXPECT_EQ(ModeOf(victim), 0755u);
+
+    ASSERT_TRUE(QFile::remove(perUid));
+    EXPECT_EQ(RuntimeFolder(), perUid + "/");
+    EXPECT_EQ(ModeOf(perUid), 0700u);
+
+    hadXdg ? qputenv("XDG_RUNTIME_DIR", oldXdg) : qunsetenv("XDG_RUNTIME_DIR");
+    hadTmp ? qputenv("TMPDIR", oldTmp) : qunsetenv("TMPDIR");
+}

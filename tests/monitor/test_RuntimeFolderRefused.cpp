@@ -1,0 +1,92 @@
+// The programs with the per-user runtime folder in the shared temporary
+// folder (no XDG_RUNTIME_DIR), where another local user got there first.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kBin = QStringLiteral(HKT75_BIN_DIR);
+
+struct Outcome {
+    int exitCode = -1;
+    QString errors;
+};
+
+class RuntimeFolderRefused : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(Victim()));
+        ASSERT_TRUE(QDir().mkpath(m_tmp.path() + "/config"));
+        ASSERT_EQ(::chmod(QFile::encodeName(Victim()).constData(), 0755), 0);
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp.path() + "/config");
+        m_env.insert(QStringLiteral("HOME"), m_tmp.path() + "/victim");
+        m_env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim"));
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+
+    QString Victim() const { return m_tmp.path() + "/victim"; }
+    QString PerUid() const { return m_tmp.path() + QStringLiteral("/hkt75-%1").arg(::getuid()); }
+
+    Outcome Start(const QString &program, const QStringList &args = {})
+    {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(kBin + "/" + program, args);
+        Outcome r;
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.errors = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    void ExpectRefused(const Outcome &r, const char *program, const char *fault)
+    {
+        EXPECT_NE(r.exitCode, 0) << program;
+        EXPECT_NE(r.exitCode, -1) << program << " did not end by itself";
+        EXPECT_TRUE(r.errors.contains(PerUid() + " " + fault)) << program << ": " << r.errors.toStdString();
+        EXPECT_EQ(r.errors.trimmed().count('\n'), 0) << "one line: " << r.errors.toStdString();
+        mode_t mode = 0;
+        struct stat st {};
+        if (::stat(QFile::encodeName(Victim()).constData(), &st) == 0)
+            mode = st.st_mode & 07777;
+        EXPECT_EQ(mode, 0755u) << "the victim's folder keeps its mode";
+        EXPECT_TRUE(QDir(Victim()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty())
+            << "no socket or lock lands in the victim's folder";
+    }
+
+    QTemporaryDir m_tmp;
+    QProcessEnvironment m_env;
+};
+
+TEST_F(RuntimeFolderRefused, ALinkToAnotherFolderEndsBothProgramsWithOneLine)
+{
+    ASSERT_TRUE(QFile::link(Victim(), PerUid()));
+    ExpectRefused(Start("HKT75MON"), "HKT75MON", "is a symbolic link");
+    ExpectRefused(Start("hkt75-vmouse", {"start"}), "hkt75-vmouse", "is a symbolic link");
+}
+
+TEST_F(RuntimeFolderRefused, ARegularFileEndsBothProgramsWithOneLine)
+{
+    QFile f(PerUid());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ExpectRefused(Start("HKT75MON"), "HKT75MON", "is not a folder");
+    ExpectRefused(Start("hkt75-vmouse", {"start"}), "hkt75-vmouse", "is not a folder");
+}
+
+} // namespace
