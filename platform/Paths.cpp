@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,7 +37,21 @@ public:
     ~Fd() { reset(); }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
+    Fd &operator=(Fd &&other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            fd_ = other.release();
+        }
+        return *this;
+    }
     int get() const { return fd_; }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     // Closes now and reports close's own result (a late write error shows here).
     bool close()
     {
@@ -298,27 +314,101 @@ ReadStatus ReadFileBounded(const QString &path, QByteArray &out, qint64 maxBytes
     return ReadStatus::Ok;
 }
 
+namespace {
+
+// The temporary names of one target: "." + the first 64 characters of its
+// name + ".tmp-" + six characters from mkostemp.
+QByteArray TemporaryPrefix(const QString &leaf)
+{
+    return Native(QLatin1Char('.') + leaf.left(64) + QStringLiteral(".tmp-"));
+}
+
+// Removes the temporaries that earlier, interrupted saves of this target
+// left in `folder`. A save holds an exclusive flock on its temporary from
+// creation until after its rename, so a temporary that can be locked here
+// belongs to no running save: its writer died (or was killed) before the
+// rename. One that is locked is another process's save in progress and is
+// left alone.
+void RemoveLeftTemporaries(const QString &folder, const QString &leaf)
+{
+    Fd dir(::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return;
+    const int scan = ::dup(dir.get());
+    if (scan < 0)
+        return;
+    DIR *d = ::fdopendir(scan);
+    if (!d) {
+        ::close(scan);
+        return;
+    }
+    const QByteArray prefix = TemporaryPrefix(leaf);
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
+        Fd fd(::openat(dir.get(), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat st {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Gone by now (renamed into place by a save that just ended): ENOENT.
+        ::unlinkat(dir.get(), e->d_name, 0);
+    }
+    ::closedir(d);
+}
+
+} // namespace
+
 bool WriteFileAtomic(const QString &path, const QByteArray &data, mode_t mode)
 {
     if (path.isEmpty() || path.endsWith(QLatin1Char('/')))
         return false;
     const QString folder = ParentOf(path);
     const QString leaf = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    RemoveLeftTemporaries(folder, leaf);
     // The temporary name starts with '.', which no encoded value name and no
     // profile name the suite makes can start with, so it never shadows one.
-    QByteArray tmpl = Native(WithTrailingSeparator(folder) + QLatin1Char('.') + leaf.left(64) + QStringLiteral(".tmp-XXXXXX"));
-    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+    const QByteArray pattern = Native(WithTrailingSeparator(folder)) + TemporaryPrefix(leaf) + "XXXXXX";
+    QByteArray tmpl;
+    Fd fd;
+    // Locked from the start, so no other save's clean-up takes it for a
+    // left-over; a clean-up that removed it in the moment before the lock
+    // leaves it unlinked, and a fresh one is made.
+    for (int attempt = 0; attempt < 4 && fd.get() < 0; ++attempt) {
+        tmpl = pattern;
+        Fd made(::mkostemp(tmpl.data(), O_CLOEXEC));
+        if (made.get() < 0) {
+            qWarning("hkt75: cannot create a file in %s: %s", Native(folder).constData(), std::strerror(errno));
+            return false;
+        }
+        struct stat st {};
+        if (::flock(made.get(), LOCK_EX) != 0) {
+            ::unlink(tmpl.constData());
+            continue;
+        }
+        if (::fstat(made.get(), &st) != 0 || st.st_nlink == 0)
+            continue;
+        fd = Fd(made.release());
+    }
     if (fd.get() < 0) {
-        qWarning("hkt75: cannot create a file in %s: %s", Native(folder).constData(), std::strerror(errno));
+        qWarning("hkt75: cannot create a file in %s that stays", Native(folder).constData());
         return false;
     }
+    // The lock lives on this duplicate until after the rename: closing the
+    // written descriptor (to see a late write error) must not end it.
+    Fd lock(::dup(fd.get()));
     const auto fail = [&](const char *what) {
         const int err = errno;
         fd.reset();
         ::unlink(tmpl.constData());
+        lock.reset();
         qWarning("hkt75: cannot write %s (%s): %s", Native(path).constData(), what, std::strerror(err));
         return false;
     };
+    if (lock.get() < 0)
+        return fail("lock");
     if (::fchmod(fd.get(), mode) != 0)
         return fail("mode");
     if (!WriteAll(fd.get(), data.constData(), data.size()))
@@ -329,6 +419,7 @@ bool WriteFileAtomic(const QString &path, const QByteArray &data, mode_t mode)
         return fail("close");
     if (::rename(tmpl.constData(), Native(path).constData()) != 0)
         return fail("rename");
+    lock.reset();
     // The new content is in place; flushing the folder makes the rename itself
     // survive a power loss. A failure here cannot undo the replacement, so it
     // is only reported.

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace hkt::platform;
 
@@ -191,4 +194,40 @@ TEST(Paths, RuntimeFolderFallbackInTheTemporaryFolderRefusesALink)
 
     hadXdg ? qputenv("XDG_RUNTIME_DIR", oldXdg) : qunsetenv("XDG_RUNTIME_DIR");
     hadTmp ? qputenv("TMPDIR", oldTmp) : qunsetenv("TMPDIR");
+}
+
+// A save killed between creating its temporary and renaming it leaves the
+// temporary behind; the next save of the same file removes every such one,
+// but never a temporary that a save running in another process still holds,
+// nor another file's.
+TEST(Paths, AtomicWriteRemovesTheTemporariesOfEarlierInterruptedSavesOfTheSameFile)
+{
+    QTemporaryDir tmp;
+    const QString dir = tmp.path() + "/";
+    const QByteArray big(584 * 1024, 'p');
+    for (const char *left : {".Profile1.pfd.tmp-a1B2c3", ".Profile1.pfd.tmp-XXXXXX"})
+        WriteRaw(dir + left, big);
+    const QStringList kept = {".Profile10.pfd.tmp-a1B2c3", ".Profile1.pfd.tmp-toolong", ".Profile1.pfd.tmp-held00",
+                              "Profile1.pfd.tmp-a1B2c3"};
+    for (const QString &k : kept)
+        WriteRaw(dir + k, "k");
+    // A save in progress elsewhere: its temporary is locked.
+    const int held = ::open(QFile::encodeName(dir + ".Profile1.pfd.tmp-held00").constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    ASSERT_TRUE(WriteFileAtomic(dir + "Profile1.pfd", "new"));
+    QStringList expected = kept + QStringList{"Profile1.pfd"};
+    expected.sort();
+    QStringList found = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    found.sort();
+    EXPECT_EQ(found, expected);
+    ::close(held);
+
+    // Once its writer is gone it is a left-over like the others.
+    ASSERT_TRUE(WriteFileAtomic(dir + "Profile1.pfd", "newer"));
+    EXPECT_FALSE(QFile::exists(dir + ".Profile1.pfd.tmp-held00"));
+    QByteArray out;
+    ASSERT_EQ(ReadFileBounded(dir + "Profile1.pfd", out), ReadStatus::Ok);
+    EXPECT_EQ(out, "newer");
 }
