@@ -51,6 +51,9 @@ QRadioButton *AddRadio(QGroupBox *box, int x, int y, int w, const QString &text)
 {
     auto *r = Place<QRadioButton>(box, x, ContentTop + y, w, 20);
     r->setText(text);
+    // A focused radio would take the arrow keys and Space being captured and
+    // change the choice with them.
+    r->setFocusPolicy(Qt::NoFocus);
     SetSkinStyle(r, QStringLiteral("MyRadioCheckBoxStyle"));
     return r;
 }
@@ -145,6 +148,8 @@ void TFrmFire::StartRecording()
 {
     kwHook1.RecordKeyboardSingleKey();
     FRecording = true;
+    // The keys go to the window, which only records them, not into a count box.
+    setFocus(Qt::OtherFocusReason);
 }
 
 void TFrmFire::StopRecording()

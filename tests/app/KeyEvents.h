@@ -3,6 +3,8 @@
 // the platform delivers them: to the window, where the hook library sees them
 // before the focused widget does.
 
+#include "support/EventLoopWait.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -52,14 +54,17 @@ inline void TapCombination(QWidget *w, Qt::KeyboardModifiers mods, int key, ulon
         }
 }
 
-// Runs `act` on the active modal window of type T once it is up.
+// Runs `act` on the modal window of type T once it is up and active (so
+// clicks give focus as they do for the user).
 template <class T>
 void WhenModal(std::function<void(T &)> act)
 {
     QTimer::singleShot(0, [act] {
         auto *form = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (form)
+        if (form) {
+            WaitUntil([form] { return form->isActiveWindow(); }, 2000);
             act(*form);
+        }
         else if (QWidget *w = QApplication::activeModalWidget())
             w->close(); // a wrong window: end it so the test fails instead of hanging
     });

@@ -277,10 +277,15 @@ TEST_F(KeyDialogs, RapidFireKeyIsRecordedEscapeIncluded)
         {"Escape", Qt::Key_Escape, Qt::NoModifier, 0x1B, 0},
         {"Enter", Qt::Key_Return, Qt::NoModifier, 0x0D, 0},
         {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, 0x0D, 1},
+        {"Space", Qt::Key_Space, Qt::NoModifier, 0x20, 0},
+        {"Left arrow", Qt::Key_Left, Qt::NoModifier, 0x25, 1},
+        {"Up arrow", Qt::Key_Up, Qt::NoModifier, 0x26, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         uint16_t codeBeforeKey = 0xFFFF;
+        bool stillKeyboard = false;
+        int countsAfterKey = 0;
         bool openAfterKey = false;
         QString text;
         const int key = c.key;
@@ -290,6 +295,8 @@ TEST_F(KeyDialogs, RapidFireKeyIsRecordedEscapeIncluded)
             codeBeforeKey = f.FAdvFireKeyInfo.KeyCode;
             TapKey(&f, key, 3000, mods);
             openAfterKey = f.isVisible();
+            stillKeyboard = f.RadioButton4->isChecked() && f.Recording();
+            countsAfterKey = f.NumBoxFire->value() * 1000 + f.NumboxDelay->value();
             text = f.TextSingle->text();
             ClickOK(f.BTNOK);
         });
@@ -297,6 +304,8 @@ TEST_F(KeyDialogs, RapidFireKeyIsRecordedEscapeIncluded)
         EXPECT_EQ(ShowFireSettings(fk), 1);
         EXPECT_EQ(codeBeforeKey, 0); // "Keyboard Key:" without a key
         EXPECT_TRUE(openAfterKey);
+        EXPECT_TRUE(stillKeyboard); // the key changed neither the choice
+        EXPECT_EQ(countsAfterKey, 2060); // nor a count
         EXPECT_EQ(text, Desc(c.vk, c.ext));
         EXPECT_EQ(fk.KeyValue.nKeyValue1, c.vk);
         EXPECT_EQ(fk.KeyValue.nKey1Extended, c.ext);
