@@ -130,6 +130,14 @@ QFont kwMenuQFont(const TkwMenuFont &font)
     return f;
 }
 
+QFont kwMenuQFont(const TkwMenuFont &font, const QString &text)
+{
+    QFont f = kwMenuQFont(font);
+    if (f.italic() && hkt::skin::HasCjk(text))
+        f.setItalic(false);
+    return f;
+}
+
 // ---- the window ----------------------------------------------------------------------
 
 TkwMenuBox::TkwMenuBox(TkwMenuItemsEx &C, QWidget *parent)
@@ -317,8 +325,6 @@ void TkwMenuBox::paintEvent(QPaintEvent *)
         highlight(hl.PressedRow, look.DownFill, true, false);
 
     // The rows: check part at the left, icon and arrow at the right, caption between.
-    const QFont font = kwMenuQFont(look.Font);
-    p.setFont(font);
     for (int i = 0; i < L.Count(); ++i) {
         const QRectF r = ctl->RowRect(*FCollection, i);
         if (!r.intersects(content))
@@ -347,6 +353,7 @@ void TkwMenuBox::paintEvent(QPaintEvent *)
             PaintExtenderMark(p, extender, ToQBrush(look.ExtenderFill, extender));
 
         const QRectF textRect = rest.marginsRemoved(look.TextPadding);
+        p.setFont(kwMenuQFont(look.Font, row.Text));
         const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
         if (look.TextShadow) {
             p.setPen(QColor(0, 0, 0, 220));

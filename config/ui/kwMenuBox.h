@@ -24,6 +24,10 @@ using TkwMenuBoxItem = TkwMenuRow;
 // The font a menu font names (with the suite's substitutes for faces that
 // are not installed).
 QFont kwMenuQFont(const TkwMenuFont &font);
+// The font a row shows `text` in: upright for Han, kana and hangul whatever
+// the parameters say (those scripts have no italic; a slanted CJK face is a
+// sheared picture of the upright one), as the skinned labels do.
+QFont kwMenuQFont(const TkwMenuFont &font, const QString &text);
 
 class TkwMenuBox : public QWidget {
     Q_OBJECT

@@ -22,7 +22,7 @@ TkwMenuEnvironment TkwMenuEnvironment::Qt()
 {
     TkwMenuEnvironment env;
     env.TextWidth = [](const TkwMenuFont &font, const QString &text) {
-        return QFontMetricsF(kwMenuQFont(font)).horizontalAdvance(text);
+        return QFontMetricsF(kwMenuQFont(font, text)).horizontalAdvance(text);
     };
     env.Screen = [] {
         const QScreen *s = QGuiApplication::primaryScreen();

@@ -471,8 +471,6 @@ void SkinLabel::retranslate()
     applyScriptFont();
 }
 
-namespace {
-
 bool HasCjk(const QString &text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -494,8 +492,6 @@ bool HasCjk(const QString &text)
     }
     return false;
 }
-
-} // namespace
 
 void SkinLabel::applyScriptFont()
 {

@@ -54,6 +54,9 @@ void InstallFontSubstitutes();
 // A font sized in pixels, as the windows give their sizes.
 QFont SkinFont(const QString &family, int pixelSize, bool bold = false, bool italic = false);
 
+// Whether a text holds Han, kana or hangul: such texts are shown upright.
+bool HasCjk(const QString &text);
+
 // Marks a widget with a named style of the style file (matched in lower case).
 void SetSkinStyle(QWidget *w, const QString &styleName);
 QString SkinStyleOf(const QWidget *w);

@@ -231,3 +231,15 @@ TEST(kwMenuBox, LooksInEnglishAndChinese)
         MaybeSave(dialog.grab().toImage(), "dialog.png");
     }
 }
+
+// The function menu's italic face stays italic for Latin captions, while Han
+// captions (the Chinese menu) stand upright, as the skinned labels do.
+TEST(kwMenuBoxFont, HanCaptionsStandUpright)
+{
+    const TkwMenuFont font = FunctionMenuParams().ItemFont;
+    ASSERT_TRUE(font.Italic);
+    EXPECT_TRUE(kwMenuQFont(font, QStringLiteral("MACRO MANAGER")).italic());
+    EXPECT_FALSE(kwMenuQFont(font, QString::fromUtf8("宏管理器")).italic());
+    EXPECT_FALSE(kwMenuQFont(font, QString::fromUtf8("宏 #1 <Macro1>")).italic());
+    EXPECT_EQ(kwMenuQFont(font, QString::fromUtf8("宏")).pixelSize(), kwMenuQFont(font).pixelSize());
+}
