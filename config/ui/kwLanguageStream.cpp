@@ -162,6 +162,18 @@ QString kwLineTranslation(const QString &line)
     return eq >= 0 ? line.mid(eq + 1) : QString();
 }
 
+QHash<QString, QString> kwTranslationsBySource(const QStringList &lines)
+{
+    QHash<QString, QString> map;
+    for (const QString &line : lines) {
+        bool hasSource = false;
+        const QString source = kwLineSource(line, &hasSource);
+        if (hasSource && !map.contains(source))
+            map.insert(source, kwLineTranslation(line));
+    }
+    return map;
+}
+
 QString kwCheckLangData(const TkwLangData &data)
 {
     for (const QString &s : data.Original) {
@@ -278,7 +290,12 @@ bool kwSaveLangFile(const QString &path, const TkwLangData &data, QString *error
     if (!bytes)
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit()) {
+    // Unbuffered: a buffered QSaveFile (Qt 6.4) flushes inside commit() and
+    // renames the file over the target even when that flush fails, leaving
+    // half a file. Written directly, a failed write shows here and the
+    // temporary file is dropped without touching the target.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(*bytes) != bytes->size() ||
+        !file.commit()) {
         Fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
         return false;
     }

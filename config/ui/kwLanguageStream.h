@@ -17,6 +17,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -60,6 +61,10 @@ QStringList kwSortedUnique(QStringList list);
 QString kwLineSource(const QString &line, bool *hasSource = nullptr);
 // The translation part of a line (after the first "="), empty without "=".
 QString kwLineTranslation(const QString &line);
+
+// Each source a language's lines name, with its translation in the first line
+// (in the list's order) that names it: how the translation function reads them.
+QHash<QString, QString> kwTranslationsBySource(const QStringList &lines);
 
 // Why a list cannot be written so that it reads back the same: a source or a
 // line with a line break, a source with "=", an empty identifier. Empty when it
