@@ -11,6 +11,7 @@ set(HKT75_SKIN_STAMP "${CMAKE_BINARY_DIR}/tools/skingen.stamp")
 add_custom_command(
   OUTPUT "${HKT75_SKIN_STAMP}"
   COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:skingen> "${HKT75_OUT_DIR}/images"
+          "${HKT75_ICON_THEME_DIR}"
   COMMAND ${CMAKE_COMMAND} -E touch "${HKT75_SKIN_STAMP}"
   DEPENDS skingen
   COMMENT "Drawing the skin pictures"

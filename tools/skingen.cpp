@@ -291,8 +291,8 @@ QProgressBar::chunk { background: @ACCENT@; border-radius: 2px; }
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: skingen <images-folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: skingen <images-folder> [<hicolor-icon-folder>]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -313,6 +313,17 @@ int main(int argc, char **argv)
     if (!writeFile(out + QStringLiteral("/0409/icons/logo.ico"), icoFile(icons))) {
         std::fprintf(stderr, "skingen: cannot write the icon\n");
         ++failures;
+    }
+    // The desktop's icon theme takes the same logo as PNG pictures, one per usual size.
+    if (argc == 3) {
+        const QString theme = QString::fromLocal8Bit(argv[2]);
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString path = QStringLiteral("%1/%2x%2/apps/hkt75.png").arg(theme).arg(size);
+            if (!writeFile(path, png(render(size, size, PaintLogo)))) {
+                std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(path));
+                ++failures;
+            }
+        }
     }
     if (!writeFile(out + QStringLiteral("/kw.vgstyle"), styleSheet())) {
         std::fprintf(stderr, "skingen: cannot write the style file\n");
