@@ -10,10 +10,10 @@ using namespace hkt::skin;
 
 QString ComboKeyText(const TCOMBOKEYINFO &AComboKey)
 {
+    QString text;
     const QString d1 = GetKeyDescriptionByVK(AComboKey.nKeyValue1, AComboKey.nKey1Extended);
-    if (d1.isEmpty())
-        return QString();
-    QString text = GetModifierText(static_cast<uint8_t>(AComboKey.nModifier)) + d1;
+    if (!d1.isEmpty())
+        text = GetModifierText(static_cast<uint8_t>(AComboKey.nModifier)) + d1;
     const QString d2 = GetKeyDescriptionByVK(AComboKey.nKeyValue2, AComboKey.nKey2Extended);
     if (!d2.isEmpty())
         text += QLatin1Char('+') + d2;

@@ -8,9 +8,9 @@
 
 #include <QString>
 
-// The text of a stored combination: the modifier text, then the first key's
-// description, then "+" and the second key's when there is one; empty when
-// the first key has no description.
+// The text of a stored combination: the modifier text and the first key's
+// description when that key has one, then "+" and the second key's
+// description when that one has one.
 QString ComboKeyText(const TCOMBOKEYINFO &AComboKey);
 
 class TFrmCombo : public TKeyCaptureDialog
