@@ -877,8 +877,12 @@ QStringList TkwMacroSetClass::GetMacroListNamesByMacroSetName(const QString &AMa
     return GetMacroListNamesByMacroSetIndex(IndexOfMacroSet(AMacroSetName)).value_or(QStringList());
 }
 
+// A macro made while no set is current would live only in the working list
+// and vanish at the next switch of sets: it is refused like a full list.
 int TkwMacroSetClass::CreateNewMacro(const QString &AMacroName)
 {
+    if (FCurrentMacroSetIndex < 0 || FCurrentMacroSetIndex >= MacroSetCount())
+        return -1;
     const int result = FCurrentMacroClass->CreateNewMacro(AMacroName);
     SaveBackCurrentMacroClassDataToCurrentMacroList();
     return result;

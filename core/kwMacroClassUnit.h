@@ -250,6 +250,8 @@ public:
     std::optional<QStringList> GetMacroListNamesByMacroSetIndex(int AMacroSetIndex) const;
     QStringList GetMacroListNamesByMacroSetName(const QString &AMacroSetName) const;
 
+    // 1 created, 0 a macro of that name exists, -1 the list is full or no set
+    // is current (nothing is created).
     int CreateNewMacro(const QString &AMacroName);
     bool DeleteMacro(const QString &AMacroName);
     bool DeleteMacro(int AIndex);

@@ -291,7 +291,11 @@ TEST_F(MacroDatabase, SetPositionsAreChecked)
     // set that is gone.
     EXPECT_TRUE(db.DeleteMacroSet(QStringLiteral("defaultmacroset")));
     EXPECT_EQ(db.CurrentMacroSetIndex(), -1);
-    EXPECT_EQ(db.CreateNewMacro(QStringLiteral("orphan")), 1);
+    // A macro made then would reach no set: refused, and nothing is made.
+    const int before = db.CurrentMacroClass()->MacroListCount();
+    EXPECT_EQ(db.CreateNewMacro(QStringLiteral("orphan")), -1);
+    EXPECT_EQ(db.CurrentMacroClass()->MacroListCount(), before);
+    EXPECT_FALSE(db.CurrentMacroClass()->MacroExists(QStringLiteral("orphan")));
     EXPECT_EQ(db.MacroSetCount(), 0);
     ASSERT_TRUE(db.SaveMacroSetDB());
     EXPECT_EQ(U16At(ReadAll(DbPath()), 0), 0);
