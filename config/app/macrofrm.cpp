@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <optional>
 
 using namespace hkt::skin;
 
@@ -622,43 +623,35 @@ void TFrmMacro::done(int r)
 
 ListRow TFrmMacro::RowFor(TStepRowKind kind, const QString &text) const
 {
+    // The row templates: flag picture, its place, where the text starts.
+    struct Template {
+        TStepRowKind kind;
+        const QImage *flag;
+        std::optional<Flag> fallback;
+        int flagX, textX;
+        QRgb colour;
+    };
+    const Template templates[] = {
+        // The delay flag stays hidden; the value stands under its heading.
+        {TStepRowKind::Delay, nullptr, std::nullopt, 0, 150, 0xFFFFFFFF},
+        {TStepRowKind::KeyDown, &IMGMACROFLAGDOWN, Flag::KeyDown, 0, 30, 0xFFF8F8F8},
+        {TStepRowKind::KeyUp, &IMGMACROFLAGUP, Flag::KeyUp, 15, 42, 0xFFFCFCFC},
+        {TStepRowKind::MouseDown, &IMGMACROFLAGDOWNMOUSE, Flag::MouseDown, 0, 30, 0xFFF8F8F8},
+        {TStepRowKind::MouseUp, &IMGMACROFLAGUPMOUSE, Flag::MouseUp, 15, 42, 0xFFF8F8F8},
+        {TStepRowKind::Unknown, nullptr, std::nullopt, 0, 30, colour::TextDim},
+    };
     ListRow row;
     row.text = text;
     row.height = 19;
-    row.textColor = QColor::fromRgba(0xFFF8F8F8);
-    switch (kind) {
-    case TStepRowKind::Delay:
-        // The delay flag stays hidden; the value stands under its heading.
-        row.textX = 150;
-        row.textColor = QColor::fromRgba(0xFFFFFFFF);
-        break;
-    case TStepRowKind::KeyDown:
-        row.flag = IMGMACROFLAGDOWN;
-        row.flagFallback = Flag::KeyDown;
-        row.textX = 30;
-        break;
-    case TStepRowKind::KeyUp:
-        row.flag = IMGMACROFLAGUP;
-        row.flagFallback = Flag::KeyUp;
-        row.flagX = 15;
-        row.textX = 42;
-        row.textColor = QColor::fromRgba(0xFFFCFCFC);
-        break;
-    case TStepRowKind::MouseDown:
-        row.flag = IMGMACROFLAGDOWNMOUSE;
-        row.flagFallback = Flag::MouseDown;
-        row.textX = 30;
-        break;
-    case TStepRowKind::MouseUp:
-        row.flag = IMGMACROFLAGUPMOUSE;
-        row.flagFallback = Flag::MouseUp;
-        row.flagX = 15;
-        row.textX = 42;
-        break;
-    case TStepRowKind::Unknown:
-        row.textX = 30;
-        row.textColor = QColor::fromRgba(colour::TextDim);
-        break;
+    for (const Template &t : templates) {
+        if (t.kind != kind)
+            continue;
+        if (t.flag)
+            row.flag = *t.flag;
+        row.flagFallback = t.fallback;
+        row.flagX = t.flagX;
+        row.textX = t.textX;
+        row.textColor = QColor::fromRgba(t.colour);
     }
     return row;
 }
