@@ -146,8 +146,8 @@ TFrmMacro::TFrmMacro(TkwMacroSetClass &AMacroSetClass, QWidget *centreOn)
 
     // ---- middle panel: the step editor ----
     Caption(this, kMidX + 12, kTop + 8, kMidW - 24, 20, "MACRO ACTION EDITOR:", 14, true);
-    Caption(this, kMidX + 12, kTop + 30, 60, 16, "STATUS", 11);
-    Caption(this, kMidX + 70, kTop + 30, 80, 16, "BUTTON", 11);
+    Caption(this, kMidX + 12, kTop + 30, 56, 16, "STATUS", 11);
+    Caption(this, kMidX + 12 + 60, kTop + 30, 80, 16, "BUTTON", 11);
     Caption(this, kMidX + 12 + 150, kTop + 30, kMidW - 174, 16, "ELAPSED TIME (MS)", 11);
     ListBoxMacroKey = Place<SkinListBox>(this, kMidX + 12, kTop + 50, kMidW - 24, 19 * kStepRows);
     ListBoxMacroKey->setFont(SkinFont(kBody, 12));
@@ -155,7 +155,9 @@ TFrmMacro::TFrmMacro(TkwMacroSetClass &AMacroSetClass, QWidget *centreOn)
     connect(ListBoxMacroKey, &SkinListBox::currentRowChanged, this, &TFrmMacro::ListBoxMacroKeyChange);
     TextEditDelay = Place<NumberBox>(ListBoxMacroKey, 150, 0, 90, 19);
     TextEditDelay->setObjectName(QStringLiteral("DELAYEDIT"));
-    TextEditDelay->setRange(1, 65535);
+    // Wider than a delay can be, so a typed 0 or 70000 reaches the commit,
+    // which keeps it inside 1..65535.
+    TextEditDelay->setRange(0, 999999);
     TextEditDelay->setButtonsVisible(false);
     SetSkinStyle(TextEditDelay, QStringLiteral("MYTEXTBOX"));
     TextEditDelay->hide();
@@ -882,6 +884,11 @@ void TFrmMacro::kwMenuMacroListItemsClick(uint32_t id)
 bool TFrmMacro::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == ListBoxMacroKey && e->type() == QEvent::MouseButtonDblClick) {
+        // The row under the pointer is the one meant, even when the press
+        // before it was taken as part of an earlier click.
+        const int row = ListBoxMacroKey->rowAt(static_cast<QMouseEvent *>(e)->position().toPoint());
+        if (ListBoxMacroKey->isEnabled() && row >= 0)
+            ListBoxMacroKey->setCurrentRow(row);
         ListBoxMacroKeyDblClick();
         return true;
     }

@@ -1,0 +1,630 @@
+// The macro manager window, driven by real clicks and by real key events
+// that reach the recorder through the hook library (libkwHook.so in the bin
+// folder), with the database in a private folder.
+#include "config/app/macrocreat.h"
+#include "config/app/macrofrm.h"
+#include "config/ui/ImageDataBaseUnit.h"
+#include "config/ui/kwLanguage.h"
+#include "config/ui/kwMenuBox.h"
+#include "config/ui/showdialog.h"
+#include "core/kwHook.h"
+
+#include "support/EventLoopWait.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QDir>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+using hkt::skin::StateButton;
+using hkt::testfixtures::WaitUntil;
+
+namespace {
+
+struct S {
+    int type, state, v1, v2;
+    bool operator==(const S &o) const
+    {
+        return type == o.type && state == o.state && v1 == o.v1 && v2 == o.v2;
+    }
+};
+
+void PrintTo(const S &s, std::ostream *os)
+{
+    *os << "{" << s.type << "," << s.state << "," << s.v1 << "," << s.v2 << "}";
+}
+
+// Answers the suite's message dialogs as they come up, in order (2 once the
+// script runs out), and keeps their texts.
+class DialogAnswers : public QObject {
+public:
+    explicit DialogAnswers(std::vector<int> answers) : FAnswers(std::move(answers))
+    {
+        connect(&FTimer, &QTimer::timeout, this, [this] { Poll(); });
+        FTimer.start(5);
+    }
+    QStringList texts;
+
+private:
+    void Poll()
+    {
+        auto *d = qobject_cast<TFrmDialog *>(QApplication::activeModalWidget());
+        if (!d || d == FLast)
+            return;
+        FLast = d;
+        texts << d->LabelText->text();
+        const int a = FNext < FAnswers.size() ? FAnswers[FNext++] : 2;
+        QTest::mouseClick(a == 1 ? d->BTNOK : d->BTNCANCEL, Qt::LeftButton);
+    }
+    std::vector<int> FAnswers;
+    size_t FNext = 0;
+    QPointer<TFrmDialog> FLast;
+    QTimer FTimer;
+};
+
+// Answers the macro name dialog with a name, typed and confirmed with OK.
+class NameAnswer : public QObject {
+public:
+    explicit NameAnswer(QString name) : FName(std::move(name))
+    {
+        connect(&FTimer, &QTimer::timeout, this, [this] {
+            auto *d = qobject_cast<TFrmCreat *>(QApplication::activeModalWidget());
+            if (!d || d == FLast)
+                return;
+            FLast = d;
+            ++shown;
+            QTest::keyClicks(d->TextboxMacroName, FName);
+            QTest::mouseClick(d->BTNOK, Qt::LeftButton);
+        });
+        FTimer.start(5);
+    }
+    int shown = 0;
+
+private:
+    QString FName;
+    QPointer<TFrmCreat> FLast;
+    QTimer FTimer;
+};
+
+// A window outside the manager, to see whether keys still get through.
+class PlainWindow : public QWindow {
+public:
+    PlainWindow()
+    {
+        resize(50, 50);
+        show();
+    }
+    int keys = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *) override { ++keys; }
+};
+
+void Key(QWindow *w, bool down, int key, quint32 scan, ulong time)
+{
+    QKeyEvent ev(down ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier, scan, 0, 0);
+    ev.setTimestamp(time);
+    QCoreApplication::sendEvent(w, &ev);
+}
+
+constexpr quint32 kScanA = 30 + 8, kScanB = 48 + 8;
+
+class MacroManager : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        TkwHook::SetLibraryPath(QString());
+        GlobalImageDataBase().SetImageBasePath(QStringLiteral(HKT75_BIN_DIR "/images/0409"));
+        db.LoadMacrosetDB(DbPath());
+        ASSERT_EQ(db.CreateNewMacroSet(QStringLiteral("DefaultMacroSet")), 1);
+        ASSERT_TRUE(db.SwitchToMacroSet(QStringLiteral("DefaultMacroSet")));
+        ASSERT_EQ(db.CreateNewMacro(QStringLiteral("Macro1")), 1);
+        ASSERT_EQ(db.CreateNewMacro(QStringLiteral("Macro2")), 1);
+        db.CurrentMacroClass()->SetMacroListIndex(0);
+    }
+    QString DbPath() const { return tmp.filePath(QStringLiteral("MacroSet.MSDB")); }
+
+    std::unique_ptr<TFrmMacro> Open()
+    {
+        auto form = std::make_unique<TFrmMacro>(db);
+        form->FillMacroList();
+        form->show();
+        EXPECT_NE(form->windowHandle(), nullptr);
+        return form;
+    }
+    // Gives macro i these steps, as a database would hold them.
+    void Give(int i, const std::vector<S> &steps)
+    {
+        std::vector<TMACROKEYINFO> macros = db.CurrentMacroClass()->MacroKeyInfoList();
+        TMACROKEYINFO &m = macros[static_cast<size_t>(i)];
+        for (size_t k = 0; k < steps.size(); ++k)
+            m.MacroList[k] = {static_cast<uint16_t>(steps[k].type), static_cast<uint16_t>(steps[k].state),
+                              static_cast<uint8_t>(steps[k].v1), static_cast<uint8_t>(steps[k].v2)};
+        m.MacroListCount = static_cast<int32_t>(steps.size());
+        db.CurrentMacroClass()->SetMacroKeyInfoList(macros);
+        db.CurrentMacroClass()->SetMacroListIndex(i);
+        db.SaveBackCurrentMacroClassDataToCurrentMacroList();
+    }
+    std::vector<S> SetSteps(int i) const
+    {
+        const TMACROKEYINFO &m = db.MacroSetList()[0].MacroArrays[i];
+        std::vector<S> v;
+        for (int k = 0; k < m.MacroListCount; ++k)
+            v.push_back({m.MacroList[k].nKeyType, m.MacroList[k].nKeyState, m.MacroList[k].VALUE1,
+                         m.MacroList[k].VALUE2});
+        return v;
+    }
+    static QStringList Rows(hkt::skin::SkinListBox *list)
+    {
+        QStringList rows;
+        for (int i = 0; i < list->count(); ++i)
+            rows << list->row(i)->text;
+        return rows;
+    }
+    static void ClickRow(hkt::skin::SkinListBox *list, int row)
+    {
+        list->ensureVisible(row);
+        QTest::mouseClick(list, Qt::LeftButton, Qt::NoModifier, list->rowRect(row).center());
+    }
+    QTemporaryDir tmp;
+    TkwMacroSetClass db;
+};
+
+} // namespace
+
+TEST_F(MacroManager, RecordsAKeyboardMacroWithItsDelays)
+{
+    auto form = Open();
+    ClickRow(form->ListBoxMacroList, 1);
+    ASSERT_EQ(form->Model().CurrentMacro(), 1);
+    // A new macro has the option off; it is stored with the macro.
+    ASSERT_FALSE(form->BtnAutoDelay->isChecked());
+    QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    ASSERT_TRUE(form->BtnAutoDelay->isChecked());
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[1].nAutoAddDelay, 1);
+    QTest::mouseClick(form->BtnMacroStart, Qt::LeftButton);
+    ASSERT_TRUE(form->Model().Recording());
+    // Only STOP takes clicks; the macro list is locked.
+    EXPECT_TRUE(form->BtnMacroStop->isEnabled());
+    for (QWidget *w : std::initializer_list<QWidget *>{form->BTNOK, form->BTNCANCEL, form->BSBTNNEWMACRO,
+                                                       form->BSBTNDELETEMACRO, form->ListBoxMacroList,
+                                                       form->bsbtnCutAction, form->BtnAutoDelay})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    ClickRow(form->ListBoxMacroList, 0);
+    EXPECT_EQ(form->Model().CurrentMacro(), 1) << "a click on the locked list switches nothing";
+
+    QWindow *win = form->windowHandle();
+    Key(win, true, Qt::Key_A, kScanA, 1000);
+    Key(win, false, Qt::Key_A, kScanA, 1040);
+    Key(win, true, Qt::Key_B, kScanB, 1100);
+    Key(win, false, Qt::Key_B, kScanB, 1130);
+    const QStringList live = Rows(form->ListBoxMacroKey);
+    ASSERT_EQ(live.size(), 7);
+    EXPECT_EQ(live[1], QStringLiteral("40"));
+    EXPECT_EQ(live[3], QStringLiteral("60"));
+    EXPECT_EQ(form->lableTotalActions->text(), QStringLiteral("7"));
+
+    QTest::mouseClick(form->BtnMacroStop, Qt::LeftButton);
+    EXPECT_FALSE(form->Model().Recording());
+    EXPECT_FALSE(form->BtnMacroStop->isEnabled());
+    EXPECT_TRUE(form->ListBoxMacroList->isEnabled());
+    const std::vector<S> want{{4, 1, 0x41, 0}, {6, 0, 40, 0}, {4, 0, 0x41, 0}, {6, 0, 60, 0},
+                              {4, 1, 0x42, 0}, {6, 0, 30, 0}, {4, 0, 0x42, 0}};
+    EXPECT_EQ(SetSteps(1), want);
+    EXPECT_EQ(SetSteps(0), std::vector<S>{});
+    EXPECT_EQ(Rows(form->ListBoxMacroKey),
+              (QStringList{QStringLiteral(" A"), QStringLiteral("40"), QStringLiteral(" A"), QStringLiteral("60"),
+                           QStringLiteral(" B"), QStringLiteral("30"), QStringLiteral(" B")}));
+    EXPECT_EQ(form->LabelAllDelayTime->text(), QStringLiteral("130"));
+
+    // Without RECORD DELAYS BETWEEN ACTION: keys only.
+    QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    ASSERT_FALSE(form->BtnAutoDelay->isChecked());
+    QTest::mouseClick(form->BtnMacroStart, Qt::LeftButton);
+    Key(win, true, Qt::Key_A, kScanA, 2000);
+    Key(win, false, Qt::Key_A, kScanA, 2040);
+    QTest::mouseClick(form->BtnMacroStop, Qt::LeftButton);
+    EXPECT_EQ(SetSteps(1), (std::vector<S>{{4, 1, 0x41, 0}, {4, 0, 0x41, 0}}));
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[1].nAutoAddDelay, 0);
+}
+
+TEST_F(MacroManager, MouseActionFromItsMenu)
+{
+    auto form = Open();
+    QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    ASSERT_TRUE(form->BtnAutoDelay->isChecked());
+    QTest::mouseClick(form->bsbtnMouseEvent, Qt::LeftButton);
+    TkwMenuEx &menu = *form->kwMenuExMouseEvent;
+    ASSERT_TRUE(menu.IsMenuOpen());
+    TkwMenuBox *box = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *b = qobject_cast<TkwMenuBox *>(w); b && b->Collection() == &menu.Items())
+            box = b;
+    ASSERT_NE(box, nullptr);
+    const QPoint right = menu.Controller().RowRect(menu.Items(), 1).center().toPoint(); // RIGHT BUTTON
+    QTest::mouseMove(box, right);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, right);
+    EXPECT_TRUE(WaitUntil([&] { return form->ListBoxMacroKey->count() == 3; }, 3000));
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{1, 1, 2, 0}, {6, 0, 10, 0}, {1, 0, 2, 0}}));
+    ASSERT_EQ(form->ListBoxMacroKey->count(), 3);
+    EXPECT_EQ(form->LabelAllDelayTime->text(), QStringLiteral("10"));
+}
+
+TEST_F(MacroManager, EditCutPasteAndTimeSteps)
+{
+    Give(0, {{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+    auto form = Open();
+    ASSERT_EQ(Rows(form->ListBoxMacroKey), (QStringList{"1", "2", "3"}));
+    ClickRow(form->ListBoxMacroKey, 2);
+    QTest::mouseClick(form->bsbtnCutAction, Qt::LeftButton);
+    EXPECT_EQ(Rows(form->ListBoxMacroKey), (QStringList{"1", "2"}));
+    ClickRow(form->ListBoxMacroKey, 0);
+    QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+    EXPECT_EQ(Rows(form->ListBoxMacroKey), (QStringList{"3", "1", "2"}));
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 3, 0}, {6, 0, 1, 0}, {6, 0, 2, 0}}));
+    ClickRow(form->ListBoxMacroKey, 2);
+    QTest::mouseClick(form->bsbtnMoveUpAction, Qt::LeftButton);
+    EXPECT_EQ(Rows(form->ListBoxMacroKey), (QStringList{"3", "2", "1"}));
+    QTest::mouseClick(form->bsbtnDeleteAction, Qt::LeftButton);
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 3, 0}, {6, 0, 1, 0}}));
+
+    // Timing: a double-click opens the delay in place; typed values are
+    // kept inside 1..65535.
+    struct Case {
+        const char *typed;
+        int stored;
+    } cases[] = {{"0", 1}, {"70000", 65535}, {"250", 250}};
+    for (const Case &c : cases) {
+        QTest::mouseDClick(form->ListBoxMacroKey, Qt::LeftButton, Qt::NoModifier,
+                           form->ListBoxMacroKey->rowRect(1).center());
+        ASSERT_TRUE(form->TextEditDelay->isVisible()) << c.typed;
+        QTest::keyClicks(form->TextEditDelay, QString::fromLatin1(c.typed));
+        QTest::keyClick(form->TextEditDelay, Qt::Key_Return);
+        EXPECT_FALSE(form->TextEditDelay->isVisible());
+        EXPECT_EQ(SetSteps(0)[1], (S{6, 0, c.stored & 0xFF, c.stored >> 8})) << c.typed;
+        EXPECT_EQ(form->ListBoxMacroKey->row(1)->text, QString::number(c.stored));
+        EXPECT_EQ(form->LabelAllDelayTime->text(), QString::number(3 + c.stored));
+    }
+}
+
+TEST_F(MacroManager, UnknownStepsKeepTheirRowsSoEditsHitTheRightStep)
+{
+    Give(0, {{5, 1, 0x41, 0}, {4, 7, 0x42, 0}, {6, 0, 20, 0}});
+    auto form = Open();
+    ASSERT_EQ(form->ListBoxMacroKey->count(), 3);
+    QTest::mouseDClick(form->ListBoxMacroKey, Qt::LeftButton, Qt::NoModifier,
+                       form->ListBoxMacroKey->rowRect(0).center());
+    EXPECT_FALSE(form->TextEditDelay->isVisible()) << "an unknown step is no delay";
+    QTest::mouseDClick(form->ListBoxMacroKey, Qt::LeftButton, Qt::NoModifier,
+                       form->ListBoxMacroKey->rowRect(2).center());
+    ASSERT_TRUE(form->TextEditDelay->isVisible());
+    QTest::keyClicks(form->TextEditDelay, QStringLiteral("77"));
+    QTest::keyClick(form->TextEditDelay, Qt::Key_Return);
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{5, 1, 0x41, 0}, {4, 7, 0x42, 0}, {6, 0, 77, 0}}));
+}
+
+TEST_F(MacroManager, NewMacroAndTheLimitOfThirty)
+{
+    auto form = Open();
+    {
+        NameAnswer name(QStringLiteral("Macro3"));
+        QTest::mouseClick(form->BSBTNNEWMACRO, Qt::LeftButton);
+        EXPECT_EQ(name.shown, 1);
+    }
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrayCount, 3);
+    EXPECT_EQ(form->ListBoxMacroList->count(), 3);
+    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 2);
+    EXPECT_EQ(form->Model().CurrentMacroName(), QStringLiteral("Macro3"));
+    {
+        NameAnswer name(QStringLiteral("Macro1"));
+        QTest::mouseClick(form->BSBTNNEWMACRO, Qt::LeftButton);
+    }
+    EXPECT_EQ(form->ListBoxMacroList->count(), 3) << "an existing name selects its macro";
+    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 0);
+
+    for (int i = 4; i <= 30; ++i)
+        ASSERT_EQ(db.CreateNewMacro(QStringLiteral("M%1").arg(i)), 1);
+    form->FillMacroList();
+    NameAnswer name(QStringLiteral("one too many"));
+    DialogAnswers answers({1});
+    QTest::mouseClick(form->BSBTNNEWMACRO, Qt::LeftButton);
+    EXPECT_EQ(answers.texts, QStringList{QStringLiteral("TOO MANY MACROS TO BE CREATE!")});
+    EXPECT_EQ(name.shown, 0) << "no name is asked for";
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrayCount, 30);
+}
+
+TEST_F(MacroManager, RecordAfterAndPasteStopAtTheSlotLimit)
+{
+    std::vector<S> steps;
+    for (int i = 0; i < 59; ++i)
+        steps.push_back({6, 0, i + 1, 0});
+    Give(0, steps);
+    auto form = Open();
+    ClickRow(form->ListBoxMacroKey, 3);
+    DialogAnswers answers({1, 1});
+    QTest::mouseClick(form->BSBTNInsertAction, Qt::LeftButton);
+    EXPECT_FALSE(form->Model().Recording());
+    QTest::mouseClick(form->bsbtnCopyAction, Qt::LeftButton);
+    QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+    const QString full = QStringLiteral("A MACRO CAN HOLD NO MORE THAN 59 ACTIONS.");
+    EXPECT_EQ(answers.texts, (QStringList{full, full}));
+    EXPECT_EQ(SetSteps(0).size(), 59u);
+    EXPECT_EQ(form->ListBoxMacroKey->count(), 59);
+
+    // With room for two: RECORD AFTER keeps what fits.
+    ClickRow(form->ListBoxMacroKey, 0);
+    QTest::mouseClick(form->bsbtnDeleteAction, Qt::LeftButton);
+    QTest::mouseClick(form->bsbtnDeleteAction, Qt::LeftButton);
+    ASSERT_EQ(SetSteps(0).size(), 57u);
+    ASSERT_FALSE(form->BtnAutoDelay->isChecked()); // keys only
+    ClickRow(form->ListBoxMacroKey, 0);
+    QTest::mouseClick(form->BSBTNInsertAction, Qt::LeftButton);
+    ASSERT_TRUE(form->Model().Recording());
+    EXPECT_FALSE(form->ListBoxMacroList->isEnabled()) << "RECORD AFTER locks the macro list too";
+    QWindow *win = form->windowHandle();
+    Key(win, true, Qt::Key_A, kScanA, 1000);
+    Key(win, false, Qt::Key_A, kScanA, 1010);
+    Key(win, true, Qt::Key_B, kScanB, 1020);
+    Key(win, false, Qt::Key_B, kScanB, 1030);
+    EXPECT_TRUE(form->LayoutActionsFull->isVisible());
+    QTest::mouseClick(form->BtnMacroStop, Qt::LeftButton);
+    const std::vector<S> now = SetSteps(0);
+    ASSERT_EQ(now.size(), 59u);
+    EXPECT_EQ(now[1], (S{4, 1, 0x41, 0}));
+    EXPECT_EQ(now[2], (S{4, 0, 0x41, 0}));
+    EXPECT_EQ(form->ListBoxMacroKey->count(), 59);
+}
+
+TEST_F(MacroManager, DeleteAsksAndRemovesTheSelectedMacro)
+{
+    auto form = Open();
+    ClickRow(form->ListBoxMacroList, 1);
+    {
+        DialogAnswers answers({2});
+        QTest::mouseClick(form->BSBTNDELETEMACRO, Qt::LeftButton);
+        EXPECT_EQ(answers.texts, QStringList{QStringLiteral("ARE YOU SURE YOU WANT TO DELETE THIS MACRO?")});
+    }
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrayCount, 2);
+    {
+        DialogAnswers answers({1});
+        QTest::mouseClick(form->BSBTNDELETEMACRO, Qt::LeftButton);
+    }
+    ASSERT_EQ(db.MacroSetList()[0].MacroArrayCount, 1);
+    EXPECT_EQ(MacroNameText(db.MacroSetList()[0].MacroArrays[0]), QStringLiteral("Macro1"));
+    EXPECT_EQ(Rows(form->ListBoxMacroList), QStringList{QStringLiteral("Macro1")});
+    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 0);
+
+    // The last macro gone: an empty, disabled list and no step rows.
+    {
+        DialogAnswers answers({1});
+        QTest::mouseClick(form->BSBTNDELETEMACRO, Qt::LeftButton);
+    }
+    EXPECT_EQ(form->ListBoxMacroList->count(), 0);
+    EXPECT_FALSE(form->ListBoxMacroList->isEnabled());
+    EXPECT_EQ(form->ListBoxMacroKey->count(), 0);
+    EXPECT_FALSE(form->BSBTNDELETEMACRO->isEnabled());
+}
+
+namespace {
+
+// Runs `act` on the manager once ShowMacroManager has it up.
+void WhenManagerShown(std::function<void(TFrmMacro &)> act)
+{
+    QTimer::singleShot(0, [act] {
+        auto *form = qobject_cast<TFrmMacro *>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        act(*form);
+    });
+}
+
+} // namespace
+
+TEST_F(MacroManager, OkWritesTheDatabaseAndReturnsTheSelectedMacro)
+{
+    Give(1, {{6, 0, 9, 0}});
+    QString name = QStringLiteral("Macro2");
+    bool needUpdate = true;
+    int selectedAtOpen = -1;
+    NameAnswer newName(QStringLiteral("Fresh"));
+    WhenManagerShown([&](TFrmMacro &f) {
+        selectedAtOpen = f.ListBoxMacroList->currentRow();
+        QTest::mouseClick(f.BSBTNNEWMACRO, Qt::LeftButton); // returns once the name is given
+        QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 1);
+    EXPECT_EQ(selectedAtOpen, 1);
+    EXPECT_EQ(name, QStringLiteral("Fresh"));
+    EXPECT_FALSE(needUpdate);
+
+    TkwMacroSetClass reread;
+    ASSERT_EQ(reread.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
+    EXPECT_EQ(QFileInfo(DbPath()).size(), static_cast<qint64>(MACRO_SET_DB_SIZE));
+    EXPECT_EQ(reread.GetMacroListNamesByMacroSetName(QStringLiteral("DefaultMacroSet")),
+              (QStringList{QStringLiteral("Macro1"), QStringLiteral("Macro2"), QStringLiteral("Fresh")}));
+    EXPECT_EQ(reread.MacroSetList()[0].MacroArrays[1].MacroListCount, 1);
+}
+
+TEST_F(MacroManager, OkWithAnEmptyListReturnsNoName)
+{
+    QString name = QStringLiteral("Macro1");
+    bool needUpdate = false;
+    WhenManagerShown([&](TFrmMacro &f) {
+        auto *answers = new DialogAnswers({1, 1});
+        answers->setParent(&f);
+        QTest::mouseClick(f.BSBTNDELETEMACRO, Qt::LeftButton);
+        QTest::mouseClick(f.BSBTNDELETEMACRO, Qt::LeftButton);
+        QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 1);
+    EXPECT_EQ(name, QString());
+    TkwMacroSetClass reread;
+    ASSERT_EQ(reread.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
+    EXPECT_TRUE(reread.GetMacroListNamesByMacroSetName(QStringLiteral("DefaultMacroSet")).isEmpty());
+}
+
+TEST_F(MacroManager, OkThatCannotWriteTellsTheUserAndStaysOpen)
+{
+    // The database's folder is gone: the write fails.
+    ASSERT_TRUE(QDir(tmp.path()).removeRecursively());
+    QString name = QStringLiteral("Macro1");
+    bool needUpdate = false;
+    QStringList seen;
+    bool stayedOpen = false;
+    WhenManagerShown([&](TFrmMacro &f) {
+        {
+            DialogAnswers answers({1});
+            QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+            seen = answers.texts;
+        }
+        stayedOpen = f.isVisible();
+        auto *answers = new DialogAnswers({1});
+        answers->setParent(&f);
+        QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+    EXPECT_EQ(seen, QStringList{QStringLiteral("THE MACRO DATABASE COULD NOT BE SAVED.")});
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(name, QStringLiteral("Macro1"));
+}
+
+TEST_F(MacroManager, CancelAsksAndKeepsTheCallersName)
+{
+    QString name = QStringLiteral("Macro2");
+    bool needUpdate = false;
+    bool openAfterNo = false;
+    QStringList seen;
+    WhenManagerShown([&](TFrmMacro &f) {
+        ClickRow(f.ListBoxMacroList, 0);
+        {
+            DialogAnswers answers({2});
+            QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
+            seen = answers.texts;
+        }
+        openAfterNo = f.isVisible();
+        auto *answers = new DialogAnswers({1});
+        answers->setParent(&f);
+        QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
+    });
+    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_EQ(seen, QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")});
+    EXPECT_EQ(name, QStringLiteral("Macro2"));
+}
+
+TEST_F(MacroManager, ClosingWhileRecordingStopsAndKeepsTheSteps)
+{
+    struct Ending {
+        const char *name;
+        std::function<void(TFrmMacro &)> close;
+    } endings[] = {
+        {"reject", [](TFrmMacro &f) { f.reject(); }},
+        {"window manager", [](TFrmMacro &f) { f.close(); }},
+        {"CANCEL handler", [](TFrmMacro &f) {
+             DialogAnswers answers({1});
+             f.BtnCancelClick();
+         }},
+        {"destroyed", [](TFrmMacro &) {}},
+    };
+    for (const Ending &e : endings) {
+        Give(0, {});
+        {
+            auto form = Open();
+            if (!form->BtnAutoDelay->isChecked())
+                QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+            QTest::mouseClick(form->BtnMacroStart, Qt::LeftButton);
+            ASSERT_TRUE(form->Model().Recording()) << e.name;
+            Key(form->windowHandle(), true, Qt::Key_A, kScanA, 1000);
+            Key(form->windowHandle(), false, Qt::Key_A, kScanA, 1020);
+            e.close(*form);
+            if (std::string(e.name) != "destroyed")
+                EXPECT_FALSE(form->Model().Recording()) << e.name;
+        }
+        EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x41, 0}, {6, 0, 20, 0}, {4, 0, 0x41, 0}})) << e.name;
+        // The recorder is gone: keys reach other windows again.
+        PlainWindow other;
+        Key(&other, true, Qt::Key_B, kScanB, 5000);
+        EXPECT_EQ(other.keys, 1) << e.name;
+    }
+}
+
+TEST_F(MacroManager, OptionsFollowEachOtherAndTheMacro)
+{
+    auto form = Open();
+    QTest::mouseClick(form->BTNLOOPRUN, Qt::LeftButton);
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopRunWhenPressed, 1);
+    QTest::mouseClick(form->BtnMacroLoop, Qt::LeftButton);
+    EXPECT_FALSE(form->BTNLOOPRUN->isChecked());
+    EXPECT_TRUE(form->BoxMacroLoop->isEnabled());
+    EXPECT_EQ(form->BoxMacroLoop->value(), 1);
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 1);
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopRunWhenPressed, 0);
+    form->BoxMacroLoop->setValue(12);
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 12);
+    QTest::mouseClick(form->BtnMacroLoop, Qt::LeftButton);
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 0);
+    QTest::mouseClick(form->BtnCustomDelay, Qt::LeftButton);
+    EXPECT_TRUE(form->NumBoxDelay->isEnabled());
+    QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    EXPECT_FALSE(form->BtnCustomDelay->isChecked());
+    EXPECT_FALSE(form->NumBoxDelay->isEnabled());
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nAutoAddDelay, 0);
+
+    // Another macro shows its own options.
+    form->BoxMacroLoop->setEnabled(true);
+    QTest::mouseClick(form->BtnMacroLoop, Qt::LeftButton);
+    form->BoxMacroLoop->setValue(5);
+    ClickRow(form->ListBoxMacroList, 1);
+    EXPECT_FALSE(form->BtnMacroLoop->isChecked());
+    ClickRow(form->ListBoxMacroList, 0);
+    EXPECT_TRUE(form->BtnMacroLoop->isChecked());
+    EXPECT_EQ(form->BoxMacroLoop->value(), 5);
+}
+
+TEST_F(MacroManager, ScreenshotsInEnglishAndChinese)
+{
+    TkwLanguage lang(nullptr, QStringLiteral(HKT75_BIN_DIR));
+    qApp->setStyleSheet(hkt::skin::LoadStyleFile(QStringLiteral(HKT75_BIN_DIR)));
+    for (const char *id : {"0409", "0804"}) {
+        lang.SetLang(QString::fromLatin1(id));
+        Give(0, {});
+        auto form = Open();
+        // A macro recorded through the hook, with a mouse click after it.
+        if (!form->BtnAutoDelay->isChecked())
+            QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+        QTest::mouseClick(form->BtnMacroStart, Qt::LeftButton);
+        QWindow *win = form->windowHandle();
+        Key(win, true, Qt::Key_A, kScanA, 1000);
+        Key(win, false, Qt::Key_A, kScanA, 1035);
+        Key(win, true, Qt::Key_B, kScanB, 1155);
+        Key(win, false, Qt::Key_B, kScanB, 1190);
+        QTest::mouseClick(form->BtnMacroStop, Qt::LeftButton);
+        ClickRow(form->ListBoxMacroKey, 6);
+        form->kwMenuExMouseEventItemsClick(1);
+        ASSERT_EQ(form->ListBoxMacroKey->count(), 10);
+        const QImage shot = form->grab().toImage();
+        ASSERT_EQ(shot.size(), QSize(757, 582));
+        const QString title = form->LabelTitle->text();
+        EXPECT_EQ(title, Translate(QStringLiteral("MACRO MANAGER")));
+        if (QString::fromLatin1(id) == QStringLiteral("0804"))
+            EXPECT_EQ(title, QString::fromUtf8("宏管理器"));
+        const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
+        if (!dir.isEmpty()) {
+            QDir().mkpath(dir);
+            shot.save(dir + QStringLiteral("/macro-manager-%1.png").arg(QString::fromLatin1(id)));
+        }
+    }
+    lang.SetLang(QStringLiteral("0409"));
+    qApp->setStyleSheet(QString());
+}
