@@ -628,3 +628,93 @@ TEST_F(MacroManager, ScreenshotsInEnglishAndChinese)
     lang.SetLang(QStringLiteral("0409"));
     qApp->setStyleSheet(QString());
 }
+
+TEST_F(MacroManager, StopStopsEvenWithoutASelectedMacro)
+{
+    auto form = Open();
+    if (!form->BtnAutoDelay->isChecked())
+        QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    QTest::mouseClick(form->BtnMacroStart, Qt::LeftButton);
+    ASSERT_TRUE(form->Model().Recording());
+    Key(form->windowHandle(), true, Qt::Key_A, kScanA, 1000);
+    Key(form->windowHandle(), false, Qt::Key_A, kScanA, 1010);
+    form->ListBoxMacroList->setCurrentRow(-1);
+    QTest::mouseClick(form->BtnMacroStop, Qt::LeftButton);
+    EXPECT_FALSE(form->Model().Recording());
+    EXPECT_FALSE(form->BtnMacroStop->isEnabled());
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x41, 0}, {6, 0, 10, 0}, {4, 0, 0x41, 0}}));
+    PlainWindow other;
+    Key(&other, true, Qt::Key_B, kScanB, 5000);
+    EXPECT_EQ(other.keys, 1) << "the recorder no longer swallows keys";
+}
+
+TEST_F(MacroManager, OpensWithTheMacroOfTheCallerAndItsErrorMarks)
+{
+    // Macro2 left pressed, as a database may hold it.
+    Give(1, {{4, 1, 0x41, 0}});
+    std::vector<TMACROKEYINFO> macros = db.CurrentMacroClass()->MacroKeyInfoList();
+    macros[1].HaveErrors = 1;
+    db.CurrentMacroClass()->SetMacroKeyInfoList(macros);
+    db.SaveBackCurrentMacroClassDataToCurrentMacroList();
+    struct Case {
+        QString name;
+        int selected;
+    } cases[] = {{QStringLiteral("Macro2"), 1}, {QStringLiteral("nobody"), 0}, {QString(), 0}};
+    for (const Case &c : cases) {
+        db.CurrentMacroClass()->SetMacroListIndex(0);
+        QString name = c.name;
+        bool needUpdate = false;
+        int selected = -2, rows = -1;
+        bool marks[2] = {};
+        WhenManagerShown([&](TFrmMacro &f) {
+            selected = f.ListBoxMacroList->currentRow();
+            rows = f.ListBoxMacroKey->count();
+            marks[0] = f.ListBoxMacroList->row(0)->showError;
+            marks[1] = f.ListBoxMacroList->row(1)->showError;
+            f.BTNCLOSE->click();
+        });
+        EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+        EXPECT_EQ(selected, c.selected) << c.name.toStdString();
+        EXPECT_EQ(rows, c.selected == 1 ? 1 : 0);
+        EXPECT_FALSE(marks[0]);
+        EXPECT_TRUE(marks[1]);
+        EXPECT_EQ(name, c.name) << "the close button leaves the caller's name";
+    }
+
+    // An empty set: an empty, disabled list and no rows.
+    ASSERT_TRUE(db.DeleteMacro(1));
+    ASSERT_TRUE(db.DeleteMacro(0));
+    auto form = Open();
+    EXPECT_EQ(form->ListBoxMacroList->count(), 0);
+    EXPECT_FALSE(form->ListBoxMacroList->isEnabled());
+    EXPECT_EQ(form->ListBoxMacroKey->count(), 0);
+}
+
+TEST_F(MacroManager, RenameAndOrderFromTheMacroMenuReachTheSet)
+{
+    auto form = Open();
+    ClickRow(form->ListBoxMacroList, 1);
+    form->kwMenuMacroItemsClick(1); // RENAME
+    ASSERT_TRUE(form->TextBoxSelectedMacroName->isEnabled());
+    form->TextBoxSelectedMacroName->selectAll();
+    QTest::keyClicks(form->TextBoxSelectedMacroName, QStringLiteral("Jump"));
+    QTest::keyClick(form->TextBoxSelectedMacroName, Qt::Key_Return);
+    EXPECT_EQ(Rows(form->ListBoxMacroList), (QStringList{QStringLiteral("Macro1"), QStringLiteral("Jump")}));
+    EXPECT_EQ(MacroNameText(db.MacroSetList()[0].MacroArrays[1]), QStringLiteral("Jump"));
+    EXPECT_TRUE(form->ListBoxMacroList->isEnabled());
+
+    // A name another macro has is refused: two macros of one name would make
+    // every by-name lookup reach the first.
+    form->kwMenuMacroItemsClick(1);
+    form->TextBoxSelectedMacroName->selectAll();
+    QTest::keyClicks(form->TextBoxSelectedMacroName, QStringLiteral("Macro1"));
+    QTest::keyClick(form->TextBoxSelectedMacroName, Qt::Key_Return);
+    EXPECT_EQ(MacroNameText(db.MacroSetList()[0].MacroArrays[1]), QStringLiteral("Jump"));
+
+    form->kwMenuMacroItemsClick(2); // UP
+    EXPECT_EQ(Rows(form->ListBoxMacroList), (QStringList{QStringLiteral("Jump"), QStringLiteral("Macro1")}));
+    EXPECT_EQ(MacroNameText(db.MacroSetList()[0].MacroArrays[0]), QStringLiteral("Jump"));
+    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 0);
+    form->kwMenuMacroItemsClick(3); // DOWN
+    EXPECT_EQ(MacroNameText(db.MacroSetList()[0].MacroArrays[1]), QStringLiteral("Jump"));
+}
