@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <cstring>
+#include <vector>
 
 using hkt::platform::ReadStatus;
 
@@ -32,23 +33,54 @@ void WriteRecord(TkwProfile &store, const T &rec)
 
 enum class ProfileLoad { Loaded, Missing, Unusable };
 
-// Loads a profile store and keeps the result only when it is a whole
-// profile. A shorter image (a value or file cut short) would leave the tail of
-// whatever the record held before, so it is refused and the store keeps its
-// previous image. A longer one keeps its tail, as stored.
+// Loads a profile store and keeps the result only when it is a whole profile
+// the suite wrote: at least a profile's size, with the header version every
+// profile the suite creates carries (the one LOAD FILE requires). Anything
+// else (a value or file cut short, zeros, 0xFF, another program's bytes)
+// would reach the mouse as a button map without a left click, so it is
+// refused with one line and the store keeps its previous image; the caller
+// decides what replaces it. A longer image keeps its tail, as stored.
 template <class Load>
-ProfileLoad LoadWholeProfile(TkwProfile &store, Load &&load, const QString &what)
+ProfileLoad LoadWholeProfile(TkwProfile &store, Load &&load, const QString &what, const char *instead)
 {
     const QByteArray previous = store.Image();
     if (!load())
         return store.LastLoadStatus() == ReadStatus::Missing ? ProfileLoad::Missing : ProfileLoad::Unusable;
     if (store.Size() < qint64(PROFILE_RECORD_SIZE)) {
-        qWarning("hkt75: %s holds %lld bytes, less than a profile; not used", qUtf8Printable(what),
-                 static_cast<long long>(store.Size()));
+        qWarning("hkt75: %s holds %lld bytes, less than a profile; %s", qUtf8Printable(what),
+                 static_cast<long long>(store.Size()), instead);
+        store.ReplaceImage(previous);
+        return ProfileLoad::Unusable;
+    }
+    int32_t version = 0;
+    std::memcpy(&version, store.Image().constData() + offsetof(TProfileHeader, FFileVersion), sizeof version);
+    if (version != PROFILE_FILE_VERSION) {
+        qWarning("hkt75: %s has header version %d, not a profile this suite wrote (%d); %s", qUtf8Printable(what),
+                 int(version), int(PROFILE_FILE_VERSION), instead);
         store.ReplaceImage(previous);
         return ProfileLoad::Unusable;
     }
     return ProfileLoad::Loaded;
+}
+
+constexpr char kUsingDefaults[] = "using the profile's factory defaults";
+constexpr char kKeepingProfile[] = "keeping the profile as it was";
+
+// The whole fields of the all-settings record that a stored image of `size`
+// bytes holds: each profile entry, the current profile, the language.
+struct RecordField {
+    std::size_t offset, size;
+};
+std::vector<RecordField> WholeAllSettingsFields(qint64 size)
+{
+    std::vector<RecordField> fields;
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        fields.push_back({offsetof(TALLGAMESINFO, Allgameset) + sizeof(TProfileSettingItem) * std::size_t(p),
+                          sizeof(TProfileSettingItem)});
+    fields.push_back({offsetof(TALLGAMESINFO, CurrentGame), sizeof(TALLGAMESINFO::CurrentGame)});
+    fields.push_back({offsetof(TALLGAMESINFO, CurrentLanguage), sizeof(TALLGAMESINFO::CurrentLanguage)});
+    std::erase_if(fields, [size](const RecordField &f) { return qint64(f.offset + f.size) > size; });
+    return fields;
 }
 
 } // namespace
@@ -157,7 +189,7 @@ void TDM::DataModuleCreate(QObject *)
         if (entry.StoreInFile == 1) {
             // The entry's folder, whether or not the store took it.
             const QString file = hkt::platform::WithTrailingSeparator(FieldText(entry.FilePath)) + store.FileName();
-            switch (LoadWholeProfile(store, [&] { return store.LoadStreamFromFile(file); }, file)) {
+            switch (LoadWholeProfile(store, [&] { return store.LoadStreamFromFile(file); }, file, kUsingDefaults)) {
             case ProfileLoad::Loaded:
                 break;
             case ProfileLoad::Missing:
@@ -165,19 +197,23 @@ void TDM::DataModuleCreate(QObject *)
                 store.SaveStreamToFile(file);
                 break;
             case ProfileLoad::Unusable:
-                // There but not usable: defaults in memory only. Writing them
-                // over the file would destroy what may be a passing read error.
-                qWarning("hkt75: profile %d: using factory defaults; %s is left as it is", p + 1,
-                         qUtf8Printable(file));
+                // There but not usable: defaults in memory only. The file is
+                // left as it is (it may be a passing read error) and kept as
+                // .bak before a save writes over it.
                 store.RestoreToDefault();
+                store.KeepFileBeforeSave(file);
                 break;
             }
         } else {
             // StoreInFile 0 (the repair made every other value 0): the registry;
             // the defaults stay in memory until the next save.
             const QString what = QStringLiteral("profile value ") + store.FileName();
-            if (LoadWholeProfile(store, [&] { return store.LoadStreamFromRegistry(); }, what) != ProfileLoad::Loaded)
+            const ProfileLoad loaded =
+                LoadWholeProfile(store, [&] { return store.LoadStreamFromRegistry(); }, what, kUsingDefaults);
+            if (loaded != ProfileLoad::Loaded)
                 store.RestoreToDefault();
+            if (loaded == ProfileLoad::Unusable)
+                store.KeepStoredValueBeforeSave();
         }
     }
 
@@ -206,18 +242,24 @@ void TDM::LoadProfileGroupStore(bool startUp)
         if (store.LastLoadStatus() == ReadStatus::Missing) {
             store.RestoreToDefault();
             store.SaveStreamToRegistry();
-        } else if (startUp) {
-            // Unreadable, not missing: defaults in memory, the value is left alone.
-            qWarning("hkt75: profile group value unreadable; using defaults");
-            store.RestoreToDefault();
+        } else {
+            // Unreadable, not missing: the value is left alone until a save
+            // writes over it, which keeps it as .bak first. At start-up the
+            // defaults serve; on a reload the store keeps the group it held.
+            if (startUp) {
+                qWarning("hkt75: profile group value unreadable; using defaults");
+                store.RestoreToDefault();
+            }
+            store.KeepStoredValueBeforeSave();
         }
-        // On a reload the store keeps the group it held.
     }
     ReadRecord(store, FProfileSettingGroup);
     if (RepairProfileSettingGroup(store.Size())) {
         WriteRecord(store, FProfileSettingGroup);
-        if (loaded)
+        if (loaded) {
+            store.KeepStoredValueBeforeSave();
             store.SaveStreamToRegistry();
+        }
     }
     SetGroupAndProfileIndex();
 }
@@ -323,16 +365,28 @@ void TDM::LoadAllSettingsStore(bool startUp)
         if (store.LastLoadStatus() == ReadStatus::Missing) {
             store.RestoreToDefault();
             store.SaveStreamToRegistry();
-        } else if (startUp) {
-            qWarning("hkt75: all-settings value unreadable; using defaults");
-            store.RestoreToDefault();
+        } else {
+            if (startUp) {
+                qWarning("hkt75: all-settings value unreadable; using defaults");
+                store.RestoreToDefault();
+            }
+            store.KeepStoredValueBeforeSave();
         }
     } else if (store.Size() < qint64(sizeof(TALLGAMESINFO))) {
-        // Cut short: the current profile and language were not stored. The
-        // defaults complete the record in memory.
+        // Cut short: the whole fields it holds (profile entries, the current
+        // profile, the language) are kept; the rest, including a field cut
+        // in two, takes the defaults, made over a zero record as at start-up.
+        // Completed in memory; the stored value is kept as .bak before a
+        // save writes over it.
         qWarning("hkt75: all-settings value holds %lld bytes, less than the record; completing it with defaults",
                  static_cast<long long>(store.Size()));
-        store.RestoreToDefault();
+        const QByteArray stored = store.Image();
+        QByteArray image(int(sizeof(TALLGAMESINFO)), '\0');
+        kwProfileAllSettingInfoRestoreToDefault(image);
+        for (const RecordField &f : WholeAllSettingsFields(stored.size()))
+            std::memcpy(image.data() + f.offset, stored.constData() + f.offset, f.size);
+        store.ReplaceImage(image);
+        store.KeepStoredValueBeforeSave();
     }
     ReadRecord(store, FAllProfileSettingInfo);
 }
@@ -371,16 +425,18 @@ void TDM::LoadAllProfileInfoFromRegistry()
 void TDM::LoadCurrentProfileInfoFromRegistry()
 {
     TkwProfile &store = CurrentStore();
-    LoadWholeProfile(store, [&] { return store.LoadStreamFromRegistry(); },
-                     QStringLiteral("profile value ") + store.FileName());
+    if (LoadWholeProfile(store, [&] { return store.LoadStreamFromRegistry(); },
+                         QStringLiteral("profile value ") + store.FileName(), kKeepingProfile)
+        == ProfileLoad::Unusable)
+        store.KeepStoredValueBeforeSave();
     ReadRecord(store, FCurrentProfileInfo);
 }
 
 bool TDM::LoadCurrentProfileInfoFromFile(const QString &AFile)
 {
     TkwProfile &store = CurrentStore();
-    const bool ok =
-        LoadWholeProfile(store, [&] { return store.LoadStreamFromFile(AFile); }, AFile) == ProfileLoad::Loaded;
+    const bool ok = LoadWholeProfile(store, [&] { return store.LoadStreamFromFile(AFile); }, AFile, kKeepingProfile)
+                    == ProfileLoad::Loaded;
     ReadRecord(store, FCurrentProfileInfo);
     return ok;
 }
@@ -399,9 +455,11 @@ bool TDM::LoadProfileInfoFromRegistry(int AProfileIndex)
     if (!IsProfileIndexInRange(AProfileIndex))
         return false;
     TkwProfile &store = *FProfileGroup[std::size_t(AProfileIndex)];
-    return LoadWholeProfile(store, [&] { return store.LoadStreamFromRegistry(); },
-                            QStringLiteral("profile value ") + store.FileName())
-           == ProfileLoad::Loaded;
+    const ProfileLoad loaded = LoadWholeProfile(store, [&] { return store.LoadStreamFromRegistry(); },
+                                                QStringLiteral("profile value ") + store.FileName(), kKeepingProfile);
+    if (loaded == ProfileLoad::Unusable)
+        store.KeepStoredValueBeforeSave();
+    return loaded == ProfileLoad::Loaded;
 }
 
 bool TDM::LoadRecordMacroInfoFromRegistry()

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QtGlobal>
 
+#include <cstdio>
 #include <cstring>
 
 using hkt::platform::ReadStatus;
@@ -122,6 +123,50 @@ bool TkwProfile::TakeLoaded(const QByteArray &data, ReadStatus status, const QSt
     return true;
 }
 
+bool TkwProfile::KeepValueAside(hkt::platform::ValueStore &store)
+{
+    if (!FKeepValue)
+        return true;
+    const QString backup = FFileName + QStringLiteral(".bak");
+    QByteArray old;
+    bool kept = false;
+    switch (store.ReadValue(FKeyPath, FFileName, old)) {
+    case ReadStatus::Ok: kept = store.WriteValue(FKeyPath, backup, old); break;
+    case ReadStatus::Missing: kept = true; break; // nothing left to keep
+    default: kept = store.RenameValue(FKeyPath, FFileName, backup); break;
+    }
+    if (!kept) {
+        qWarning("hkt75: value %s\\%s not saved: its unusable old content cannot be kept as %s",
+                 qUtf8Printable(FKeyPath), qUtf8Printable(FFileName), qUtf8Printable(backup));
+        return false;
+    }
+    FKeepValue = false;
+    return true;
+}
+
+bool TkwProfile::KeepFileAside(const QString &file)
+{
+    if (FKeepFile.isEmpty() || file != FKeepFile)
+        return true;
+    const QString backup = file + QStringLiteral(".bak");
+    QByteArray old;
+    bool kept = false;
+    switch (hkt::platform::ReadFileBounded(file, old)) {
+    case ReadStatus::Ok: kept = hkt::platform::WriteFileAtomic(backup, old, kProfileFileMode); break;
+    case ReadStatus::Missing: kept = true; break;
+    default:
+        kept = std::rename(QFile::encodeName(file).constData(), QFile::encodeName(backup).constData()) == 0;
+        break;
+    }
+    if (!kept) {
+        qWarning("hkt75: %s not saved: its unusable old content cannot be kept as %s", qUtf8Printable(file),
+                 qUtf8Printable(backup));
+        return false;
+    }
+    FKeepFile.clear();
+    return true;
+}
+
 bool TkwProfile::LoadStreamFromRegistry()
 {
     FLastLoadStatus = ReadStatus::Failed;
@@ -144,6 +189,8 @@ bool TkwProfile::SaveStreamToRegistry()
         return false;
     hkt::platform::ValueStore *store = StoreFor("save");
     if (!store || !store->OpenKey(FKeyPath, true))
+        return false;
+    if (!KeepValueAside(*store))
         return false;
     if (!store->WriteValue(FKeyPath, FFileName, FMemoryStream)) {
         qWarning("hkt75: cannot save value %s\\%s", qUtf8Printable(FKeyPath), qUtf8Printable(FFileName));
@@ -205,7 +252,7 @@ bool TkwProfile::SaveStreamToFile()
         return false;
     FFilePath = hkt::platform::WithTrailingSeparator(FFilePath);
     const QString file = OwnFile();
-    if (file.isEmpty() || !hkt::platform::WriteFileAtomic(file, FMemoryStream, kProfileFileMode))
+    if (file.isEmpty() || !KeepFileAside(file) || !hkt::platform::WriteFileAtomic(file, FMemoryStream, kProfileFileMode))
         return false;
     if (OnAfterSaveToFile)
         OnAfterSaveToFile(FMemoryStream);
@@ -221,7 +268,8 @@ bool TkwProfile::SaveStreamToFile(const QString &strFileWithPath)
     }
     if (!Continue(OnBeforeSaveToFile, FMemoryStream))
         return false;
-    if (!hkt::platform::WriteFileAtomic(strFileWithPath, FMemoryStream, kProfileFileMode))
+    if (!KeepFileAside(strFileWithPath)
+        || !hkt::platform::WriteFileAtomic(strFileWithPath, FMemoryStream, kProfileFileMode))
         return false;
     if (OnAfterSaveToFile)
         OnAfterSaveToFile(FMemoryStream);

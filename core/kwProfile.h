@@ -109,9 +109,20 @@ public:
     // The own file, FilePath + FileName; empty when either is unusable.
     QString OwnFile() const;
 
+    // Marks the stored value, or the file `file`, as one the owner could not
+    // use (unreadable, or a record it refused or had to repair). Before the
+    // next save writes over it, its bytes are kept once beside it under the
+    // name + ".bak" (a copy; one that cannot even be read is moved there
+    // instead). A save whose old bytes cannot be kept is refused, so they are
+    // never lost; once kept, later saves write as usual.
+    void KeepStoredValueBeforeSave() { FKeepValue = true; }
+    void KeepFileBeforeSave(const QString &file) { FKeepFile = file; }
+
 private:
     hkt::platform::ValueStore *StoreFor(const char *operation);
     bool TakeLoaded(const QByteArray &data, hkt::platform::ReadStatus status, const QString &source);
+    bool KeepValueAside(hkt::platform::ValueStore &store);
+    bool KeepFileAside(const QString &file);
 
     QByteArray FMemoryStream;
     HKEY FRootKey = 0;
@@ -121,5 +132,7 @@ private:
     qint64 FSize = 0;
     qint64 FMinimumDefaultSize = 0;
     hkt::platform::ReadStatus FLastLoadStatus = hkt::platform::ReadStatus::Missing;
+    bool FKeepValue = false;
+    QString FKeepFile;
     std::shared_ptr<hkt::platform::ValueStore> FUserStore;
 };

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstdio>
 #include <unistd.h>
 
 namespace hkt::platform {
@@ -158,6 +159,15 @@ bool DirectoryValueStore::DeleteValue(const QString &keyPath, const QString &nam
     return ::unlink(QFile::encodeName(file).constData()) == 0 || errno == ENOENT;
 }
 
+bool DirectoryValueStore::RenameValue(const QString &keyPath, const QString &name, const QString &newName)
+{
+    const QString from = ValueFile(keyPath, name);
+    const QString to = ValueFile(keyPath, newName);
+    if (from.isEmpty() || to.isEmpty())
+        return false;
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 // ------------------------------------------------------------------- memory
 
 QString MemoryValueStore::FoldedKey(const QString &keyPath, bool *ok)
@@ -224,6 +234,21 @@ bool MemoryValueStore::DeleteValue(const QString &keyPath, const QString &name)
     const auto k = keys_.find(key);
     if (k != keys_.end())
         k->remove(name.toCaseFolded());
+    return true;
+}
+
+bool MemoryValueStore::RenameValue(const QString &keyPath, const QString &name, const QString &newName)
+{
+    bool ok = false;
+    const QString key = FoldedKey(keyPath, &ok);
+    if (!ok || newName.isEmpty() || refuseWrites_)
+        return false;
+    const auto k = keys_.find(key);
+    if (k == keys_.end() || !k->contains(name.toCaseFolded()))
+        return false;
+    const QByteArray data = k->take(name.toCaseFolded());
+    k->insert(newName.toCaseFolded(), data);
+    ++writes_;
     return true;
 }
 

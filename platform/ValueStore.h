@@ -32,6 +32,10 @@ public:
     virtual bool WriteValue(const QString &keyPath, const QString &name, const QByteArray &data) = 0;
     // True when the value is gone afterwards (also when it never existed).
     virtual bool DeleteValue(const QString &keyPath, const QString &name) = 0;
+    // Moves a value, whatever it holds (also one that cannot be read), to a
+    // new name, replacing a value of that name. False when there is nothing
+    // to move or it cannot be moved.
+    virtual bool RenameValue(const QString &keyPath, const QString &name, const QString &newName) = 0;
 };
 
 // A key path or value name component as it lies on disk: case-folded, then
@@ -57,6 +61,7 @@ public:
     ReadStatus ReadValue(const QString &keyPath, const QString &name, QByteArray &data) override;
     bool WriteValue(const QString &keyPath, const QString &name, const QByteArray &data) override;
     bool DeleteValue(const QString &keyPath, const QString &name) override;
+    bool RenameValue(const QString &keyPath, const QString &name, const QString &newName) override;
 
 private:
     QString KeyFolder(const QString &keyPath) const;
@@ -74,6 +79,7 @@ public:
     ReadStatus ReadValue(const QString &keyPath, const QString &name, QByteArray &data) override;
     bool WriteValue(const QString &keyPath, const QString &name, const QByteArray &data) override;
     bool DeleteValue(const QString &keyPath, const QString &name) override;
+    bool RenameValue(const QString &keyPath, const QString &name, const QString &newName) override;
 
 private:
     static QString FoldedKey(const QString &keyPath, bool *ok);

@@ -1,4 +1,5 @@
 #include "core/DMUnit.h"
+#include "core/FactoryDefaults.h"
 #include "core/pubunit_device_transport.h"
 
 #include <QDir>
@@ -665,4 +666,177 @@ TEST(DataModule, PartialRestoresGroupsTestProfileAndRecordedMacro)
     auto other = s.Start();
     ASSERT_TRUE(other->LoadRecordMacroInfoFromRegistry());
     EXPECT_EQ(std::memcmp(&other->FRecordMacroInfo, &macro, sizeof macro), 0);
+}
+
+namespace {
+// Profile p's factory defaults, made over a zero record as at start-up.
+QByteArray DefaultProfile(int p)
+{
+    QByteArray image(int(PROFILE_RECORD_SIZE), '\0');
+    RestoreProfileImageDefaults(image, p);
+    return image;
+}
+
+// Everything but the header's creation time.
+QByteArray Settings(const QByteArray &profile)
+{
+    return profile.mid(int(offsetof(TMouseProfileInfo, ConfigInfo)));
+}
+
+QByteArray WithVersion(QByteArray image, int32_t version)
+{
+    std::memcpy(image.data() + offsetof(TProfileHeader, FFileVersion), &version, sizeof version);
+    return image;
+}
+} // namespace
+
+// A full-size image is a profile only when its header is one the suite
+// writes; zeros would give a button map without a left click.
+TEST(DataModuleFaults, FullSizeProfileWithoutTheSuitesHeaderGivesThatProfilesDefaults)
+{
+    const struct {
+        const char *name;
+        QByteArray image;
+    } cases[] = {
+        {"zeros", QByteArray(int(PROFILE_RECORD_SIZE), '\0')},
+        {"0xFF", QByteArray(int(PROFILE_RECORD_SIZE), '\xFF')},
+        {"older version", WithVersion(GoodProfile(7), PROFILE_FILE_VERSION - 1)},
+        {"longer, zeros", QByteArray(int(PROFILE_RECORD_SIZE) + 100, '\0')},
+    };
+    for (const auto &c : cases) {
+        for (const bool inFile : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (inFile ? " in the file" : " in the value"));
+            Storage s;
+            s.Start();
+            if (inFile) {
+                s.EditGroup([](TProfileSettingGroup &g) { g.ProfileSettingList[2].StoreInFile = 1; });
+                WriteFile(s.ProfileFolder() + "Profile3.pfd", c.image);
+            } else {
+                s.SetValue("Profile3.pfd", c.image);
+            }
+            auto dm = s.Start();
+            ASSERT_EQ(dm->FProfileIndex, 2);
+            EXPECT_EQ(dm->FCurrentProfileInfo.ProfileHeader.FFileVersion, PROFILE_FILE_VERSION);
+            EXPECT_EQ(Settings(Bytes(dm->FCurrentProfileInfo)), Settings(DefaultProfile(2)));
+            EXPECT_EQ(Settings(dm->kwProfileGame3.Image()), Settings(DefaultProfile(2)));
+            if (inFile)
+                EXPECT_EQ(FileBytes(s.ProfileFolder() + "Profile3.pfd"), c.image) << "left as it is";
+            else
+                EXPECT_EQ(s.Value("Profile3.pfd"), c.image) << "left as it is";
+        }
+    }
+}
+
+TEST(DataModuleFaults, ReloadKeepsTheProfileWhenTheStoredOneHasNoSuiteHeader)
+{
+    Storage s;
+    s.SetValue("Profile3.pfd", GoodProfile(31));
+    auto dm = s.Start();
+    ASSERT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 31);
+    s.SetValue("Profile3.pfd", QByteArray(int(PROFILE_RECORD_SIZE), '\0'));
+    dm->LoadCurrentProfileInfoFromRegistry();
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.LEDConfig.G, 31);
+    EXPECT_FALSE(dm->LoadProfileInfoFromRegistry(2));
+    EXPECT_EQ(Bytes(dm->FCurrentProfileInfo), GoodProfile(31));
+}
+
+// What the suite could not read or had to repair is kept once as .bak before
+// a save writes over it; a later save leaves that copy alone.
+TEST(DataModuleFaults, UnusableStoredBytesAreKeptOnceAsBakBeforeTheyAreOverwritten)
+{
+    Storage s;
+    s.Start();
+    s.EditGroup([](TProfileSettingGroup &g) { g.ProfileSettingList[0].StoreInFile = 1; });
+    const QString file = s.ProfileFolder() + "Profile1.pfd";
+    const QByteArray badFile(int(PROFILE_RECORD_SIZE), '\xFF');
+    WriteFile(file, badFile);
+    const QByteArray badValue = GoodProfile(4).left(300);
+    s.SetValue("Profile3.pfd", badValue);
+    const QByteArray goodValue = GoodProfile(5);
+    s.SetValue("Profile4.pfd", goodValue);
+
+    auto dm = s.Start();
+    EXPECT_FALSE(s.HasValue("Profile3.pfd.bak")) << "nothing is written at start-up";
+    ASSERT_TRUE(dm->SaveBackAllProfileInfoToRegistry());
+    ASSERT_TRUE(dm->SaveBackAllProfileInfoToFile());
+    EXPECT_EQ(s.Value("Profile3.pfd.bak"), badValue);
+    EXPECT_EQ(Settings(s.Value("Profile3.pfd")), Settings(DefaultProfile(2)));
+    EXPECT_EQ(FileBytes(file + ".bak"), badFile);
+    EXPECT_EQ(Settings(FileBytes(file)), Settings(DefaultProfile(0)));
+    EXPECT_FALSE(s.HasValue("Profile4.pfd.bak")) << "a good value needs no copy";
+    EXPECT_FALSE(s.HasValue("Profile1.pfd.bak"));
+
+    // Once: the next saves leave the copies as they are.
+    s.SetValue("Profile3.pfd.bak", "kept");
+    WriteFile(file + ".bak", "kept");
+    ASSERT_TRUE(dm->SaveBackAllProfileInfoToRegistry());
+    ASSERT_TRUE(dm->SaveBackAllProfileInfoToFile());
+    EXPECT_EQ(s.Value("Profile3.pfd.bak"), "kept");
+    EXPECT_EQ(FileBytes(file + ".bak"), "kept");
+}
+
+TEST(DataModuleFaults, RepairedGroupRecordIsKeptAsBakBeforeTheRepairIsWritten)
+{
+    Storage s;
+    s.Start();
+    const QByteArray cut = s.Value("ProfileSettingGroup.pfd").left(5000);
+    s.SetValue("ProfileSettingGroup.pfd", cut);
+    s.Start();
+    EXPECT_EQ(s.Value("ProfileSettingGroup.pfd.bak"), cut);
+    EXPECT_EQ(s.Value("ProfileSettingGroup.pfd").size(), qsizetype(sizeof(TProfileSettingGroup)));
+}
+
+TEST(DataModuleFaults, UnreadableGroupValueIsMovedAsideBeforeASaveReplacesIt)
+{
+    Storage s;
+    ASSERT_TRUE(s.values->OpenKey(kKey, true));
+    const QString value = s.values->ValueFile(kKey, "ProfileSettingGroup.pfd");
+    ASSERT_TRUE(QDir().mkdir(value));
+    auto dm = s.Start();
+    ASSERT_TRUE(dm->SaveProfileGroupSettingInfoToRegistry());
+    EXPECT_TRUE(QFileInfo(value + ".bak").isDir());
+    EXPECT_EQ(s.Value("ProfileSettingGroup.pfd").size(), qsizetype(sizeof(TProfileSettingGroup)));
+}
+
+// A cut all-settings value keeps every whole field it holds, as the group
+// record does; a field cut in two and everything after take the defaults.
+TEST(DataModuleFaults, ShortAllSettingsValueKeepsTheWholeFieldsItHolds)
+{
+    constexpr int kGame = int(offsetof(TALLGAMESINFO, CurrentGame));
+    constexpr int kLanguage = int(offsetof(TALLGAMESINFO, CurrentLanguage));
+    constexpr int kEntry = int(sizeof(TProfileSettingItem));
+    Storage s;
+    s.Start();
+    QByteArray full = s.Value("allsettings.pfd");
+    ASSERT_EQ(full.size(), qsizetype(sizeof(TALLGAMESINFO)));
+    const uint16_t game = 4;
+    std::memcpy(full.data() + kGame, &game, 2);
+    full[kLanguage] = char(3);
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        full[int(offsetof(TALLGAMESINFO, Allgameset)) + kEntry * p + int(offsetof(TProfileSettingItem, StoreInFile))] =
+            char(1);
+
+    const struct {
+        int size;
+        int game;
+        int language;
+        int wholeEntries;
+    } cases[] = {
+        {kLanguage + 1, 4, 3, 5}, {kLanguage, 4, 0, 5}, {kGame + 1, 2, 0, 5}, {kEntry * 2 + 7, 2, 0, 2}, {0, 2, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.size);
+        const QByteArray cut = full.left(c.size);
+        s.SetValue("allsettings.pfd", cut);
+        auto dm = s.Start();
+        EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentGame, c.game);
+        EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentLanguage, c.language);
+        EXPECT_EQ(dm->FProfileIndex, c.game);
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            EXPECT_EQ(dm->FAllProfileSettingInfo.Allgameset[p].StoreInFile, p < c.wholeEntries ? 1 : 0) << p;
+        EXPECT_EQ(s.Value("allsettings.pfd"), cut) << "completed in memory only";
+        ASSERT_TRUE(dm->SaveBackAllProfileSettingInfo());
+        EXPECT_EQ(s.Value("allsettings.pfd.bak"), cut);
+        s.values->DeleteValue(kKey, "allsettings.pfd.bak");
+    }
 }
