@@ -18,11 +18,15 @@ struct Globals {
     std::uint8_t reportId = 0;
 };
 
-// A usage as written: a 4-byte usage carries its page, a shorter one takes
-// the usage page in force when its main item is read.
+// A usage as written. A 4-byte usage carries its own page; a shorter one
+// takes the usage page in force when it is declared (a Usage Page item may
+// stand between the usages of one main item), as the kernel's parser does.
 struct LocalUsage {
     std::uint32_t value = 0;
     bool extended = false;
+    std::uint32_t page = 0;  // for a short usage: the page it took
+
+    std::uint32_t resolved() const { return extended ? value : ((page & 0xFFFFu) << 16) | (value & 0xFFFFu); }
 };
 
 struct Locals {
@@ -32,14 +36,37 @@ struct Locals {
     bool hasMin = false;
     bool hasMax = false;
     bool overflow = false;
+    // Where the usage range was declared among the usages (for the pass
+    // below): after usages[0 .. rangeAt).
+    std::size_t rangeAt = 0;
 
     void clear() { *this = Locals{}; }
-};
 
-std::uint32_t Resolve(const LocalUsage &u, std::uint32_t page)
-{
-    return u.extended ? u.value : ((page & 0xFFFFu) << 16) | (u.value & 0xFFFFu);
-}
+    // The kernel's rule at each main item: short usages declared before the
+    // last Usage Page item, that is the trailing ones whose page differs from
+    // the page now in force, take that page (descriptors that give the page
+    // after their usages rely on it); the walk back stops at the first short
+    // usage that already has it.
+    void concatenateLastPage(std::uint32_t page)
+    {
+        const bool range = hasMin && hasMax;
+        for (std::size_t i = usages.size() + (range ? 1 : 0); i-- > 0;) {
+            const bool isRange = range && i == rangeAt;
+            const std::size_t u = range && i > rangeAt ? i - 1 : i;
+            LocalUsage &probe = isRange ? usageMax : usages[u];
+            if (probe.extended)
+                continue;
+            if (probe.page == page)
+                break;
+            if (isRange) {
+                usageMin.page = page;
+                usageMax.page = page;
+            } else {
+                probe.page = page;
+            }
+        }
+    }
+};
 
 std::int32_t SignedValue(std::uint32_t raw, std::uint32_t size)
 {
@@ -97,6 +124,7 @@ std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8
         pos += 1 + size;
 
         if (type == 0) {  // main
+            l.concatenateLastPage(g.usagePage);
             if (tag == 0x8 || tag == 0x9 || tag == 0xB) {
                 const HidReportKind kind = tag == 0x8 ? HidReportKind::Input
                                            : tag == 0x9 ? HidReportKind::Output
@@ -125,11 +153,11 @@ std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8
                                        ? static_cast<std::int32_t>(std::min<std::uint32_t>(g.logicalMaxRaw, 0x7FFFFFFF))
                                        : g.logicalMax;
                     for (const LocalUsage &u : l.usages)
-                        f.usages.push_back(Resolve(u, g.usagePage));
+                        f.usages.push_back(u.resolved());
                     if (l.hasMin && l.hasMax) {
                         f.hasRange = true;
-                        f.usageMin = Resolve(l.usageMin, g.usagePage);
-                        f.usageMax = Resolve(l.usageMax, g.usagePage);
+                        f.usageMin = l.usageMin.resolved();
+                        f.usageMax = l.usageMax.resolved();
                     }
                     out.fields.push_back(std::move(f));
                 }
@@ -141,9 +169,9 @@ std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8
                     HidCollectionInfo c;
                     std::uint32_t usage = 0;
                     if (!l.usages.empty())
-                        usage = Resolve(l.usages.front(), g.usagePage);
+                        usage = l.usages.front().resolved();
                     else if (l.hasMin)
-                        usage = Resolve(l.usageMin, g.usagePage);
+                        usage = l.usageMin.resolved();
                     else
                         usage = (g.usagePage & 0xFFFFu) << 16;
                     c.usagePage = static_cast<std::uint16_t>(usage >> 16);
@@ -196,7 +224,7 @@ std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8
             default: break;  // physical range, units: no bearing on sizes or usages
             }
         } else if (type == 2) {  // local
-            const LocalUsage u{raw, size == 4};
+            const LocalUsage u{raw, size == 4, g.usagePage};
             switch (tag) {
             case 0x0:
                 if (l.usages.size() >= kHidMaxUsagesPerField)
@@ -205,12 +233,23 @@ std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8
                     l.usages.push_back(u);
                 break;
             case 0x1: l.usageMin = u; l.hasMin = true; break;
-            case 0x2: l.usageMax = u; l.hasMax = true; break;
+            case 0x2:
+                // The kernel completes a range when its maximum is declared.
+                l.usageMax = u;
+                l.hasMax = true;
+                l.usageMin.page = g.usagePage;
+                l.rangeAt = l.usages.size();
+                break;
             default: break;  // designators, strings, delimiters
             }
         }
         // type 3 (reserved) items are skipped by their size.
     }
+
+    // A collection still open at the end: the descriptor was cut short or is
+    // broken, and the kernel refuses it too.
+    if (depth != 0)
+        return std::nullopt;
 
     // Per collection: the IDs it uses and its longest report of each kind.
     for (std::size_t c = 0; c < out.collections.size(); ++c) {

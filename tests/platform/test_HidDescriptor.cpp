@@ -154,3 +154,83 @@ TEST(HidDescriptor, EmptyDescriptorHasNoCollections)
     ASSERT_TRUE(d);
     EXPECT_TRUE(d->collections.empty());
 }
+
+// A short usage takes the page in force when it is declared; the kernel's
+// pass at each main item then gives the page declared last to the trailing
+// usages declared before it (descriptors that name the page after their
+// usages).
+TEST(HidDescriptor, EachShortUsageTakesThePageInForceWhereItIsDeclared)
+{
+    struct Case {
+        const char *name;
+        Bytes locals;  // between the collection and Report Size/Count/Input
+        std::vector<std::uint32_t> usages;
+    };
+    const Case cases[] = {
+        {"page between the usages (gamepad)",
+         {0x05, 0x09, 0x09, 0x01, 0x09, 0x02, 0x05, 0x0C, 0x09, 0xE9, 0x09, 0xEA},
+         {0x90001, 0x90002, 0xC00E9, 0xC00EA}},
+        {"page after the usages",
+         {0x05, 0x01, 0x09, 0x01, 0x09, 0x02, 0x09, 0x03, 0x09, 0x04, 0x05, 0x09},
+         {0x90001, 0x90002, 0x90003, 0x90004}},
+        {"a usage under the last page ends the pass",
+         {0x05, 0x09, 0x09, 0x01, 0x05, 0x0C, 0x09, 0xE9, 0x09, 0xEA, 0x05, 0x09, 0x09, 0x02},
+         {0x90001, 0xC00E9, 0xC00EA, 0x90002}},
+        {"an extended usage keeps its own page",
+         {0x05, 0x09, 0x09, 0x01, 0x0B, 0x30, 0x00, 0x01, 0x00, 0x05, 0x0C, 0x09, 0xE9, 0x09, 0xEA},
+         {0x90001, 0x10030, 0xC00E9, 0xC00EA}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes desc = {0x05, 0x01, 0x09, 0x05, 0xA1, 0x01};
+        desc.insert(desc.end(), c.locals.begin(), c.locals.end());
+        desc.insert(desc.end(), {0x75, 0x01, 0x95, 0x04, 0x81, 0x02, 0x95, 0x04, 0x81, 0x01, 0xC0});
+        const auto d = ParseHidDescriptor(desc);
+        ASSERT_TRUE(d);
+        ASSERT_EQ(d->collections.size(), 1u);
+        EXPECT_EQ(d->collections[0].usagePage, 0x0001);
+        EXPECT_EQ(d->collections[0].usage, 0x0005);
+        ASSERT_EQ(d->fields.size(), 2u);
+        EXPECT_EQ(d->fields[0].usages, c.usages);
+        EXPECT_EQ(HidUsagesSetInReport(*d, 0, Bytes{0x00, 0x0F}, 10), c.usages);
+    }
+}
+
+TEST(HidDescriptor, UsageRangeTakesThePageWhereItsMaximumIsDeclared)
+{
+    const Bytes desc = {0x05, 0x01, 0x09, 0x05, 0xA1, 0x01,
+                        0x05, 0x0C, 0x09, 0xE9,              // a consumer usage first
+                        0x05, 0x09, 0x19, 0x01, 0x29, 0x03,  // then buttons 1 to 3
+                        0x75, 0x01, 0x95, 0x04, 0x81, 0x02, 0x95, 0x04, 0x81, 0x01, 0xC0};
+    const auto d = ParseHidDescriptor(desc);
+    ASSERT_TRUE(d);
+    ASSERT_EQ(d->fields.size(), 2u);
+    EXPECT_EQ(d->fields[0].usages, (std::vector<std::uint32_t>{0xC00E9}));
+    EXPECT_EQ(d->fields[0].usageMin, 0x90001u);
+    EXPECT_EQ(d->fields[0].usageMax, 0x90003u);
+}
+
+// Cut anywhere inside a collection, a descriptor is refused, as the kernel
+// refuses one that ends with a collection open; cut between collections it
+// still gives the whole collections before the cut.
+TEST(HidDescriptor, DescriptorEndingWithACollectionOpenIsRefused)
+{
+    EXPECT_FALSE(ParseHidDescriptor(Bytes{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01}));
+    EXPECT_FALSE(ParseHidDescriptor(Bytes{0xA1, 0x01, 0xA1, 0x00, 0xC0}));
+    const Bytes &full = kMultiCollectionDescriptor;
+    ASSERT_TRUE(ParseHidDescriptor(full));
+    std::size_t whole = 0;
+    for (std::size_t n = 0; n < full.size(); ++n) {
+        const auto d = ParseHidDescriptor(std::span(full.data(), n));
+        if (!d)
+            continue;
+        ++whole;
+        const auto complete = ParseHidDescriptor(full);
+        ASSERT_LE(d->collections.size(), complete->collections.size());
+        for (std::size_t c = 0; c < d->collections.size(); ++c) {
+            EXPECT_EQ(d->collections[c].usage, complete->collections[c].usage) << n;
+            EXPECT_EQ(d->collections[c].inputReportByteLength, complete->collections[c].inputReportByteLength) << n;
+        }
+    }
+    EXPECT_GE(whole, 1u) << "the empty prefix";
+}
