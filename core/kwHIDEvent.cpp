@@ -27,11 +27,13 @@ TkwHIDEvent::~TkwHIDEvent()
 
 void TkwHIDEvent::RegisterHIDNotification()
 {
-    // A source that can't watch (no udev, no simulator) leaves only the
-    // start-up signals, silently.
+    // A source that can't watch yet (the simulated mouse's daemon not
+    // started, udev not reachable) is kept: it keeps trying on its own and
+    // reports the devices it finds later as arrivals. Until then only the
+    // start-up signals come.
     m_source = m_backend->createChangeSource();
-    if (m_source && !m_source->start([this](const DeviceChangeEvent &e) { DeviceChange(e); }))
-        m_source.reset();
+    if (m_source)
+        m_source->start([this](const DeviceChangeEvent &e) { DeviceChange(e); });
     // The first run of the owner's event loop sees one device-tree change.
     QMetaObject::invokeMethod(this, [this] { Raise(OnDeviceChange, "OnDeviceChange"); }, Qt::QueuedConnection);
 }

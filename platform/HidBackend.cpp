@@ -1,6 +1,9 @@
 #include "platform/HidBackend.h"
 
+#include <QTimer>
 #include <QtGlobal>
+
+#include <algorithm>
 
 #include <mutex>
 
@@ -47,6 +50,46 @@ bool HidWake::isWoken() const
         return false;
     pollfd p{m_fd, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+RetryingChangeSource::RetryingChangeSource() : timer_(std::make_unique<QTimer>())
+{
+    timer_->setSingleShot(true);
+    QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] { Retry(); });
+}
+
+RetryingChangeSource::~RetryingChangeSource() = default;
+
+bool RetryingChangeSource::start(Callback callback)
+{
+    callback_ = std::move(callback);
+    timer_->stop();
+    delayMs_ = kChangeSourceRetryFirstMs;
+    if (Watch(false))
+        return true;
+    Lost();
+    return false;
+}
+
+void RetryingChangeSource::Lost()
+{
+    timer_->start(delayMs_);
+}
+
+void RetryingChangeSource::Retry()
+{
+    if (Watch(true)) {
+        delayMs_ = kChangeSourceRetryFirstMs;
+        return;
+    }
+    delayMs_ = std::min(delayMs_ * 2, kChangeSourceRetryMaxMs);
+    timer_->start(delayMs_);
+}
+
+void RetryingChangeSource::Deliver(const DeviceChangeEvent &event)
+{
+    if (callback_)
+        callback_(event);
 }
 
 namespace {

@@ -24,6 +24,8 @@
 #include <span>
 #include <vector>
 
+class QTimer;
+
 namespace hkt::platform {
 
 // The Windows error codes the device layer reports; callers test for 0 only,
@@ -150,9 +152,43 @@ class DeviceChangeSource {
 public:
     using Callback = std::function<void(const DeviceChangeEvent &)>;
     virtual ~DeviceChangeSource() = default;
-    // False when the source cannot watch (no udev, no daemon); the caller
-    // then only has its own start-up signals.
+    // False when the source cannot watch now (no udev, no daemon yet). A
+    // source that can ever watch keeps trying on its own (see
+    // RetryingChangeSource), so the caller keeps it either way.
     virtual bool start(Callback callback) = 0;
+};
+
+// The back-off of a change source that cannot watch: the first retry after
+// the shorter delay, each next one after twice the last, at most the longer.
+inline constexpr int kChangeSourceRetryFirstMs = 100;
+inline constexpr int kChangeSourceRetryMaxMs = 2000;
+
+// A change source that keeps watching for as long as it lives. When it
+// cannot start (the daemon or service is not there yet) or loses its
+// connection, it tries again on a single-shot timer with back-off; while it
+// watches, no timer runs and nothing is polled. A subclass that finds the
+// devices again after its connection came back reports each present node as
+// an arrival, and the nodes it loses with a connection as removals, as a
+// replugged device would be.
+class RetryingChangeSource : public DeviceChangeSource {
+public:
+    RetryingChangeSource();
+    ~RetryingChangeSource() override;
+    bool start(Callback callback) final;
+
+protected:
+    // One attempt to watch; true when watching. `again` is false only for
+    // start()'s own first attempt (whose devices the caller finds itself).
+    virtual bool Watch(bool again) = 0;
+    // The subclass lost its watch (after reporting its removals): try again.
+    void Lost();
+    void Deliver(const DeviceChangeEvent &event);
+
+private:
+    void Retry();
+    Callback callback_;
+    std::unique_ptr<QTimer> timer_;
+    int delayMs_ = kChangeSourceRetryFirstMs;
 };
 
 class HidBackend {

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSocketNotifier>
+#include <QStringList>
 
 #include <chrono>
 #include <deque>
@@ -254,60 +255,95 @@ private:
     bool gone_ = false;
 };
 
-class SimChangeSource final : public DeviceChangeSource {
+// Watches the daemon's plug and unplug on a connection of its own. The
+// daemon going away (stopped, killed, restarted) is the mouse going away: its
+// interfaces are reported removed and the connection is tried again with
+// back-off; once the daemon answers again its interfaces are reported as
+// arrivals, so both programs find the mouse as they would a replugged one.
+class SimChangeSource final : public RetryingChangeSource {
 public:
     explicit SimChangeSource(QString socket) : socket_(std::move(socket)) {}
+    ~SimChangeSource() override { notifier_.reset(); }
 
-    bool start(Callback callback) override
+private:
+    bool Watch(bool again) override
     {
-        notifier_.reset();
-        fd_.reset(simwire::Connect(socket_));
-        if (fd_.fd < 0)
+        Fd fd(simwire::Connect(socket_));
+        if (fd.fd < 0 || !simwire::Send(fd.fd, Message{Type::Watch, 0, 0, {}}) || !Await(fd.fd, Type::Result))
             return false;
-        if (!simwire::Send(fd_.fd, Message{Type::Watch, 0, 0, {}})) {
-            fd_.reset();
+        // Asked after Watch: what the answer lists includes every change
+        // pushed before it, and every later change follows it.
+        if (!simwire::Send(fd.fd, Message{Type::Enumerate, 0, 0, {}}))
             return false;
-        }
-        for (;;) {
-            auto r = simwire::Receive(fd_.fd, kSimReplyTimeoutMs);
-            if (!r) {
-                fd_.reset();
-                return false;
-            }
-            if (r->type == Type::Result)
-                break;
-        }
-        callback_ = std::move(callback);
+        const std::optional<Message> list = Await(fd.fd, Type::Interfaces);
+        const auto interfaces = list ? simwire::DecodeInterfaces(list->body) : std::nullopt;
+        if (!interfaces)
+            return false;
+        fd_.reset(fd.fd);
+        fd.fd = -1;
         notifier_ = std::make_unique<QSocketNotifier>(fd_.fd, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { Drain(); });
+        present_.clear();
+        for (const HidInterfaceInfo &i : *interfaces)
+            present_ << i.path;
+        if (again) {
+            const QStringList arrived = present_;
+            for (const QString &path : arrived)
+                Deliver({DeviceChangeEvent::Kind::Arrival, path});
+        }
         return true;
     }
 
-private:
+    // The reply of one type; pushed changes before it are already part of
+    // the state it describes.
+    static std::optional<Message> Await(int fd, Type type)
+    {
+        for (;;) {
+            auto r = simwire::Receive(fd, kSimReplyTimeoutMs);
+            if (!r || r->type == type)
+                return r;
+        }
+    }
+
     void Drain()
     {
         for (;;) {
             bool closed = false;
             auto m = simwire::Receive(fd_.fd, 0, &closed);
             if (!m) {
-                if (closed) {
-                    // The daemon ended: no more events can come.
-                    notifier_->setEnabled(false);
-                }
+                if (closed)
+                    Disconnected();
                 return;
             }
-            if (!callback_)
-                continue;
-            if (m->type == Type::Arrival)
-                callback_({DeviceChangeEvent::Kind::Arrival, QString::fromUtf8(m->body)});
-            else if (m->type == Type::Removal)
-                callback_({DeviceChangeEvent::Kind::Removal, QString::fromUtf8(m->body)});
+            const QString path = QString::fromUtf8(m->body);
+            if (m->type == Type::Arrival) {
+                if (!present_.contains(path))
+                    present_ << path;
+                Deliver({DeviceChangeEvent::Kind::Arrival, path});
+            } else if (m->type == Type::Removal) {
+                present_.removeAll(path);
+                Deliver({DeviceChangeEvent::Kind::Removal, path});
+            }
         }
+    }
+
+    void Disconnected()
+    {
+        // Called from the notifier's own signal: it is deleted once that
+        // signal has returned, and disabled until then.
+        notifier_->setEnabled(false);
+        notifier_.release()->deleteLater();
+        fd_.reset();
+        const QStringList gone = present_;
+        present_.clear();
+        for (const QString &path : gone)
+            Deliver({DeviceChangeEvent::Kind::Removal, path});
+        Lost();
     }
 
     QString socket_;
     Fd fd_;
-    Callback callback_;
+    QStringList present_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -16,7 +16,7 @@ struct UdevDeleter {
     void operator()(udev_device *d) const { udev_device_unref(d); }
 };
 
-class UdevDeviceChangeSource final : public DeviceChangeSource {
+class UdevDeviceChangeSource final : public RetryingChangeSource {
 public:
     ~UdevDeviceChangeSource() override
     {
@@ -24,11 +24,14 @@ public:
         m_notifier.reset();
     }
 
-    bool start(Callback callback) override
+private:
+    // Nodes that came while udev could not be watched are found by the
+    // owner's own start-up signal or its next arrival; nothing to announce.
+    bool Watch(bool) override
     {
         if (m_notifier)
             return true;
-        m_callback = std::move(callback);
+        m_monitor.reset();
         m_udev.reset(udev_new());
         if (!m_udev)
             return false;
@@ -47,7 +50,6 @@ public:
         return true;
     }
 
-private:
     void drain()
     {
         // The monitor's socket is non-blocking: take every queued event.
@@ -67,12 +69,10 @@ private:
                 continue;  // change/bind events don't add or take away a node
             const char *node = udev_device_get_devnode(dev.get());
             event.path = QString::fromLocal8Bit(node ? node : udev_device_get_syspath(dev.get()));
-            if (m_callback)
-                m_callback(event);
+            Deliver(event);
         }
     }
 
-    Callback m_callback;
     std::unique_ptr<udev, UdevDeleter> m_udev;
     std::unique_ptr<udev_monitor, UdevDeleter> m_monitor;
     std::unique_ptr<QSocketNotifier> m_notifier;

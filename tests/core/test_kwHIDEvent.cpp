@@ -1,9 +1,12 @@
 #include "core/kwHIDEvent.h"
 #include "support/EventLoopWait.h"
 #include "support/FakeHidBackend.h"
+#include "support/VMouseCommand.h"
+#include "platform/SimHidBackend.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -88,4 +91,28 @@ TEST(HidEvent, NothingIsRaisedAfterDestruction)
     QCoreApplication::processEvents();  // the posted start-up change goes with the object
     EXPECT_EQ(c.arrival, 0);
     EXPECT_EQ(c.change, 0);
+}
+
+// The simulated mouse's daemon started after the program, then stopped and
+// started again: the notifier keeps the source that could not start, and the
+// mouse arrives (and goes) each time as a replugged one would.
+TEST(HidEvent, SimulatedMouseIsFoundWheneverItsDaemonComesBack)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString sock = dir.filePath(QStringLiteral("m.sock"));
+    auto vmouse = [&](const QString &command) { return VMouseCommand(sock, {command}); };
+    TkwHIDEvent ev(nullptr, MakeSimHidBackend(sock));
+    Counts c;
+    Bind(ev, c);
+    ASSERT_TRUE(WaitUntil([&] { return c.arrival == 1; })) << "the start-up arrival";
+
+    ASSERT_EQ(vmouse(QStringLiteral("start")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return c.arrival == 3; })) << "both interfaces of the late daemon";
+    ASSERT_EQ(vmouse(QStringLiteral("stop")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return c.remove == 2; }));
+    ASSERT_EQ(vmouse(QStringLiteral("start")), 0);
+    EXPECT_TRUE(WaitUntil([&] { return c.arrival == 5; })) << "the restarted daemon";
+    EXPECT_EQ(c.remove, 2);
+    vmouse(QStringLiteral("stop"));
 }

@@ -235,3 +235,31 @@ TEST_F(MonitorEndToEnd, MonitorsStartedTogetherLeaveExactlyOneRunning)
             m->waitForFinished(30000);
         }
 }
+
+// The simulated mouse's daemon comes after the monitor, then ends and comes
+// back: each time the monitor finds the mouse again and reads it.
+TEST_F(MonitorEndToEnd, MonitorFindsTheMouseWheneverItsDaemonComesBack)
+{
+    PrepareStores([](TDM &dm) {
+        for (int p = 0; p < 5; ++p)
+            SetRow(dm, p, 3, 28);
+    });
+    ASSERT_EQ(VMouse({QStringLiteral("stop")}), 0);
+    auto peer = StartConfigPeer();
+    auto monitor = StartMonitor();
+    QThread::msleep(2500); // past the monitor's own start-up search, which finds nothing
+
+    bool muted = false;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(VMouse({QStringLiteral("start")}), 0);
+        WaitUntilReading(*peer);
+        ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("3")}), 0);
+        muted = !muted;
+        EXPECT_TRUE(WaitFor([&] { return m_pulse.SourceMuted(QStringLiteral("test_mic")) == muted; }));
+        ASSERT_EQ(VMouse({QStringLiteral("stop")}), 0);
+    }
+    ASSERT_EQ(VMouse({QStringLiteral("start")}), 0); // for TearDown's stop
+    monitor->terminate();
+    EXPECT_TRUE(monitor->waitForFinished(30000));
+}

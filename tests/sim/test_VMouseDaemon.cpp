@@ -2,6 +2,7 @@
 // that both programs use, and through the daemon's command line.
 #include "platform/SimHidBackend.h"
 #include "support/ReportBytes.h"
+#include "support/VMouseCommand.h"
 #include "platform/SimWire.h"
 #include "sim/DeviceIdentity.h"
 #include "sim/VMouseControl.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -300,4 +302,59 @@ TEST_F(Daemon, PeersOfAnotherUserAreRefused)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_TRUE(server_->Mouse().Plugged());
+}
+
+// The daemon started after the program, stopped and started again: the
+// program's change source finds the mouse each time it comes back and
+// reports it as a replugged mouse, its interfaces removed while it is gone.
+TEST(DaemonProgram, ChangeSourceFindsTheMouseWheneverItsDaemonComesBack)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString sock = dir.filePath(QStringLiteral("m.sock"));
+    auto run = [&](const QString &command) { return hkt::testfixtures::VMouseCommand(sock, {command}); };
+    auto backend = MakeSimHidBackend(sock);
+    auto source = backend->createChangeSource();
+    std::vector<DeviceChangeEvent> events;
+    EXPECT_FALSE(source->start([&events](const DeviceChangeEvent &e) { events.push_back(e); }))
+        << "no daemon yet";
+    auto waitFor = [&events](std::size_t n) {
+        QDeadlineTimer deadline(15000);
+        while (events.size() < n && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return events.size() >= n;
+    };
+    const std::vector<QString> paths = {sock + QStringLiteral("/if0"), sock + QStringLiteral("/if1")};
+    auto expectKind = [&](std::size_t from, DeviceChangeEvent::Kind kind) {
+        std::vector<QString> got;
+        for (std::size_t i = from; i < from + 2; ++i) {
+            EXPECT_EQ(events[i].kind, kind) << i;
+            got.push_back(events[i].path);
+        }
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, paths);
+    };
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const std::size_t before = events.size();
+        ASSERT_EQ(run(QStringLiteral("start")), 0);
+        ASSERT_TRUE(waitFor(before + 2)) << "the daemon's mouse was not found";
+        expectKind(before, DeviceChangeEvent::Kind::Arrival);
+        EXPECT_EQ(backend->enumerate().size(), 2u);
+        auto d = backend->open(paths[1], 0);
+        ASSERT_TRUE(d.device);
+        EXPECT_EQ(d.device->setFeature(Report({0x02, 0x01, 0x01}, 16)), HidStatus::Ok);
+
+        ASSERT_EQ(run(QStringLiteral("stop")), 0);
+        ASSERT_TRUE(waitFor(before + 4)) << "the daemon's end was not noticed";
+        expectKind(before + 2, DeviceChangeEvent::Kind::Removal);
+        EXPECT_EQ(d.device->setFeature(Report({0x02, 0x01, 0x01}, 16)), HidStatus::DeviceNotConnected);
+    }
+    // Gone, it stays quiet: no event until it comes back.
+    const std::size_t quiet = events.size();
+    QDeadlineTimer idle(500);
+    while (!idle.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(events.size(), quiet);
 }
