@@ -4,6 +4,7 @@
 #include "config/app/SingleKeyfrm.h"
 #include "config/app/combofrm.h"
 #include "config/app/fireset.h"
+#include "config/app/macrofrm.h"
 #include "core/DMUnit.h"
 #include "core/kwMacroClassUnit.h"
 
@@ -94,9 +95,7 @@ void ClearComboKeyText(TCOMBOKEYINFO &k)
 
 TButtonDialogs TButtonDialogs::Standard()
 {
-    // The macro manager joins when its window is built; until then the item
-    // ends as a manager left with CANCEL.
-    return {ShowSingleKeyDialog, ShowComboKeyDialog, ShowFireSettings, {}};
+    return {ShowSingleKeyDialog, ShowComboKeyDialog, ShowFireSettings, ShowMacroManager};
 }
 
 TDialogAssignResult AssignDialogFunction(TDM &dm, TkwMacroSetClass &db, int b, int ID, int &FCurrentMacro,

@@ -8,6 +8,8 @@
 #include "config/app/SingleKeyfrm.h"
 #include "config/app/combofrm.h"
 #include "config/app/fireset.h"
+#include "config/app/macrofrm.h"
+#include "config/ui/showdialog.h"
 #include "core/DMUnit.h"
 #include "core/kwHook.h"
 #include "core/kwMacroClassUnit.h"
@@ -342,4 +344,40 @@ TEST_F(DialogItems, ManagerMacroBeyondTheLimitIsRefusedAndTheButtonKeepsItsEntry
                                        return 1;
                                    })),
               TDialogAssignResult::Assigned);
+}
+
+// ---- the manager window itself ---------------------------------------------------------------
+
+TEST_F(DialogItems, ManagerWindowOkGivesTheButtonTheSelectedMacro)
+{
+    WhenModal<TFrmMacro>([](TFrmMacro &f) {
+        QTest::mouseClick(f.ListBoxMacroList, Qt::LeftButton, {}, f.ListBoxMacroList->rowRect(1).center());
+        QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+    });
+    EXPECT_EQ(AssignDialogFunction(*dm, db, 9, MENU_ID_MACRO_MANAGER, FCurrentMacro), TDialogAssignResult::Assigned);
+    EXPECT_EQ(FCurrentMacro, 1);
+    EXPECT_EQ(Entry(9).MenuID, 1103);
+    EXPECT_EQ(FieldText(Entry(9).MacroName), QStringLiteral("Jump"));
+    TMACROKEYINFO jump = MacroOf("Jump", 0x20, 2);
+    jump.nMacroIndex = 1;
+    EXPECT_EQ(std::memcmp(&Entry(9).MacroKeyInfo, &jump, sizeof jump), 0);
+}
+
+TEST_F(DialogItems, ManagerWindowClosedAfterADeleteStillUpdatesTheButtons)
+{
+    const int b = 10;
+    PutMacro(dm->FCurrentProfileInfo.ConfigInfo, b, 2); // Crouch
+    PutMacro(dm->FCurrentProfileInfo.ConfigInfo, 11, 0); // Reload
+    WhenModal<TFrmMacro>([](TFrmMacro &f) {
+        // The button's macro is selected on opening; delete it, confirmed.
+        WhenModal<TFrmDialog>([](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); });
+        QTest::mouseClick(f.BSBTNDELETEMACRO, Qt::LeftButton);
+        QTest::mouseClick(f.BTNCLOSE, Qt::LeftButton); // no OK
+    });
+    EXPECT_EQ(AssignDialogFunction(*dm, db, b, MENU_ID_MACRO_MANAGER, FCurrentMacro), TDialogAssignResult::Cancelled);
+    EXPECT_EQ(db.CurrentMacroClass()->MacroListCount(), 2);
+    EXPECT_EQ(Entry(b).MenuID, MENU_ID_DISABLE); // Crouch is gone
+    TMACROKEYINFO reload = MacroOf("Reload", 0x52, 4);
+    EXPECT_EQ(std::memcmp(&Entry(11).MacroKeyInfo, &reload, sizeof reload), 0);
+    EXPECT_TRUE(dm->IsProfileChanged(dm->FProfileIndex));
 }
