@@ -2,30 +2,14 @@
 #include "core/DMUnit.h"
 #include "core/pubunit_device.h"
 #include "monitor/MouseMonitor.h"
+#include "platform/EndSession.h"
 #include "platform/HidBackend.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-int g_endSessionPipe[2] = {-1, -1};
-
-void OnEndSession(int)
-{
-    const char byte = 1;
-    (void)!::write(g_endSessionPipe[1], &byte, 1);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -47,16 +31,7 @@ int main(int argc, char **argv)
 
     // The session ending (SIGTERM, SIGINT, SIGHUP) ends the message loop the
     // way a log-off does, so the window and its socket go in order.
-    std::unique_ptr<QSocketNotifier> endSession;
-    if (::pipe2(g_endSessionPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        endSession = std::make_unique<QSocketNotifier>(g_endSessionPipe[0], QSocketNotifier::Read);
-        QObject::connect(endSession.get(), &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-        struct sigaction sa {};
-        sa.sa_handler = OnEndSession;
-        sigemptyset(&sa.sa_mask);
-        for (int sig : {SIGTERM, SIGINT, SIGHUP})
-            ::sigaction(sig, &sa, nullptr);
-    }
+    const hkt::platform::EndSessionWatch endSession([] { QCoreApplication::quit(); });
 
     auto dm = std::make_unique<TDM>();
     DM = dm.get();

@@ -91,6 +91,26 @@ QFont SkinFont(const QString &family, int pixelSize, bool bold, bool italic)
     return f;
 }
 
+namespace {
+QPointer<QWidget> &MainWindowRef()
+{
+    static QPointer<QWidget> w;
+    return w;
+}
+} // namespace
+
+void SetMainWindow(QWidget *w)
+{
+    MainWindowRef() = w;
+}
+
+QWidget *DialogCentreWindow()
+{
+    if (QWidget *w = MainWindowRef().data())
+        return w;
+    return QApplication::activeWindow();
+}
+
 void SetSkinStyle(QWidget *w, const QString &styleName)
 {
     if (!w)

@@ -347,6 +347,12 @@ private:
     int FTop = 0;
 };
 
+// The program's main window: message dialogs are centred on it whichever
+// window is active (or none). Null (the default, and after the window is
+// gone): the active window.
+void SetMainWindow(QWidget *w);
+QWidget *DialogCentreWindow();
+
 // A borderless modal window of fixed size. Its results follow the windows'
 // convention: a button's modal result, and 2 for every other way to close
 // (Escape, the window manager, reject()).

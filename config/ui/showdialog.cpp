@@ -53,7 +53,7 @@ void TFrmDialog::FormCreate()
 
 int ShowDialog(const QString &ATitle, const QString &AText)
 {
-    const auto form = std::make_unique<TFrmDialog>(QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmDialog>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->LabelTitle->setSourceText(ATitle);
     form->LabelText->setSourceText(AText);

@@ -22,7 +22,7 @@ TFrmDialog2::TFrmDialog2(QWidget *centreOn) : TFrmDialog(centreOn)
 
 int ShowDialog2(const QString &ATitle, const QString &AText, const QString &AText2)
 {
-    const auto form = std::make_unique<TFrmDialog2>(QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmDialog2>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->LabelTitle->setSourceText(ATitle);
     form->LabelText->setSourceText(AText);

@@ -1,0 +1,52 @@
+// HKT75: the configuration program's main block. No command line is read.
+#include "config/app/MainConfig.h"
+#include "core/DMUnit.h"
+#include "core/pubunit_device.h"
+#include "platform/EndSession.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <memory>
+
+// Single instance through the window class's lock, the data module first,
+// then the window, the message loop; the lock goes when the process ends.
+int ConfigProgramMain(int argc, char **argv)
+{
+    // Another configuration program runs: end at once, without a word. The
+    // lock is taken before anything else, and before the window's stale
+    // socket is removed. A lock that cannot be taken at all (the runtime
+    // folder is refused) is no second instance: say why and fail.
+    hkt::platform::SingleInstance instance;
+    if (!instance.Acquire(QString::fromLatin1(CONFIG_WINDOW_CLASS))) {
+        if (instance.Problem().isEmpty())
+            return 0;
+        std::fprintf(stderr, "HKT75: %s\n", qUtf8Printable(instance.Problem()));
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("HKT75"));
+    QApplication::setApplicationDisplayName(QStringLiteral("GAMING MOUSE CONFIG"));
+
+    auto dm = std::make_unique<TDM>();
+    DM = dm.get();
+    int rc;
+    {
+        THKT75CFGMAIN form(*dm);
+        // The session ending (SIGTERM, SIGINT, SIGHUP) closes the window as
+        // a log-off does: in order, without a question, storing nothing.
+        const hkt::platform::EndSessionWatch endSession([&form] { form.WMExitProgram(); });
+        form.RegisterWindow();
+        form.show();
+        rc = app.exec();
+    }
+    DM = nullptr;
+    return rc;
+}
+
+int main(int argc, char **argv)
+{
+    return ConfigProgramMain(argc, argv);
+}

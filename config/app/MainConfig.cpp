@@ -1,0 +1,667 @@
+#include "config/app/MainConfig.h"
+
+#include "config/app/MainConfigButtons.h"
+#include "config/app/MainConfigDPI.h"
+#include "config/app/MainConfigInfo.h"
+#include "config/app/MainConfigLight.h"
+#include "config/app/MainConfigMouse.h"
+#include "config/app/MainConfigProfiles.h"
+#include "config/ui/ImageDataBaseUnit.h"
+#include "config/ui/kwLanguage.h"
+#include "config/ui/kwMenuDefinitions.h"
+#include "config/ui/kwMenuEx.h"
+#include "config/ui/showdialog.h"
+#include "config/ui/showdialog2.h"
+#include "core/DMUnit.h"
+#include "core/kwMacroClassUnit.h"
+#include "core/kwStdCmd.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/ProcessStart.h"
+#include "platform/SystemMouseSettings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QWindow>
+
+using namespace hkt::skin;
+
+namespace {
+
+constexpr int kFormWidth = 801;
+constexpr int kFormHeight = 638;
+constexpr int kHeaderHeight = 64;
+constexpr int kPageTop = 118;
+constexpr int kPageHeight = 446;
+constexpr int kButtonAreaWidth = 470;
+constexpr int kProgressStepMs = 100;
+constexpr int kProgressStepRateMs = 200;
+constexpr int kProgressLastStepMs = 1000;
+constexpr int kCloseAfterOKMs = 500;
+
+const QString kDefaultMacroSet = QStringLiteral("DefaultMacroSet");
+constexpr char kNoDocumentsFolderText[] =
+    "THE FOLDERS FOR PROFILES AND MACROS CANNOT BE CREATED, THEY WILL NOT BE SAVED THERE!";
+
+} // namespace
+
+THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
+    : QWidget(AOwner, Qt::Window | Qt::FramelessWindowHint), DMRef(ADM), FSetup(std::move(ASetup)),
+      FWindow(QString::fromLatin1(CONFIG_WINDOW_CLASS), FSetup.RuntimeRoot)
+{
+    setObjectName(QStringLiteral("HKT75CFGMAIN"));
+    setWindowTitle(QStringLiteral("GAMING MOUSE CONFIG"));
+    setFixedSize(kFormWidth, kFormHeight);
+    FProgramFolder = hkt::platform::WithTrailingSeparator(
+        FSetup.ProgramFolder.isEmpty() ? hkt::platform::ProgramFolder() : FSetup.ProgramFolder);
+    FDesktopMouse = FSetup.DesktopMouse ? FSetup.DesktopMouse
+                                        : std::shared_ptr<hkt::platform::SystemMouseSettings>(
+                                              hkt::platform::MakeSystemMouseSettings());
+    InstallFontSubstitutes();
+    setFont(SkinFont(QStringLiteral("Tahoma"), 12));
+    // Message dialogs are centred on this window whichever window is active.
+    SetMainWindow(this);
+
+    kwHIDData1 = std::make_unique<TkwHIDData>(nullptr, FSetup.Hid);
+    kwHIDData1->FastOnData = false;
+    kwHIDEvent1 = std::make_unique<TkwHIDEvent>(nullptr, FSetup.Hid);
+    kwHIDEvent1->OnDeviceArrival = [this](QObject *Sender) { kwHIDEvent1DeviceArrival(Sender); };
+    FDevice = std::make_unique<TDeviceWriteGuard>(DMRef, *kwHIDData1, FSetup.RuntimeRoot);
+    FDevice->SetWaitMs(FSetup.DeviceWaitMs);
+    connect(FDevice.get(), &TDeviceWriteGuard::busyChanged, this, [this](bool b) { OnDeviceBusyChanged(b); });
+
+    kwLanguage1 = new TkwLanguage(this, FProgramFolder);
+    KWMENUEX1 = new TkwMenuEx(this);
+    FillFunctionMenu(*KWMENUEX1);
+    FMacroSetClass = std::make_unique<TkwMacroSetClass>();
+
+    BuildForm();
+
+    FWindow.SetHandler([this](std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam) {
+        return WndProc(Msg, WParam, LParam);
+    });
+
+    FormCreate(this);
+}
+
+THKT75CFGMAIN::~THKT75CFGMAIN()
+{
+    if (hkt::skin::DialogCentreWindow() == this)
+        SetMainWindow(nullptr);
+    // The desktop-settings worker uses FDesktopMouse: let it end first.
+    TkwThread::WaitForAll();
+}
+
+bool THKT75CFGMAIN::RegisterWindow()
+{
+    return FWindow.Register();
+}
+
+StateButton *THKT75CFGMAIN::AddButton(const char *AName, const char *ACaption, int AX, int AY, int AW, int AH)
+{
+    auto *b = Place<StateButton>(this, AX, AY, AW, AH);
+    b->setObjectName(QLatin1String(AName));
+    b->setText(QLatin1String(ACaption));
+    b->setFont(SkinFont(QStringLiteral("Tahoma"), 12, true));
+    b->setFallback(FaceFallback(FaceKind::Command));
+    SetSkinStyle(b, QStringLiteral("mymainbutton"));
+    return b;
+}
+
+void THKT75CFGMAIN::BuildForm()
+{
+    ImageMain = Place<SkinImage>(this, 0, 0, kFormWidth, kFormHeight);
+    ImageMain->setObjectName(QStringLiteral("ImageMain"));
+    ImageMain->setFallback([](QPainter &p, const QRectF &r) { PaintMainBack(p, r); });
+    // Clicks on the background reach the window (dragging by the header).
+    ImageMain->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    LabelTitle = Place<SkinLabel>(this, 66, 20, 360, 26, QStringLiteral("GAMING MOUSE CONFIG"));
+    LabelTitle->setFont(SkinFont(QStringLiteral("Futura Std Medium"), 18, true, true));
+    SetSkinStyle(LabelTitle, QStringLiteral("wlabel"));
+    LabelTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    BTNMIN = Place<StateButton>(this, 736, 16, 20, 22);
+    BTNMIN->setObjectName(QStringLiteral("BTNMIN"));
+    BTNMIN->setFallback(GlyphFallback(Glyph::Minimise));
+    BtnClose = Place<StateButton>(this, 764, 16, 20, 22);
+    BtnClose->setObjectName(QStringLiteral("BtnClose"));
+    BtnClose->setFallback(GlyphFallback(Glyph::Close));
+    connect(BTNMIN, &StateButton::clicked, this, [this] { BTNMINClick(BTNMIN); });
+    connect(BtnClose, &StateButton::clicked, this, [this] { BtnCloseClick(BtnClose); });
+
+    // The four tabs.
+    const char *tabNames[] = {"BtnMainConfig", "BtnCPI", "BtnColor", "BSBTNINFO"};
+    const char *tabCaptions[] = {"GENERAL", "DPI", "LIGHT", "INFO"};
+    StateButton **tabs[] = {&BtnMainConfig, &BtnCPI, &BtnColor, &BSBTNINFO};
+    for (int tag = 0; tag < 4; ++tag) {
+        auto *b = Place<StateButton>(this, 16 + tag * 144, 72, 140, 40);
+        b->setObjectName(QLatin1String(tabNames[tag]));
+        b->setText(QLatin1String(tabCaptions[tag]));
+        b->setProperty("Tag", tag);
+        b->setStaysPressed(true);
+        b->setFont(SkinFont(QStringLiteral("Tahoma"), 13, true));
+        b->setFallback(FaceFallback(FaceKind::Tab));
+        SetSkinStyle(b, QStringLiteral("mystatebtn"));
+        connect(b, &StateButton::clicked, this, [this, b] { BtnMainConfigMouseUp(b); });
+        *tabs[tag] = b;
+    }
+
+    BtnOK = AddButton("BtnOK", "OK", 520, 76, 84, 32);
+    BtnCancel = AddButton("BtnCancel", "CANCEL", 610, 76, 84, 32);
+    BtnApply = AddButton("BtnApply", "APPLY", 700, 76, 84, 32);
+    connect(BtnApply, &StateButton::clicked, this, [this] { BtnApplyClick(BtnApply); });
+    connect(BtnOK, &StateButton::clicked, this, [this] { BtnOKClick(BtnOK); });
+    connect(BtnCancel, &StateButton::clicked, this, [this] { BtnCancelClick(BtnCancel); });
+
+    // The pages.
+    TabControlMain = Place<QStackedWidget>(this, 0, kPageTop, kFormWidth, kPageHeight);
+    TabControlMain->setObjectName(QStringLiteral("TabControlMain"));
+    auto page = [this](const char *name) {
+        auto *w = new QWidget;
+        w->setObjectName(QLatin1String(name));
+        TabControlMain->addWidget(w);
+        return w;
+    };
+    Layout1 = page("Layout1");
+    Layout2 = page("Layout2");
+    Layout3 = page("Layout3");
+    TabItemInfo = page("TabItemInfo");
+    LayoutButtonArea = Place<QWidget>(Layout1, 0, 0, kButtonAreaWidth, kPageHeight);
+    LayoutButtonArea->setObjectName(QStringLiteral("LayoutButtonArea"));
+    LayoutMouseArea = Place<QWidget>(Layout1, kButtonAreaWidth, 0, kFormWidth - kButtonAreaWidth, kPageHeight);
+    LayoutMouseArea->setObjectName(QStringLiteral("LayoutMouseArea"));
+    LayoutInfo = Place<QWidget>(TabItemInfo, 0, 0, kFormWidth, kPageHeight);
+    LayoutInfo->setObjectName(QStringLiteral("LayoutInfo"));
+    LayoutInfoOEM = Place<QWidget>(TabItemInfo, 0, 0, kFormWidth, kPageHeight);
+    LayoutInfoOEM->setObjectName(QStringLiteral("LayoutInfoOEM"));
+    LayoutInfoOEM->hide();
+
+    // The bottom bar: profiles, then RESTORE, RESET ALL, LOAD FILE, SAVE AS.
+    for (int tag = 0; tag < 5; ++tag) {
+        auto *b = Place<StateButton>(this, 16 + tag * 96, 584, 92, 36);
+        b->setObjectName(QStringLiteral("BtnProfile%1").arg(tag + 1));
+        b->setText(QStringLiteral("PROFILE%1").arg(tag + 1));
+        b->setProperty("Tag", tag);
+        b->setStaysPressed(true);
+        b->setFont(SkinFont(QStringLiteral("Futura Std Medium"), 12, true, true));
+        b->setFallback(FaceFallback(FaceKind::Profile));
+        SetSkinStyle(b, QStringLiteral("mystatebtn"));
+        BtnProfile[std::size_t(tag)] = b;
+    }
+    BtnRestor = AddButton("BtnRestor", "RESTORE", 508, 586, 68, 32);
+    BtnRestoreall = AddButton("BtnRestoreall", "RESET ALL", 578, 586, 68, 32);
+    BtnLoad = AddButton("BtnLoad", "LOAD FILE", 648, 586, 68, 32);
+    BtnSave = AddButton("BtnSave", "SAVE AS", 718, 586, 68, 32);
+    for (StateButton *b : {BtnRestor, BtnRestoreall, BtnLoad, BtnSave})
+        b->setFont(SkinFont(QStringLiteral("Tahoma"), 10, true));
+
+    BtnHelp = AddButton("BtnHelp", "", 470, 20, 40, 26);
+    BtnHelp->hide();
+    PopBoxLanguage = Place<QComboBox>(this, 520, 22, 160, 24);
+    PopBoxLanguage->setObjectName(QStringLiteral("PopBoxLanguage"));
+    SetSkinStyle(PopBoxLanguage, QStringLiteral("languagestyle"));
+    PopBoxLanguage->hide();
+
+    ProgressBarTime = Place<QProgressBar>(this, 16, 569, 769, 10);
+    ProgressBarTime->setObjectName(QStringLiteral("ProgressBarTime"));
+    ProgressBarTime->setRange(0, 100);
+    ProgressBarTime->setValue(0);
+    ProgressBarTime->setTextVisible(false);
+    ProgressBarTime->hide();
+    TimerProcess = new QTimer(this);
+    TimerProcess->setInterval(kProgressStepMs);
+    connect(TimerProcess, &QTimer::timeout, this, [this] { TimerProcessTimer(TimerProcess); });
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(kCloseAfterOKMs);
+    connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(Timer2); });
+
+    FControls.BtnProfile = BtnProfile;
+    FControls.BtnRestor = BtnRestor;
+    FControls.BtnRestoreall = BtnRestoreall;
+    FControls.BtnLoad = BtnLoad;
+    FControls.BtnSave = BtnSave;
+    FControls.BtnHelp = BtnHelp;
+    FControls.PopBoxLanguage = PopBoxLanguage;
+    FControls.LayoutInfo = LayoutInfo;
+    FControls.LayoutInfoOEM = LayoutInfoOEM;
+
+    FButtons = new TMainConfigButtons(*this, LayoutButtonArea);
+    FMouse = new TMainConfigMouse(*this, LayoutMouseArea);
+    FDPI = new TMainConfigDPI(*this, Layout2);
+    FLight = new TMainConfigLight(*this, Layout3);
+    FProfiles = new TMainConfigProfiles(*this, this);
+    FInfo = new TMainConfigInfo(*this, TabItemInfo);
+
+    // The command registry: the six page refreshes in their fixed order.
+    kwCommandSetting1 = new TkwCommandSetting(this);
+    auto add = [this](const char *name, std::function<void()> f) {
+        TkwCommand c;
+        c.Name = QLatin1String(name);
+        c.OnExecute = [f = std::move(f)](TkwGetSet, void *, std::uint32_t) { f(); };
+        kwCommandSetting1->Commands().Add(std::move(c));
+    };
+    add("SetButton", [this] { FButtons->kwCommandSetting1Commands0Execute(); });
+    add("SetCPI", [this] { FDPI->kwCommandSetting1Commands1Execute(); });
+    add("SetMouseParam", [this] { FMouse->kwCommandSetting1Commands2Execute(); });
+    add("SetProfileBtn", [this] { FProfiles->kwCommandSetting1Commands3Execute(); });
+    add("SetReport", [this] { FMouse->kwCommandSetting1Commands4Execute(); });
+    add("SetLED", [this] { FLight->kwCommandSetting1Commands5Execute(); });
+}
+
+// ---- start-up -----------------------------------------------------------------
+
+void THKT75CFGMAIN::FormCreate(QObject *)
+{
+    LoadSkin();
+    InitMacroDatabase();
+    FCurrentMacro = 0;
+    FState.CentreTestAreaPending = true;
+    FDPI->BindCPIControls();
+    ShowPage(0);
+
+    const auto &cfg = DMRef.FCurrentProfileInfo.ConfigInfo;
+    FState.SystemMouseSettings = {cfg.PointerSpeed, cfg.VWheelSpeed, cfg.PointerAcceleration};
+    FState.LiveLEDConfig = TLEDCONFIG{};
+    FState.LiveLEDConfig.R = cfg.LEDConfig.R;
+    FState.LiveLEDConfig.G = cfg.LEDConfig.G;
+    FState.LiveLEDConfig.B = cfg.LEDConfig.B;
+    FState.LiveLEDConfig.BRIGHT_LEVEL = cfg.LEDConfig.BRIGHT_LEVEL;
+    FState.LiveLEDConfig.BREATH_SPEED = cfg.LEDConfig.BREATH_SPEED;
+
+    FInfo->FillLanguageBox();
+    FInfo->ApplyLanguage();
+    {
+        // A stored language outside the box's list selects nothing.
+        const QSignalBlocker block(PopBoxLanguage);
+        const int lang = DMRef.FAllProfileSettingInfo.CurrentLanguage;
+        PopBoxLanguage->setCurrentIndex(lang < PopBoxLanguage->count() ? lang : -1);
+    }
+
+    const auto &entry0 = DMRef.FProfileSettingGroup.ProfileSettingList[0];
+    FProfilePath = FieldText(entry0.FilePath);
+    FMacroPath = FieldText(entry0.MacroPath);
+
+    FButtons->BuildMacroSubmenu();
+    RefreshPages();
+    // The refresh ran the pages' change handlers; start-up has no edits.
+    FState.SettingsChanged = false;
+    FState.ReportRateChanged = false;
+
+    const hkt::platform::IniFile ini(FProgramFolder + QStringLiteral("config.ini"));
+    FNoLogoOptionHideLogo = ini.ReadInteger(QStringLiteral("OtherConfig"), QStringLiteral("NOLOGO"), 0);
+    FButtons->ShowMouseView(0);
+}
+
+void THKT75CFGMAIN::InitMacroDatabase()
+{
+    const QString path = DMRef.GetPersonalDocumentMacroDatabasePath();
+    FMacroFolderUnusable = !QFileInfo(QFileInfo(path).absolutePath()).isDir();
+    if (FMacroFolderUnusable) {
+        // The program runs on with the database in memory; nothing is saved
+        // into a folder that is not there.
+        Message(QStringLiteral("WARNING"), QString::fromLatin1(kNoDocumentsFolderText));
+    }
+    // A database that is not there is made in memory (and written when its
+    // folder exists).
+    FMacroSetClass->LoadMacrosetDB(path);
+    if (!FMacroSetClass->MacroSetExist(kDefaultMacroSet)) {
+        FMacroSetClass->CreateNewMacroSet(kDefaultMacroSet);
+        FMacroSetClass->SwitchToMacroSet(kDefaultMacroSet);
+        FMacroSetClass->CreateNewMacro(QStringLiteral("Macro1"));
+        FMacroSetClass->CreateNewMacro(QStringLiteral("Macro2"));
+        if (!FMacroFolderUnusable)
+            FMacroSetClass->SaveMacroSetDB();
+    }
+    FMacroSetClass->SwitchToMacroSet(kDefaultMacroSet);
+}
+
+void THKT75CFGMAIN::LoadSkin()
+{
+    const QString style = LoadStyleFile(FProgramFolder);
+    if (!style.isEmpty())
+        qApp->setStyleSheet(style);
+    LoadAppIcon();
+
+    TImageDataBase &db = GlobalImageDataBase();
+    db.AssignIMAGE(ImageMain->pictureRef(), QStringLiteral("cfgMainback.png"), QStringLiteral("background"));
+    ImageMain->update();
+    for (StateButton *b : {BtnMainConfig, BtnCPI, BtnColor, BSBTNINFO})
+        AssignStatePictures(db, b->picturesRef(), QStringLiteral("tabbutton-1.png"), QStringLiteral("tabbutton-2.png"),
+                            QStringLiteral("tabbutton-3.png"), QStringLiteral("buttons"));
+    for (StateButton *b : BtnProfile)
+        AssignStatePictures(db, b->picturesRef(), QStringLiteral("ProfileButton-1.png"),
+                            QStringLiteral("ProfileButton-2.png"), QStringLiteral("ProfileButton-3.png"),
+                            QStringLiteral("Buttons"));
+    for (StateButton *b : {BtnOK, BtnCancel, BtnApply, BtnRestor, BtnRestoreall, BtnLoad, BtnSave})
+        AssignStatePictures(db, b->picturesRef(), QStringLiteral("ok-1.png"), QStringLiteral("ok-2.png"),
+                            QStringLiteral("ok-2.png"), QStringLiteral("Buttons"));
+    // These two files are normal, pressed, hot.
+    AssignStatePictures(db, BTNMIN->picturesRef(), QStringLiteral("min-1.png"), QStringLiteral("min-3.png"),
+                        QStringLiteral("min-2.png"), QStringLiteral("Buttons"));
+    AssignStatePictures(db, BtnClose->picturesRef(), QStringLiteral("Close-1.png"), QStringLiteral("Close-3.png"),
+                        QStringLiteral("Close-2.png"), QStringLiteral("Buttons"));
+    FMouse->LoadSkin();
+    update();
+}
+
+void THKT75CFGMAIN::LoadAppIcon()
+{
+    const QString path = ResolvePath(FProgramFolder + QStringLiteral("images/0409/icons/logo.ico"));
+    if (!QFileInfo::exists(path))
+        return;
+    const QIcon icon(path);
+    if (!icon.availableSizes().isEmpty()) {
+        QApplication::setWindowIcon(icon);
+        setWindowIcon(icon);
+    }
+}
+
+void THKT75CFGMAIN::showEvent(QShowEvent *AEvent)
+{
+    QWidget::showEvent(AEvent);
+    // A restore from minimised is spontaneous: FormShow runs for shows the
+    // program asks for.
+    if (!AEvent->spontaneous())
+        FormShow(this);
+}
+
+void THKT75CFGMAIN::FormShow(QObject *)
+{
+    FState.ReportRateChanged = false;
+    const QString monitorClass = QString::fromLatin1(MONITOR_WINDOW_CLASS);
+    const QString monitorExe = QString::fromLatin1(MONITOR_EXE_NAME);
+    // The monitor's window is hidden: there is nothing to bring forward. A
+    // monitor that cannot be started is not reported.
+    if (!hkt::platform::FindWindowByClass(monitorClass, FSetup.RuntimeRoot)) {
+        if (FSetup.StartMonitor)
+            FSetup.StartMonitor(FProgramFolder, monitorExe);
+        else
+            hkt::platform::StartProgram(FProgramFolder, monitorExe);
+    }
+    QList<QRect> screens;
+    if (FSetup.Screens) {
+        screens = FSetup.Screens();
+    } else {
+        for (QScreen *s : QGuiApplication::screens())
+            screens.append(s->geometry());
+    }
+    if (screens.size() > 1)
+        move(screens.first().left(), y());
+}
+
+// ---- pages --------------------------------------------------------------------
+
+bool THKT75CFGMAIN::UseOEMInfoLayout() const
+{
+    // Read again on every tab click: "1" (the default) is the plain layout.
+    const hkt::platform::IniFile ini(FProgramFolder + QStringLiteral("config.ini"));
+    return ini.ReadString(QStringLiteral("OtherConfig"), QStringLiteral("helppagestyle"), QStringLiteral("1")) !=
+           QStringLiteral("1");
+}
+
+void THKT75CFGMAIN::ShowPage(int ATag)
+{
+    if (ATag < 0 || ATag > 3)
+        return;
+    const bool oem = UseOEMInfoLayout();
+    LayoutInfo->setVisible(!oem);
+    LayoutInfoOEM->setVisible(oem);
+    TabControlMain->setCurrentIndex(ATag);
+    const StateButton *tabs[] = {BtnMainConfig, BtnCPI, BtnColor, BSBTNINFO};
+    for (int t = 0; t < 4; ++t)
+        const_cast<StateButton *>(tabs[t])->setChecked(t == ATag);
+}
+
+int THKT75CFGMAIN::CurrentPage() const
+{
+    return TabControlMain->currentIndex();
+}
+
+void THKT75CFGMAIN::BtnMainConfigMouseUp(QObject *Sender)
+{
+    if (Sender)
+        ShowPage(Sender->property("Tag").toInt());
+}
+
+void THKT75CFGMAIN::RefreshPages()
+{
+    kwCommandSetting1->SetData(&DMRef.FAllProfileSettingInfo, int(sizeof(DMRef.FAllProfileSettingInfo)));
+}
+
+// ---- dialogs ------------------------------------------------------------------
+
+int THKT75CFGMAIN::Message(const QString &ATitle, const QString &AText)
+{
+    const QString title = Translate(ATitle), text = Translate(AText);
+    // A dialog opened inside a device sequence is one of its waits.
+    const TDeviceWriteGuard::WaitScope scope(*FDevice);
+    if (FSetup.Dialog)
+        return FSetup.Dialog(title, text);
+    return ShowDialog(title, text);
+}
+
+int THKT75CFGMAIN::Message2(const QString &ATitle, const QString &AText, const QString &AText2)
+{
+    const QString title = Translate(ATitle), text = Translate(AText), text2 = Translate(AText2);
+    const TDeviceWriteGuard::WaitScope scope(*FDevice);
+    if (FSetup.Dialog2)
+        return FSetup.Dialog2(title, text, text2);
+    return ShowDialog2(title, text, text2);
+}
+
+// ---- APPLY and OK -----------------------------------------------------------------
+
+TApplyOutcome THKT75CFGMAIN::ApplySettings()
+{
+    TApplyContext context{DMRef,
+                          *FMacroSetClass,
+                          FState,
+                          *FDevice,
+                          *FDesktopMouse,
+                          [this](const QString &t, const QString &x) { return Message(t, x); },
+                          [this] {
+                              TimerProcess->stop();
+                              TimerProcess->setInterval(FState.ReportRateChanged ? kProgressStepRateMs
+                                                                                 : kProgressStepMs);
+                              TimerProcess->start();
+                              ProgressBarTime->show();
+                          }};
+    return ::ApplySettings(context);
+}
+
+void THKT75CFGMAIN::BtnApplyClick(QObject *)
+{
+    if (FDevice->Busy())
+        return;
+    ApplySettings();
+}
+
+void THKT75CFGMAIN::BtnOKClick(QObject *)
+{
+    if (FDevice->Busy())
+        return;
+    if (ApplySettings() == TApplyOutcome::Written)
+        Timer2->start();
+}
+
+void THKT75CFGMAIN::OnDeviceBusyChanged(bool ABusy)
+{
+    // Neither main button starts a run while one runs.
+    BtnApply->setEnabled(!ABusy);
+    BtnOK->setEnabled(!ABusy);
+    if (!ABusy && FClosePending) {
+        FClosePending = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void THKT75CFGMAIN::TimerProcessTimer(QObject *)
+{
+    if (ProgressBarTime->value() == 90) {
+        TimerProcess->stop();
+        TimerProcess->setInterval(kProgressLastStepMs);
+        TimerProcess->start();
+        ProgressBarTime->setValue(91);
+    } else {
+        const int v = ProgressBarTime->value() + 10;
+        ProgressBarTime->setValue(std::min(v, 100));
+        if (v >= 100) {
+            TimerProcess->stop();
+            ProgressBarTime->hide();
+            ProgressBarTime->setValue(0);
+        }
+    }
+}
+
+void THKT75CFGMAIN::Timer2Timer(QObject *)
+{
+    if (ProgressBarTime->isVisible())
+        return;
+    Timer2->stop();
+    // An edit made while the progress ran is not lost: the close asks
+    // whenever SettingsChanged is set again.
+    close();
+}
+
+// ---- closing ------------------------------------------------------------------------
+
+void THKT75CFGMAIN::AskSaveOnClose()
+{
+    if (!FState.SettingsChanged)
+        return;
+    if (Message(QStringLiteral("WARNING"), QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?")) !=
+        1)
+        return;
+    DMRef.SaveBackAllProfileSettingInfo();
+    DMRef.SaveCurrentProfileInfoToRegistry();
+    DMRef.SaveBackAllProfileInfo();
+    DMRef.SaveBackAllProfileInfoToFile();
+}
+
+void THKT75CFGMAIN::closeEvent(QCloseEvent *AEvent)
+{
+    // Never in the middle of a device sequence: the close follows its end.
+    if (FDevice->Busy()) {
+        FClosePending = true;
+        AEvent->ignore();
+        return;
+    }
+    if (!FCloseWithoutAsking)
+        AskSaveOnClose();
+    Timer2->stop();
+    TimerProcess->stop();
+    AEvent->accept();
+}
+
+void THKT75CFGMAIN::BtnCancelClick(QObject *)
+{
+    close();
+}
+
+void THKT75CFGMAIN::BtnCloseClick(QObject *)
+{
+    close();
+}
+
+void THKT75CFGMAIN::BTNMINClick(QObject *)
+{
+    showMinimized();
+}
+
+void THKT75CFGMAIN::kwHIDEvent1DeviceArrival(QObject *)
+{
+    // During a run APPLY stays disabled until the run ends.
+    if (!FDevice->Busy())
+        BtnApply->setEnabled(true);
+}
+
+void THKT75CFGMAIN::mousePressEvent(QMouseEvent *AEvent)
+{
+    // The frameless window moves by its header.
+    if (AEvent->button() == Qt::LeftButton && AEvent->position().y() < kHeaderHeight && windowHandle())
+        windowHandle()->startSystemMove();
+    QWidget::mousePressEvent(AEvent);
+}
+
+// ---- window messages ----------------------------------------------------------------
+
+std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t)
+{
+    switch (Msg) {
+    case WM_EXIT_PROGRAM:
+        WMExitProgram();
+        return 0;
+    case WM_RESERVED:
+        return 0;
+    case WM_SWITCH_PROFILE:
+        WMSwitchProfile(WParam);
+        return 0;
+    case WM_CPI_INDEX_CHANGED:
+        WMCPIIndexChanged(WParam);
+        return 0;
+    case WM_REPORT_RATE_CHANGED:
+        WMReportRateChanged(WParam);
+        return 0;
+    case hkt::platform::kActivateWindowMessage:
+        if (isMinimized())
+            showNormal();
+        else
+            show();
+        raise();
+        activateWindow();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void THKT75CFGMAIN::WMExitProgram()
+{
+    // No question, nothing stored (also for the session's end).
+    FCloseWithoutAsking = true;
+    close();
+}
+
+void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam)
+{
+    // Only profiles 0..4 have a button.
+    if (WParam < 0 || WParam >= PROFILE_COUNT)
+        return;
+    const int tag = int(WParam);
+    // The mouse itself has switched: the switch is queued, never dropped.
+    FDevice->RunOrQueue([this, tag] { FProfiles->BtnProfile1Click(tag); });
+}
+
+void THKT75CFGMAIN::WMCPIIndexChanged(std::int64_t WParam)
+{
+    if (WParam < 0 || WParam >= CPI_LEVELS_IN_USE)
+        return;
+    DMRef.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = std::int32_t(WParam);
+    FDPI->ShowCPILevelSelection();
+}
+
+void THKT75CFGMAIN::WMReportRateChanged(std::int64_t WParam)
+{
+    int rate;
+    switch (WParam) {
+    case 1: rate = 1000; break;
+    case 2: rate = 500; break;
+    case 4: rate = 250; break;
+    case 8: rate = 125; break;
+    default: return; // not a rate code of the mouse
+    }
+    DMRef.FCurrentProfileInfo.ConfigInfo.ReportRate = std::uint16_t(rate);
+    FMouse->ShowReportRate();
+}

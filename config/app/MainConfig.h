@@ -1,0 +1,236 @@
+#pragma once
+// THKT75CFGMAIN: the configuration program's one window (801 x 638,
+// frameless, skinned): four tabs, the command buttons, the profile bar, the
+// window messages from the monitor, APPLY and OK, and closing.
+//
+// How a page plugs in (MainConfigButtons, MainConfigDPI, MainConfigLight,
+// MainConfigMouse, MainConfigProfiles, MainConfigInfo):
+//  - The window creates each page once, in FormCreate, with the narrow
+//    reference TMainConfigHost (MainConfigHost.h) and the page's container
+//    (Layout1's button area or mouse area, Layout2, Layout3, LayoutInfo /
+//    LayoutInfoOEM through Controls()). The page builds its controls on the
+//    container at pixel positions with the skin kit, and loads its pictures
+//    through GlobalImageDataBase().
+//  - Its refresh is a command of kwCommandSetting1, bound by the window in
+//    the fixed order 0 SetButton, 1 SetCPI, 2 SetMouseParam, 3 SetProfileBtn,
+//    4 SetReport, 5 SetLED; Host.RefreshPages() runs all six.
+//  - An edit changes Host.DataModule().FCurrentProfileInfo, copies it back
+//    with SaveBackToCurrentProfileInfo() (which marks the profile changed)
+//    and sets Host.State().SettingsChanged = true. Closing asks to store
+//    only while SettingsChanged is set; start-up clears it after its refresh.
+//  - Every write to the mouse runs inside Host.DeviceWrites():
+//      Host.DeviceWrites().Run([&] { ...writes on DeviceWrites().HID()... });
+//    Run refuses (returns false) while another sequence runs, so a click
+//    during APPLY's waits never interleaves; a request that must not be
+//    lost uses RunOrQueue. Between writes call DeviceWrites().Pump() where
+//    the specification lets messages run once, DeviceWrites().Wait() where
+//    it pauses 100 ms: both keep the window painting. A modal dialog or any
+//    other nested event loop opened inside a sequence goes through
+//    Host.Message()/Message2() or sits inside a TDeviceWriteGuard::WaitScope.
+//  - WM_PROFILE_CHANGED to the monitor: DeviceWrites().SendRefreshAndNotify()
+//    (refresh {1,0}, wait, then the message with the current profile), or
+//    DeviceWrites().NotifyMonitorProfileChanged() for the message alone.
+//  - Dialog texts are source texts: Host.Message() translates them and
+//    centres the dialog on the window; tests script the answers through
+//    TMainConfigSetup.
+
+#include "config/app/DeviceWriteGuard.h"
+#include "config/app/MainConfigApply.h"
+#include "config/app/MainConfigHost.h"
+#include "config/app/MainConfigState.h"
+#include "config/ui/kwCommandSetting.h"
+#include "config/ui/kwSkinKit.h"
+#include "core/kwHIDData.h"
+#include "core/kwHIDEvent.h"
+#include "platform/HidBackend.h"
+#include "platform/WindowMessages.h"
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QProgressBar;
+class QStackedWidget;
+class QTimer;
+class TkwLanguage;
+class TkwMacroSetClass;
+class TkwMenuEx;
+class TMainConfigButtons;
+class TMainConfigDPI;
+class TMainConfigInfo;
+class TMainConfigLight;
+class TMainConfigMouse;
+class TMainConfigProfiles;
+
+// What the window is built over. The program leaves everything empty (the
+// user's runtime folder, the executable's folder, the process's HID backend,
+// the desktop's mouse settings, the skinned dialogs); tests point each at
+// their own.
+struct TMainConfigSetup {
+    QString RuntimeRoot;
+    QString ProgramFolder;
+    std::shared_ptr<hkt::platform::HidBackend> Hid;
+    std::shared_ptr<hkt::platform::SystemMouseSettings> DesktopMouse;
+    // ShowDialog / ShowDialog2 with translated texts; empty: the skinned
+    // dialogs centred on the window.
+    std::function<int(const QString &ATitle, const QString &AText)> Dialog;
+    std::function<int(const QString &ATitle, const QString &AText, const QString &AText2)> Dialog2;
+    // Starts the monitor (folder, file name); empty: the platform's start.
+    std::function<bool(const QString &AFolder, const QString &AExeName)> StartMonitor;
+    // The displays' rectangles, first display first; empty: Qt's screens.
+    std::function<QList<QRect>()> Screens;
+    // The pause between device writes (ProcessMessagesAndWait).
+    int DeviceWaitMs = 100;
+};
+
+class THKT75CFGMAIN : public QWidget, public TMainConfigHost {
+    Q_OBJECT
+public:
+    // The data module must outlive the window.
+    explicit THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup = {}, QWidget *AOwner = nullptr);
+    ~THKT75CFGMAIN() override;
+
+    // Makes the window findable under CONFIG_WINDOW_CLASS (the caller holds
+    // the single-instance lock).
+    bool RegisterWindow();
+
+    // ---- form events and start-up
+    void FormCreate(QObject *Sender);
+    void FormShow(QObject *Sender);
+    void LoadSkin();
+    void LoadAppIcon();
+    void ShowPage(int ATag);
+    int CurrentPage() const;
+
+    // ---- buttons
+    void BtnMainConfigMouseUp(QObject *Sender);
+    void BtnApplyClick(QObject *Sender);
+    void BtnOKClick(QObject *Sender);
+    void BtnCancelClick(QObject *Sender);
+    void BtnCloseClick(QObject *Sender);
+    void BTNMINClick(QObject *Sender);
+    void kwHIDEvent1DeviceArrival(QObject *Sender);
+    void TimerProcessTimer(QObject *Sender);
+    void Timer2Timer(QObject *Sender);
+
+    // APPLY's sequence with the window's dialogs and progress display.
+    TApplyOutcome ApplySettings();
+    // The question before closing: asks only when SettingsChanged is set;
+    // result 1 stores the profiles and the all-settings record.
+    void AskSaveOnClose();
+
+    // ---- window messages
+    std::int64_t WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
+    void WMExitProgram();
+    void WMSwitchProfile(std::int64_t WParam);
+    void WMCPIIndexChanged(std::int64_t WParam);
+    void WMReportRateChanged(std::int64_t WParam);
+
+    // ---- TMainConfigHost
+    TDM &DataModule() override { return DMRef; }
+    TMainConfigState &State() override { return FState; }
+    TDeviceWriteGuard &DeviceWrites() override { return *FDevice; }
+    TkwMacroSetClass &MacroSet() override { return *FMacroSetClass; }
+    TkwMenuEx &FunctionMenu() override { return *KWMENUEX1; }
+    TkwLanguage &Language() override { return *kwLanguage1; }
+    hkt::platform::SystemMouseSettings &DesktopMouse() override { return *FDesktopMouse; }
+    const TMainConfigControls &Controls() override { return FControls; }
+    QWidget *MainWindow() override { return this; }
+    QString ProgramFolder() override { return FProgramFolder; }
+    QString RuntimeRoot() override { return FSetup.RuntimeRoot; }
+    int Message(const QString &ATitle, const QString &AText) override;
+    int Message2(const QString &ATitle, const QString &AText, const QString &AText2) override;
+    void RefreshPages() override;
+    TMainConfigButtons &ButtonsPage() override { return *FButtons; }
+    TMainConfigDPI &DPIPage() override { return *FDPI; }
+    TMainConfigLight &LightPage() override { return *FLight; }
+    TMainConfigMouse &MousePage() override { return *FMouse; }
+    TMainConfigProfiles &ProfilesPage() override { return *FProfiles; }
+    TMainConfigInfo &InfoPage() override { return *FInfo; }
+
+    // ---- components, in the order of the form
+    hkt::skin::SkinImage *ImageMain = nullptr;
+    hkt::skin::SkinLabel *LabelTitle = nullptr;
+    QStackedWidget *TabControlMain = nullptr;
+    QWidget *Layout1 = nullptr;       // GENERAL
+    QWidget *LayoutButtonArea = nullptr; // GENERAL: mouse views and function buttons
+    QWidget *LayoutMouseArea = nullptr;  // GENERAL: bars, polling rate, test area
+    QWidget *Layout2 = nullptr;       // DPI
+    QWidget *Layout3 = nullptr;       // LIGHT
+    QWidget *TabItemInfo = nullptr;   // INFO: holds LayoutInfo and LayoutInfoOEM
+    QWidget *LayoutInfo = nullptr;
+    QWidget *LayoutInfoOEM = nullptr;
+    hkt::skin::StateButton *BtnMainConfig = nullptr;
+    hkt::skin::StateButton *BtnCPI = nullptr;
+    hkt::skin::StateButton *BtnColor = nullptr;
+    hkt::skin::StateButton *BSBTNINFO = nullptr;
+    hkt::skin::StateButton *BtnApply = nullptr;
+    hkt::skin::StateButton *BtnOK = nullptr;
+    hkt::skin::StateButton *BtnCancel = nullptr;
+    hkt::skin::StateButton *BtnRestor = nullptr;
+    hkt::skin::StateButton *BtnRestoreall = nullptr;
+    hkt::skin::StateButton *BtnLoad = nullptr;
+    hkt::skin::StateButton *BtnSave = nullptr;
+    std::array<hkt::skin::StateButton *, 5> BtnProfile{};
+    hkt::skin::StateButton *BtnClose = nullptr;
+    hkt::skin::StateButton *BTNMIN = nullptr;
+    hkt::skin::StateButton *BtnHelp = nullptr;
+    QComboBox *PopBoxLanguage = nullptr;
+    QProgressBar *ProgressBarTime = nullptr;
+    QTimer *TimerProcess = nullptr;
+    QTimer *Timer2 = nullptr;
+    TkwCommandSetting *kwCommandSetting1 = nullptr;
+    TkwMenuEx *KWMENUEX1 = nullptr;
+    TkwLanguage *kwLanguage1 = nullptr;
+    std::unique_ptr<TkwHIDData> kwHIDData1;
+    std::unique_ptr<TkwHIDEvent> kwHIDEvent1;
+    std::unique_ptr<TkwMacroSetClass> FMacroSetClass;
+
+    // Private fields of the form that pages share.
+    int FSelectedButtonIndex = 0;
+    int FCurrentMacro = 0;
+    int FNoLogoOptionHideLogo = 0;
+    QString FProfilePath;
+    QString FMacroPath;
+
+    // True when the documents or macro folder could not be created at
+    // start-up: the macro database is then kept in memory only.
+    bool MacroFolderUnusable() const { return FMacroFolderUnusable; }
+
+protected:
+    void showEvent(QShowEvent *AEvent) override;
+    void closeEvent(QCloseEvent *AEvent) override;
+    void mousePressEvent(QMouseEvent *AEvent) override;
+
+private:
+    void BuildForm();
+    hkt::skin::StateButton *AddButton(const char *AName, const char *ACaption, int AX, int AY, int AW, int AH);
+    void InitMacroDatabase();
+    void OnDeviceBusyChanged(bool ABusy);
+    bool UseOEMInfoLayout() const;
+
+    TDM &DMRef;
+    TMainConfigSetup FSetup;
+    QString FProgramFolder;
+    TMainConfigState FState;
+    std::shared_ptr<hkt::platform::SystemMouseSettings> FDesktopMouse;
+    std::unique_ptr<TDeviceWriteGuard> FDevice;
+    hkt::platform::MessageWindow FWindow;
+    TMainConfigControls FControls;
+
+    TMainConfigButtons *FButtons = nullptr;
+    TMainConfigDPI *FDPI = nullptr;
+    TMainConfigLight *FLight = nullptr;
+    TMainConfigMouse *FMouse = nullptr;
+    TMainConfigProfiles *FProfiles = nullptr;
+    TMainConfigInfo *FInfo = nullptr;
+
+    bool FMacroFolderUnusable = false;
+    bool FCloseWithoutAsking = false; // WM_EXIT_PROGRAM and the session's end
+    bool FClosePending = false;       // a close asked for while the mouse was being written
+};

@@ -1,0 +1,77 @@
+#pragma once
+// APPLY (ApplySettings): stores every profile and the profile-group record on
+// the PC, saves the macro database, hands the desktop mouse settings to a
+// one-shot worker, then writes every changed profile, the macro area and the
+// active profile into the mouse inside its write bracket, refreshes it and
+// tells the monitor. Display-free: the window supplies the dialogs and the
+// progress display as callbacks, so tests drive the whole sequence without
+// widgets.
+//
+// What it does beyond the plain order of writes:
+//  - a failed write is never reported as success: the bracket is still
+//    closed (write state 1, refresh, the monitor told), a profile whose
+//    writes failed keeps its changed mark, a "WARNING" dialog says so and
+//    the result is false;
+//  - a failed or foreign read-back keeps the stored DPI level: a level is
+//    taken only when the mouse's active profile is the window's current one;
+//  - every macro button's slot and length in the button maps agree with the
+//    macro area written in the same run, for all five profiles, whatever
+//    copies the buttons carry; a button whose slot holds no macro (a stored
+//    index of 30 or more among them) is sent as a disabled button;
+//  - the whole run is one device sequence of the window's write gate: it is
+//    refused while another sequence runs, and nothing interleaves with it.
+
+#include "config/app/MainConfigState.h"
+#include "core/pubunit_device_encoders.h"
+
+#include <QString>
+
+#include <functional>
+
+class TDM;
+class TDeviceWriteGuard;
+class TkwMacroSetClass;
+namespace hkt::platform {
+class SystemMouseSettings;
+}
+
+inline constexpr char kApplyNoMouseText[] = "PLEASE CONNECT YOUR MOUSE DEVICE BEFORE APPLY NEW SETTINGS!";
+inline constexpr char kApplyFailedText[] = "FAILED TO WRITE THE SETTINGS INTO THE MOUSE, PLEASE TRY AGAIN!";
+
+struct TApplyContext {
+    TDM &DM;
+    TkwMacroSetClass &MacroSet;
+    TMainConfigState &State;
+    TDeviceWriteGuard &Device;
+    hkt::platform::SystemMouseSettings &DesktopMouse;
+    // ShowDialog with a title and a text (source texts; the window translates).
+    std::function<int(const QString &ATitle, const QString &AText)> ShowMessage;
+    // Step 7: the progress display starts (its step from ReportRateChanged).
+    std::function<void()> StartProgress;
+};
+
+enum class TApplyOutcome {
+    Written,     // the mouse holds the settings
+    MouseAbsent, // stored on the PC only; the dialog was shown
+    WriteFailed, // a device transfer failed; the dialog was shown
+    Refused,     // another device sequence runs: nothing was done
+};
+
+// ApplySettings: true only for Written.
+TApplyOutcome ApplySettings(TApplyContext &AContext);
+
+// The worker's callback: acceleration (skipped outside 0..3), pointer speed
+// and wheel lines, in that order.
+void ApplySystemMouseSettings(hkt::platform::SystemMouseSettings &ADesktop, const TSystemMouseSettings &ASettings);
+
+// The three images of one profile as APPLY writes them. Macro buttons take
+// their macro from the list the area was encoded from (slot nMacroIndex);
+// a slot the area does not hold makes the button a disabled one.
+struct TProfileDeviceImages {
+    TDeviceButtonMap Buttons{};
+    TDeviceLEDBlock Light{};
+    TDeviceCPITable CPI{};
+    std::uint8_t RateCode = 0;
+};
+void BuildProfileDeviceImages(const TMouseProfileInfo &AProfile, const TMACROKEYINFOLIST &AMacros,
+                              const TDeviceMacroArea &AArea, TProfileDeviceImages &AImages);

@@ -1,0 +1,144 @@
+#pragma once
+// A configuration window over private folders, the in-process simulated
+// mouse, a recording desktop-settings backend and scripted dialogs.
+
+#include "config/app/MainConfig.h"
+#include "config/app/MainConfigMouse.h"
+#include "core/DMUnit.h"
+#include "platform/SystemMouseSettings.h"
+#include "platform/ValueStore.h"
+#include "sim/InProcessHidBackend.h"
+#include "sim/VirtualMouse.h"
+
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace hkt::testapp {
+
+// Records every call; takes every setting.
+class RecordingMouseSettings : public hkt::platform::SystemMouseSettings {
+public:
+    struct Call {
+        QString what;
+        std::vector<int> values;
+        bool operator==(const Call &) const = default;
+    };
+    bool SetMouse(const hkt::platform::MouseAccelerationRow &r) override
+    {
+        return Add({QStringLiteral("mouse"), {r.threshold1, r.threshold2, r.acceleration}});
+    }
+    bool SetMouseSpeed(int s) override { return Add({QStringLiteral("speed"), {s}}); }
+    bool SetWheelScrollLines(int l) override { return Add({QStringLiteral("wheel"), {l}}); }
+    bool SetDoubleClickTime(int ms) override { return Add({QStringLiteral("dblclick"), {ms}}); }
+    QString Name() const override { return QStringLiteral("recording"); }
+
+    std::vector<Call> Calls()
+    {
+        std::lock_guard<std::mutex> lock(m);
+        return calls;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(m);
+        calls.clear();
+    }
+
+private:
+    bool Add(Call c)
+    {
+        std::lock_guard<std::mutex> lock(m);
+        calls.push_back(std::move(c));
+        return true;
+    }
+    std::mutex m;
+    std::vector<Call> calls;
+};
+
+struct DialogCall {
+    QString title, text;
+};
+
+class MainConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(m_tmp.path() + "/prog");
+        QDir().mkpath(m_tmp.path() + "/run");
+        m_store = std::make_shared<hkt::platform::DirectoryValueStore>(m_tmp.path() + "/registry");
+        m_mouse = std::make_shared<hkt::sim::VirtualMouse>();
+        m_desktop = std::make_shared<RecordingMouseSettings>();
+    }
+    void TearDown() override
+    {
+        m_form.reset();
+        DM = nullptr;
+    }
+
+    QString ProgramFolder() const { return m_tmp.path() + "/prog/"; }
+    QString Runtime() const { return m_tmp.path() + "/run"; }
+    QString Documents() const { return m_tmp.path() + "/docs/"; }
+
+    TDM &Dm()
+    {
+        if (!m_dm) {
+            m_dm = std::make_unique<TDM>(TDMRoots{m_store, ProgramFolder(), Documents()});
+            DM = m_dm.get();
+        }
+        return *m_dm;
+    }
+
+    virtual TMainConfigSetup WindowSetup()
+    {
+        TMainConfigSetup s;
+        s.RuntimeRoot = Runtime();
+        s.ProgramFolder = ProgramFolder();
+        s.Hid = hkt::sim::MakeInProcessHidBackend(m_mouse);
+        s.DesktopMouse = m_desktop;
+        s.Dialog = [this](const QString &t, const QString &x) {
+            m_dialogs.push_back({t, x});
+            return m_dialogAnswer;
+        };
+        s.Dialog2 = [this](const QString &t, const QString &x, const QString &) {
+            m_dialogs.push_back({t, x});
+            return m_dialogAnswer;
+        };
+        s.StartMonitor = [this](const QString &folder, const QString &exe) {
+            m_started.append(folder + exe);
+            return true;
+        };
+        s.Screens = [this] { return m_screens; };
+        s.DeviceWaitMs = 0;
+        return s;
+    }
+
+    THKT75CFGMAIN &Form()
+    {
+        if (!m_form) {
+            Dm();
+            m_form = std::make_unique<THKT75CFGMAIN>(*m_dm, WindowSetup());
+            m_form->kwHIDData1->GetHIDDeviceList().clear(); // whatever config.ini beside the tests lists
+            EXPECT_TRUE(m_form->RegisterWindow());
+        }
+        return *m_form;
+    }
+
+    QTemporaryDir m_tmp;
+    std::shared_ptr<hkt::platform::DirectoryValueStore> m_store;
+    std::shared_ptr<hkt::sim::VirtualMouse> m_mouse;
+    std::shared_ptr<RecordingMouseSettings> m_desktop;
+    std::unique_ptr<TDM> m_dm;
+    std::unique_ptr<THKT75CFGMAIN> m_form;
+    std::vector<DialogCall> m_dialogs;
+    int m_dialogAnswer = 2;
+    QStringList m_started;
+    QList<QRect> m_screens{QRect(0, 0, 1280, 1024)};
+};
+
+} // namespace hkt::testapp
