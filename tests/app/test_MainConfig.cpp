@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QStackedWidget>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace hkt::testapp;
@@ -56,4 +57,199 @@ TEST_F(MainConfigTest, StartUpCreatesTheDefaultMacroSetOnce)
     EXPECT_EQ(QFileInfo(db).lastModified(), written);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), bytes);
+}
+
+// ---- window messages -------------------------------------------------------------
+
+TEST_F(MainConfigTest, ReportRateMessageTakesOnlyTheMousesRateCodes)
+{
+    struct Case {
+        std::int64_t code;
+        int rate; // expected ReportRate afterwards (shown rate 500 before)
+        bool marked;
+    };
+    const Case cases[] = {{1, 1000, true}, {2, 500, false}, {8, 125, true}, {4, 250, true},
+                          {0, 500, false}, {99, 500, false}, {-1, 500, false}};
+    for (const Case &c : cases) {
+        THKT75CFGMAIN &form = Form();
+        Dm().FCurrentProfileInfo.ConfigInfo.ReportRate = 500;
+        form.MousePage().ShowReportRate();
+        form.State() = TMainConfigState{};
+        Dm().SetProfileChanged(Dm().FProfileIndex, false);
+        m_mouse->ClearLog();
+        EXPECT_EQ(form.WndProc(WM_REPORT_RATE_CHANGED, c.code, 0), 0);
+        EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.ReportRate, c.rate) << c.code;
+        EXPECT_EQ(form.State().SettingsChanged, c.marked) << c.code;
+        EXPECT_EQ(form.State().ReportRateChanged, c.marked) << c.code;
+        EXPECT_EQ(Dm().IsProfileChanged(Dm().FProfileIndex), c.marked) << c.code;
+        EXPECT_TRUE(m_mouse->Log().empty());
+        m_form.reset();
+    }
+}
+
+TEST_F(MainConfigTest, LevelAndProfileMessagesOutsideTheirRangesAreIgnored)
+{
+    THKT75CFGMAIN &form = Form();
+    const int profile = Dm().FProfileIndex;
+    Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = 1;
+    m_mouse->ClearLog();
+    for (std::int64_t w : {5, 255, -1})
+        form.WndProc(WM_CPI_INDEX_CHANGED, w, 0);
+    EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 1);
+    form.WndProc(WM_CPI_INDEX_CHANGED, 3, 0);
+    EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 3);
+    EXPECT_FALSE(form.State().SettingsChanged);
+    for (std::int64_t w : {5, 7, -1, 1 << 20})
+        EXPECT_EQ(form.WndProc(WM_SWITCH_PROFILE, w, 0), 0);
+    EXPECT_EQ(form.WndProc(WM_RESERVED, 1, 2), 0);
+    EXPECT_TRUE(m_mouse->Log().empty());
+    EXPECT_EQ(Dm().FProfileIndex, profile);
+}
+
+// ---- closing --------------------------------------------------------------------------
+
+TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
+{
+    struct Case {
+        const char *how;
+        bool changed;
+        int answer;
+        bool asked;
+        bool stored;
+    };
+    const Case cases[] = {
+        {"cancel, nothing changed", false, 1, false, false},
+        {"cancel, changed, OK", true, 1, true, true},
+        {"cancel, changed, CANCEL", true, 2, true, false},
+        {"window manager, changed, OK", true, 1, true, true},
+        {"WM_EXIT_PROGRAM, changed", true, 1, false, false},
+    };
+    for (const Case &c : cases) {
+        THKT75CFGMAIN &form = Form();
+        form.show();
+        const QString profiles = Dm().GetPersonalDocumentProfilePath();
+        for (const QString &f : QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files))
+            QFile::remove(profiles + f);
+        form.State().SettingsChanged = c.changed;
+        m_dialogAnswer = c.answer;
+        const QString how = QLatin1String(c.how);
+        if (how.startsWith(QStringLiteral("cancel")))
+            QTest::mouseClick(form.BtnCancel, Qt::LeftButton);
+        else if (how.startsWith(QStringLiteral("window")))
+            form.close();
+        else
+            form.WndProc(WM_EXIT_PROGRAM, 0, 0);
+        EXPECT_FALSE(form.isVisible()) << c.how;
+        EXPECT_EQ(m_dialogs.size(), c.asked ? 1u : 0u) << c.how;
+        if (c.asked)
+            EXPECT_EQ(m_dialogs[0].text, QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
+        EXPECT_EQ(QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files).size(), c.stored ? 5 : 0)
+            << c.how;
+        EXPECT_TRUE(m_mouse->Log().empty() || !c.stored);
+        m_form.reset();
+        m_dialogs.clear();
+    }
+}
+
+TEST_F(MainConfigTest, ShowStartsTheMonitorOnlyWhenItIsNotThereAndKeepsToTheFirstDisplay)
+{
+    m_screens = {QRect(-1280, 0, 1280, 1024), QRect(0, 0, 1920, 1080)};
+    THKT75CFGMAIN &form = Form();
+    form.move(400, 50);
+    form.show();
+    EXPECT_EQ(m_started, QStringList{ProgramFolder() + QStringLiteral("HKT75MON")});
+    EXPECT_EQ(form.x(), -1280);
+    form.hide();
+
+    hkt::platform::MessageWindow monitor(QStringLiteral("THKT75MONMAIN"), Runtime());
+    ASSERT_TRUE(monitor.Register());
+    form.show();
+    EXPECT_EQ(m_started.size(), 1);
+}
+
+TEST_F(MainConfigTest, AStartUpWithoutADocumentsFolderSaysSoAndRunsOn)
+{
+    // A file where the documents folder should be: no folder can be made.
+    QFile blocker(m_tmp.path() + "/docs");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    THKT75CFGMAIN &form = Form();
+    ASSERT_EQ(m_dialogs.size(), 1u);
+    EXPECT_EQ(m_dialogs[0].text,
+              QStringLiteral("THE FOLDERS FOR PROFILES AND MACROS CANNOT BE CREATED, THEY WILL NOT BE SAVED THERE!"));
+    EXPECT_TRUE(form.MacroFolderUnusable());
+    EXPECT_EQ(form.MacroSet().CurrentMacroSetName(), QStringLiteral("DefaultMacroSet"));
+    EXPECT_FALSE(form.State().SettingsChanged);
+    EXPECT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+    EXPECT_TRUE(QFileInfo(m_tmp.path() + "/docs").isFile());
+}
+
+// ---- polling rate and the desktop's mouse settings --------------------------------------
+
+TEST_F(MainConfigTest, DoubleClickBarSetsTheDesktopAtOnceAndReversed)
+{
+    THKT75CFGMAIN &form = Form();
+    TMainConfigMouse &page = form.MousePage();
+    m_desktop->Clear();
+    page.TrackMouseDBClick->setValue(900);
+    page.TrackMouseDBClick->setValue(200);
+    const std::vector<RecordingMouseSettings::Call> calls = {{QStringLiteral("dblclick"), {200}},
+                                                             {QStringLiteral("dblclick"), {900}}};
+    // (the bar starts at its form value 900 only when the profile says 200;
+    // the factory profile shows another value, so both moves are changes)
+    EXPECT_EQ(m_desktop->Calls().back(), calls.back());
+    EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.DoubleClickSpeed, 900);
+    EXPECT_TRUE(form.State().SettingsChanged);
+    EXPECT_TRUE(Dm().IsProfileChanged(Dm().FProfileIndex));
+}
+
+TEST_F(MainConfigTest, MouseSettingsRefreshShowsStoredValuesClampedAndTheDesktopNeverLeavesItsRange)
+{
+    struct Case {
+        int dblclick;
+        int bar;
+        int desktop;   // the first time set by the refresh
+        int stored;    // DoubleClickSpeed afterwards
+    };
+    const Case cases[] = {{550, 550, 550, 550}, {1000, 200, 900, 900}, {50, 900, 200, 200}, {200, 900, 200, 200}};
+    for (const Case &c : cases) {
+        THKT75CFGMAIN &form = Form();
+        TMainConfigMouse &page = form.MousePage();
+        Dm().FCurrentProfileInfo.ConfigInfo.DoubleClickSpeed = std::uint16_t(c.dblclick);
+        Dm().FCurrentProfileInfo.ConfigInfo.VWheelSpeed = 0;
+        // A stored 25 moves a bar that shows 5 to its end, 20, which is stored.
+        page.TrackPointSpeed->setValue(5);
+        Dm().FCurrentProfileInfo.ConfigInfo.PointerSpeed = 25;
+        m_desktop->Clear();
+        page.kwCommandSetting1Commands2Execute();
+        EXPECT_EQ(page.TrackMouseDBClick->value(), c.bar) << c.dblclick;
+        ASSERT_FALSE(m_desktop->Calls().empty());
+        EXPECT_EQ(m_desktop->Calls().front(), (RecordingMouseSettings::Call{QStringLiteral("dblclick"), {c.desktop}}));
+        for (const auto &call : m_desktop->Calls())
+            EXPECT_TRUE(call.values[0] >= 200 && call.values[0] <= 900) << c.dblclick;
+        EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.DoubleClickSpeed, c.stored) << c.dblclick;
+        EXPECT_EQ(page.TrackPointSpeed->value(), 20);
+        EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.PointerSpeed, 20);
+        EXPECT_EQ(form.State().SystemMouseSettings.PointerSpeed, 20);
+        m_form.reset();
+    }
+}
+
+TEST_F(MainConfigTest, PollingRateRadiosStoreTheRateAndMarkIt)
+{
+    THKT75CFGMAIN &form = Form();
+    TMainConfigMouse &page = form.MousePage();
+    QTest::mouseClick(page.Radio1000, Qt::LeftButton);
+    EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.ReportRate, 1000);
+    EXPECT_TRUE(form.State().ReportRateChanged);
+    EXPECT_TRUE(form.State().SettingsChanged);
+
+    // A rate that is none of the four checks no radio and stays as stored.
+    form.State() = TMainConfigState{};
+    Dm().FCurrentProfileInfo.ConfigInfo.ReportRate = 333;
+    page.ShowReportRate();
+    for (QRadioButton *r : {page.Radio125, page.Radio250, page.Radio500, page.Radio1000})
+        EXPECT_FALSE(r->isChecked());
+    EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.ReportRate, 333);
+    EXPECT_FALSE(form.State().SettingsChanged);
 }
