@@ -100,16 +100,32 @@ bool ExportProfileFile(TDM &dm, TProfileFileDialogs &dialogs, const TProfileFile
     return true;
 }
 
+int ImportProfileFile(TDM &dm, const QString &AInitialDir)
+{
+    // A copy: the dialog's event loop may install other dialogs meanwhile.
+    const std::shared_ptr<TProfileFileDialogs> dialogs = Current().dialogs;
+    if (!dialogs)
+        return PROFILE_IMPORT_CANCELLED;
+    return ImportProfileFile(dm, *dialogs, AInitialDir);
+}
+
+bool ExportProfileFile(TDM &dm, const QString &AInitialDir)
+{
+    const std::shared_ptr<TProfileFileDialogs> dialogs = Current().dialogs;
+    const TProfileFileMessage message = Current().message;
+    if (!dialogs)
+        return false;
+    return ExportProfileFile(dm, *dialogs, message, AInitialDir);
+}
+
 int ImportProfileFile(const QString &AInitialDir)
 {
-    if (!DM || !Current().dialogs)
+    if (!DM)
         return PROFILE_IMPORT_CANCELLED;
-    return ImportProfileFile(*DM, *Current().dialogs, AInitialDir);
+    return ImportProfileFile(*DM, AInitialDir);
 }
 
 bool ExportProfileFile(const QString &AInitialDir)
 {
-    if (!DM || !Current().dialogs)
-        return false;
-    return ExportProfileFile(*DM, *Current().dialogs, Current().message, AInitialDir);
+    return DM && ExportProfileFile(*DM, AInitialDir);
 }

@@ -57,6 +57,10 @@ inline constexpr int PROFILE_IMPORT_REFUSED = 3;
 int ImportProfileFile(const QString &AInitialDir);
 bool ExportProfileFile(const QString &AInitialDir);
 
+// The same on a given data module, through the installed dialogs.
+int ImportProfileFile(TDM &dm, const QString &AInitialDir);
+bool ExportProfileFile(TDM &dm, const QString &AInitialDir);
+
 // The same on a given data module and dialogs.
 int ImportProfileFile(TDM &dm, TProfileFileDialogs &dialogs, const QString &AInitialDir);
 bool ExportProfileFile(TDM &dm, TProfileFileDialogs &dialogs, const TProfileFileMessage &message,

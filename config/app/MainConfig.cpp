@@ -282,12 +282,9 @@ void THKT75CFGMAIN::FormCreate(QObject *)
 
     FInfo->FillLanguageBox();
     FInfo->ApplyLanguage();
-    {
-        // A stored language outside the box's list selects nothing.
-        const QSignalBlocker block(PopBoxLanguage);
-        const int lang = DMRef.FAllProfileSettingInfo.CurrentLanguage;
-        PopBoxLanguage->setCurrentIndex(lang < PopBoxLanguage->count() ? lang : -1);
-    }
+    // The box row that shows the stored language (rows skip languages the
+    // system does not know); none for a language outside the file's list.
+    FInfo->ShowLanguageSelection();
 
     const auto &entry0 = DMRef.FProfileSettingGroup.ProfileSettingList[0];
     FProfilePath = FieldText(entry0.FilePath);
