@@ -10,6 +10,7 @@
 #include "config/app/MainConfigInfo.h"
 #include "config/app/MainConfigLight.h"
 #include "config/app/MainConfigProfiles.h"
+#include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguage.h"
 #include "config/ui/kwMenuBox.h"
 #include "config/ui/kwMenuController.h"
@@ -698,6 +699,33 @@ TEST_F(MainConfigPagesTest, PagesAndMenuPictures)
         save(img, QStringLiteral("menu-%1.png").arg(suffix));
         menu.Controller().CloseMenuTree(menu.Items());
     }
+}
+
+TEST_F(MainConfigPagesTest, StoredCountsAndIndexesNeverIndexATable)
+{
+    UseLanguageFile();
+    // A stored language past the file's list and a profile with odd counts.
+    Dm().FAllProfileSettingInfo.CurrentLanguage = 200;
+    TMOUSECONFIGINFO &cfg = Config();
+    cfg.ButtonCount = 5000;
+    cfg.CPILevel = 60000;
+    cfg.CurrentCPIIndex = 77;
+    cfg.ButtonFuncInfo[4].MenuID = 99999;
+    cfg.ButtonFuncInfo[5].MenuID = 0;
+    cfg.ButtonFuncInfo[5].FunctionIndex = 4000;
+    THKT75CFGMAIN &form = Form();
+    EXPECT_EQ(form.PopBoxLanguage->currentIndex(), -1);
+    EXPECT_TRUE(GlobalImageDataBase().ImageDBPath().endsWith(QStringLiteral("images/0409/")))
+        << GlobalImageDataBase().ImageDBPath().toStdString();
+    EXPECT_EQ(Buttons().BtnSet[4]->text(), QString());
+    EXPECT_EQ(Buttons().BtnSet[5]->text(), QString());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(DPI().Levels[size_t(i)].DPIL->isChecked()) << "no level is current";
+    // A choice on a button with such an entry still works.
+    Buttons().BtnSet1Click(5);
+    Buttons().kwMenuEx1ItemsClick(2);
+    EXPECT_EQ(Config().ButtonFuncInfo[5].MenuID, 2);
+    EXPECT_EQ(Buttons().BtnSet[5]->text(), QStringLiteral("RIGHT CLICK"));
 }
 
 } // namespace
