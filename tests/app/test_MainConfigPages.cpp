@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QDir>
 #include <QPainter>
 #include <QFile>
@@ -677,7 +678,10 @@ TEST_F(MainConfigPagesTest, PagesAndMenuPictures)
 
         // The menu over button 4, its MACRO sub-menu open.
         TkwMenuEx &menu = form.FunctionMenu();
-        QTest::mouseClick(Buttons().BtnSet[4], Qt::LeftButton);
+        // The menu opens at the pointer: over the button, as a user's click has it.
+        StateButton *b4 = Buttons().BtnSet[4];
+        QCursor::setPos(b4->mapToGlobal(b4->rect().center()));
+        QTest::mouseClick(b4, Qt::LeftButton);
         ASSERT_TRUE(menu.IsMenuOpen());
         TkwMenuItemsEx &top = menu.Items();
         for (QWidget *w : QApplication::topLevelWidgets())
