@@ -146,7 +146,7 @@ void THKT75CFGMAIN::BuildForm()
     const char *tabCaptions[] = {"GENERAL", "DPI", "LIGHT", "INFO"};
     StateButton **tabs[] = {&BtnMainConfig, &BtnCPI, &BtnColor, &BSBTNINFO};
     for (int tag = 0; tag < 4; ++tag) {
-        auto *b = Place<StateButton>(this, 16 + tag * 144, 72, 140, 40);
+        auto *b = Place<StateButton>(this, 16 + tag * 120, 72, 116, 40);
         b->setObjectName(QLatin1String(tabNames[tag]));
         b->setText(QLatin1String(tabCaptions[tag]));
         b->setProperty("Tag", tag);

@@ -74,13 +74,19 @@ TMainConfigMouse::TMainConfigMouse(TMainConfigHost &AHost, QWidget *AContainer)
         auto *r = Place<QRadioButton>(FContainer, kBarX + tag * 74, 292, 72, 20);
         r->setObjectName(QLatin1String(names[tag]));
         r->setProperty("Tag", tag);
-        r->setText(QLatin1String(captions[tag]));
+        r->setProperty("kwSource", QLatin1String(captions[tag]));
+        r->setText(TranslateText(QLatin1String(captions[tag])));
         r->setFont(SkinFont(QStringLiteral("Tahoma"), 11, true));
         SetSkinStyle(r, QStringLiteral("myradiocheckboxstyle"));
         FRadioGroup->addButton(r, tag);
         *targets[tag] = r;
         connect(r, &QRadioButton::toggled, this, [this, r](bool on) { Radio125Change(r, on); });
     }
+    // The radios' captions follow the language as the kit's controls do.
+    connect(&TranslationNotifier::Instance(), &TranslationNotifier::changed, this, [this] {
+        for (QRadioButton *r : Radios())
+            r->setText(TranslateText(r->property("kwSource").toString()));
+    });
     // The form's initial choice; no handler runs for it.
     const QSignalBlocker block(Radio250);
     Radio250->setChecked(true);

@@ -4,17 +4,13 @@
 #include <gio/gio.h>
 
 #include "platform/SystemMouseSettings.h"
+#include "support/PrivateXServer.h"
 
-#include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 
-#include <unistd.h>
 
 using namespace hkt::platform;
 
@@ -61,51 +57,7 @@ TEST(SystemMouseSettings, GSettingsHoldSpeedProfileAndDoubleClick)
     g_object_unref(s);
 }
 
-namespace {
-
-// A private X server for the length of one test.
-class PrivateXServer {
-public:
-    PrivateXServer()
-    {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
-            return;
-        for (int attempt = 0; attempt < 5 && m_display.isEmpty(); ++attempt) {
-            const QString name = QStringLiteral(":%1").arg(300 + (::getpid() * 7 + attempt * 13) % 600);
-            m_server.start(xvfb, {name, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                                  QStringLiteral("0"), QStringLiteral("640x480x24")});
-            if (!m_server.waitForStarted(5000))
-                continue;
-            for (int i = 0; i < 100; ++i) {
-                if (::Display *d = XOpenDisplay(name.toLatin1().constData())) {
-                    XCloseDisplay(d);
-                    m_display = name;
-                    break;
-                }
-                if (m_server.state() != QProcess::Running)
-                    break;
-                QThread::msleep(50);
-            }
-            if (m_display.isEmpty()) {
-                m_server.kill();
-                m_server.waitForFinished(2000);
-            }
-        }
-    }
-    ~PrivateXServer()
-    {
-        m_server.terminate();
-        m_server.waitForFinished(3000);
-    }
-    const QString &Name() const { return m_display; }
-
-private:
-    QProcess m_server;
-    QString m_display;
-};
-
-} // namespace
+using hkt::testfixtures::PrivateXServer;
 
 TEST(SystemMouseSettings, X11PointerControlFollowsTheAccelerationRow)
 {

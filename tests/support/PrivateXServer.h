@@ -1,0 +1,62 @@
+#pragma once
+// A private Xvfb for the length of one test: its own display number, no TCP,
+// gone with the object. Name() is empty when no X server could be started.
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace hkt::testfixtures {
+
+class PrivateXServer {
+public:
+    PrivateXServer()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            return;
+        for (int attempt = 0; attempt < 5 && m_name.isEmpty(); ++attempt) {
+            const int number = 300 + (::getpid() * 7 + attempt * 13) % 600;
+            const QString name = QStringLiteral(":%1").arg(number);
+            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+            if (QFileInfo::exists(socket))
+                continue; // another server's display
+            m_server.start(xvfb, {name, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                                  QStringLiteral("0"), QStringLiteral("1280x1024x24")});
+            if (!m_server.waitForStarted(5000))
+                continue;
+            for (int i = 0; i < 100; ++i) {
+                // The server listens once its socket is there.
+                if (QFileInfo::exists(socket)) {
+                    m_name = name;
+                    break;
+                }
+                if (m_server.state() != QProcess::Running)
+                    break;
+                QThread::msleep(50);
+            }
+            if (m_name.isEmpty()) {
+                m_server.kill();
+                m_server.waitForFinished(2000);
+            }
+        }
+    }
+    ~PrivateXServer()
+    {
+        m_server.terminate();
+        m_server.waitForFinished(3000);
+    }
+    PrivateXServer(const PrivateXServer &) = delete;
+    PrivateXServer &operator=(const PrivateXServer &) = delete;
+
+    const QString &Name() const { return m_name; }
+
+private:
+    QProcess m_server;
+    QString m_name;
+};
+
+} // namespace hkt::testfixtures
