@@ -2,6 +2,7 @@
 // A private Xvfb for the length of one test: its own display number, no TCP,
 // gone with the object. Name() is empty when no X server could be started.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -24,13 +25,15 @@ public:
             const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
             if (QFileInfo::exists(socket))
                 continue; // another server's display
-            m_server.start(xvfb, {name, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+            m_server.start(xvfb, {name, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
                                   QStringLiteral("0"), QStringLiteral("1280x1024x24")});
             if (!m_server.waitForStarted(5000))
                 continue;
             for (int i = 0; i < 100; ++i) {
-                // The server listens once its socket is there.
-                if (QFileInfo::exists(socket)) {
+                // Ours listens once its socket is there and the display's
+                // lock names our process (not a server another test started
+                // on the same number a moment earlier).
+                if (QFileInfo::exists(socket) && LockHolder(number) == m_server.processId()) {
                     m_name = name;
                     break;
                 }
@@ -55,6 +58,14 @@ public:
     const QString &Name() const { return m_name; }
 
 private:
+    static qint64 LockHolder(int number)
+    {
+        QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
+        if (!lock.open(QIODevice::ReadOnly))
+            return -1;
+        return lock.readAll().trimmed().toLongLong();
+    }
+
     QProcess m_server;
     QString m_name;
 };
