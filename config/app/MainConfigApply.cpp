@@ -78,15 +78,23 @@ TApplyOutcome RunApply(TApplyContext &c)
     TDeviceWriteGuard &dev = c.Device;
     TkwHIDData &hid = dev.HID();
 
-    // 1-3: the PC's stores, the macro database, the unsaved mark.
+    // 1-3: the PC's stores, the macro database, the unsaved mark. Every
+    // store is flushed to disk, which can take a while: the window keeps
+    // painting between them (nothing reaches the mouse here).
     dm.SaveBackToCurrentProfileInfo();
     dm.SaveCurrentProfileInfoToRegistry();
+    dev.Pump();
     dm.SaveCurrentProfileInfoToFile();
+    dev.Pump();
     dm.SaveBackAllProfileInfoToFile();
+    dev.Pump();
     dm.SaveBackAllProfileInfoToRegistry();
+    dev.Pump();
     dm.SaveBackToProfileGroupSettingInfo();
     dm.SaveProfileGroupSettingInfoToRegistry();
+    dev.Pump();
     c.MacroSet.SaveMacroSetDB();
+    dev.Pump();
     c.State.SettingsChanged = false;
 
     // 4: the desktop's settings on a one-shot worker with its own copy.

@@ -168,6 +168,25 @@ TEST_F(ConfigEndToEnd, StartsTheMonitorStaysSingleAndAppliesThroughTheRealWindow
     EXPECT_EQ(Dump(0x48, 1), std::vector<int>{0x02});
     EXPECT_EQ(Dump(0x43, 1), std::vector<int>{0x00});
 
+    // APPLY's run (its waits between writes and the message to the monitor)
+    // ends first.
+    QThread::msleep(3000);
+    // A profile switched on the mouse reaches the window through the
+    // monitor; the window's switch answers with WM_PROFILE_CHANGED, which
+    // makes the monitor store the profile's number.
+    ASSERT_EQ(Run(kBin + "/hkt75-vmouse", {QStringLiteral("--socket"), MouseSocket(), QStringLiteral("profile"),
+                                          QStringLiteral("3")}),
+              0);
+    auto store = std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+    const QByteArray three("\x03\x00\x00\x00", 4);
+    EXPECT_TRUE(WaitFor([&] {
+        QByteArray id;
+        return store->ReadValue(QStringLiteral("software\\HKT75GM"), QStringLiteral("ProfileID"), id) ==
+                   ReadStatus::Ok &&
+               id == three;
+    }, 8000));
+    EXPECT_EQ(config.state(), QProcess::Running);
+
     // WM_EXIT_PROGRAM ends the program without a question.
     PostWindowMessage(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()), WM_EXIT_PROGRAM, 0, 0);
     EXPECT_TRUE(config.waitForFinished(15000));
