@@ -335,3 +335,18 @@ TEST(ApplyImages, DesktopSettingsFollowTheAccelerationTable)
         EXPECT_EQ(desktop.Calls(), c.calls) << c.acceleration;
     }
 }
+
+TEST_F(ApplyTest, AProfileSwitchFromTheMouseDuringApplyRunsAfterIt)
+{
+    StartMonitorPeer();
+    ASSERT_TRUE(Dm().SwitchToProfile(0));
+    THKT75CFGMAIN &form = Form();
+    form.DeviceWrites().SetWaitMs(20);
+    OnlyCurrentProfileMarked();
+    QTimer::singleShot(5, &form, [&] { form.WndProc(WM_SWITCH_PROFILE, 3, 0); });
+    EXPECT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+    EXPECT_EQ(Dm().FProfileIndex, 3);
+    EXPECT_EQ(m_mouse->Dump(0x43, 1), Bytes{0x03});
+    ASSERT_EQ(m_monitorGot.size(), 2u);
+    EXPECT_EQ(m_monitorGot[1][2], 3);
+}
