@@ -81,10 +81,23 @@ public:
 
 class MainConfigPagesTest : public MainConfigTest {
 protected:
+    // The dictionary in force is the process's: every test starts and ends
+    // without one, whatever language a test chose.
+    static void DropDictionary()
+    {
+        TkwLanguage none;
+        none.SetLang(QStringLiteral("en"));
+    }
+    void SetUp() override
+    {
+        MainConfigTest::SetUp();
+        DropDictionary();
+    }
     void TearDown() override
     {
         SetProfileFileDialogs(nullptr);
         MainConfigTest::TearDown();
+        DropDictionary();
     }
 
     TMainConfigButtons &Buttons() { return Form().ButtonsPage(); }
