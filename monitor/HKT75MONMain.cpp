@@ -1,5 +1,6 @@
 // HKT75MON: the tray monitor's main block. No command line is read.
 #include "core/DMUnit.h"
+#include "core/kwHook.h"
 #include "core/pubunit_device.h"
 #include "monitor/MouseMonitor.h"
 #include "platform/EndSession.h"
@@ -7,6 +8,7 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -32,6 +34,12 @@ int main(int argc, char **argv)
     // The session ending (SIGTERM, SIGINT, SIGHUP) ends the message loop the
     // way a log-off does, so the window and its socket go in order.
     const hkt::platform::EndSessionWatch endSession([] { QCoreApplication::quit(); });
+
+    // The hook library's load failure is the platform's message box ("Error",
+    // error icon), not only a log line.
+    TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) {
+        QMessageBox::critical(nullptr, ATitle, AText);
+    });
 
     auto dm = std::make_unique<TDM>();
     DM = dm.get();

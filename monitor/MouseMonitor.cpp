@@ -173,6 +173,7 @@ THKT75MONMAIN::THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup, QWidget *AOwner)
 
     kwHIDEvent1 = std::make_unique<TkwHIDEvent>(nullptr, FSetup.Hid);
     kwHIDEvent1->OnDeviceArrival = [this](QObject *Sender) { kwHIDEvent1DeviceArrival(Sender); };
+    kwHook1 = std::make_unique<TkwHook>();
 
     FWindow.SetHandler([this](std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam) {
         return WndProc(Msg, WParam, LParam);

@@ -12,6 +12,7 @@
 #include "core/DMUnit.h"
 #include "core/kwHIDData.h"
 #include "core/kwHIDEvent.h"
+#include "core/kwHook.h"
 #include "core/pubunit_device.h"
 #include "core/pubunit_device_transport.h"
 #include "config/ui/kwLanguage.h"
@@ -125,6 +126,9 @@ public:
     std::unique_ptr<TkwHIDData> kwHIDData1;
     QTimer *TimerDeviceArrial = nullptr;
     std::unique_ptr<TkwHIDEvent> kwHIDEvent1;
+    // No event bound: its creation loads the hook library, which says so
+    // when it is missing.
+    std::unique_ptr<TkwHook> kwHook1;
 
     QStringList FIncludeHidDeviceList;
 

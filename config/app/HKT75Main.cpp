@@ -1,11 +1,13 @@
 // HKT75: the configuration program's main block. No command line is read.
 #include "config/app/MainConfig.h"
 #include "core/DMUnit.h"
+#include "core/kwHook.h"
 #include "core/pubunit_device.h"
 #include "platform/EndSession.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -29,6 +31,12 @@ int ConfigProgramMain(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HKT75"));
     QApplication::setApplicationDisplayName(QStringLiteral("GAMING MOUSE CONFIG"));
+
+    // The hook library's load failure is the platform's message box ("Error",
+    // error icon), not only a log line.
+    TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) {
+        QMessageBox::critical(nullptr, ATitle, AText);
+    });
 
     auto dm = std::make_unique<TDM>();
     DM = dm.get();

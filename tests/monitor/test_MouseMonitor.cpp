@@ -533,3 +533,17 @@ TEST_F(MonitorTest, LanguageChangedAppliesTheLanguageStoredByTheConfigurationPro
     EXPECT_EQ(peer->NextLine(), QStringLiteral("sending"));
     EXPECT_EQ(peer->NextLine(), QStringLiteral("result 0"));
 }
+
+TEST_F(MonitorTest, CreatesItsHookComponentAndAMissingLibraryIsReportedAsAnError)
+{
+    std::vector<std::pair<QString, QString>> shown;
+    TkwHook::SetMessageSink([&](const QString &title, const QString &text) { shown.emplace_back(title, text); });
+    TkwHook::SetLibraryPath(m_tmp.path() + "/no-such/libkwHook.so");
+    Form();
+    TkwHook::SetLibraryPath(QString());
+    TkwHook::SetMessageSink(nullptr);
+    ASSERT_TRUE(Form().kwHook1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].first, QStringLiteral("Error"));
+    EXPECT_EQ(shown[0].second, QStringLiteral("kwHook.dll can not be found!"));
+}
