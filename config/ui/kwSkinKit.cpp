@@ -381,7 +381,12 @@ void StateButton::paintEvent(QPaintEvent *)
     QRect textRect = rect().adjusted(FIndent, 0, 0, 0);
     if (s == ButtonState::Pressed && !FStaysPressed)
         textRect.translate(0, 1);
-    p.setFont(font());
+    // Han and kana have no italic design: slanting them only smears the
+    // strokes, so they stand upright as the labels' do.
+    QFont face = font();
+    if (face.italic() && HasCjk(caption))
+        face.setItalic(false);
+    p.setFont(face);
     p.setPen(QColor(0, 0, 0, 150));
     p.drawText(textRect.translated(0, 1), int(FAlign), caption);
     p.setPen(ink);
