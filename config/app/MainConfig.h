@@ -22,9 +22,9 @@
 //      Host.DeviceWrites().Run([&] { ...writes on DeviceWrites().HID()... });
 //    Run refuses (returns false) while another sequence runs, so a click
 //    during APPLY's waits never interleaves; a request that must not be
-//    lost uses RunOrQueue. Between writes call DeviceWrites().Pump() where
-//    the specification lets messages run once, DeviceWrites().Wait() where
-//    it pauses 100 ms: both keep the window painting. A modal dialog or any
+//    lost uses RunOrQueue. Between writes call DeviceWrites().Pump() to let
+//    messages run once, DeviceWrites().Wait() for the 100 ms pause the mouse
+//    needs between blocks: both keep the window painting. A modal dialog or any
 //    other nested event loop opened inside a sequence goes through
 //    Host.Message()/Message2() or sits inside a TDeviceWriteGuard::WaitScope.
 //  - WM_PROFILE_CHANGED to the monitor: DeviceWrites().SendRefreshAndNotify()
