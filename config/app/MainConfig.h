@@ -23,8 +23,8 @@
 //    Run refuses (returns false) while another sequence runs, so a click
 //    during APPLY's waits never interleaves; a request that must not be
 //    lost uses RunOrQueue. Between writes call DeviceWrites().Pump() to let
-//    messages run once, DeviceWrites().Wait() for the 100 ms pause the mouse
-//    needs between blocks: both keep the window painting. A modal dialog or any
+//    messages run once, DeviceWrites().Wait() for the 100 ms pause between
+//    blocks of writes: both keep the window painting. A modal dialog or any
 //    other nested event loop opened inside a sequence goes through
 //    Host.Message()/Message2() or sits inside a TDeviceWriteGuard::WaitScope.
 //  - WM_PROFILE_CHANGED to the monitor: DeviceWrites().SendRefreshAndNotify()
