@@ -118,6 +118,65 @@ protected:
         return bytes;
     }
 
+    // The first profile current in the stores, then HKT75 started, the
+    // monitor it starts awaited.
+    QProcess &StartConfigOnFirstProfile()
+    {
+        {
+            auto store = std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+            TDM dm(TDMRoots{store, kBin, m_tmp.path() + "/home/Documents/"});
+            EXPECT_TRUE(dm.SwitchToProfile(0));
+            EXPECT_TRUE(dm.SaveBackAllProfileSettingInfo());
+        }
+        QProcess &config = Start(kBin + "/HKT75");
+        EXPECT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime())); }));
+        // The window started the monitor.
+        EXPECT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+        return config;
+    }
+    // APPLY, clicked on the real window.
+    bool ClickApply()
+    {
+        QByteArray ids;
+        if (Run(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--class"), QStringLiteral("HKT75")},
+                &ids, 20000) != 0)
+            return false;
+        const QByteArray window = ids.split('\n').first().trimmed();
+        if (window.isEmpty())
+            return false;
+        return Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                               QString::fromLatin1(window), QStringLiteral("742"),
+                                               QStringLiteral("92"), QStringLiteral("click"), QStringLiteral("1")}) ==
+               0;
+    }
+    bool SwitchOnTheMouse(int profile)
+    {
+        return Run(kBin + "/hkt75-vmouse", {QStringLiteral("--socket"), MouseSocket(), QStringLiteral("profile"),
+                                            QString::number(profile)}) == 0;
+    }
+    // "ProfileID" as the monitor stored it; -1 when unreadable.
+    int StoredProfileID()
+    {
+        auto store = std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+        QByteArray id;
+        if (store->ReadValue(QStringLiteral("software\\HKT75GM"), QStringLiteral("ProfileID"), id) !=
+                ReadStatus::Ok ||
+            id.size() != 4)
+            return -1;
+        return int(std::uint8_t(id[0])) | int(std::uint8_t(id[1])) << 8 | int(std::uint8_t(id[2])) << 16 |
+               int(std::uint8_t(id[3])) << 24;
+    }
+    // The profile the window stored as its current one.
+    int WindowProfile()
+    {
+        auto store = std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+        TDM dm(TDMRoots{store, kBin, m_tmp.path() + "/home/Documents/"});
+        dm.LoadAllProfileInfoFromRegistry();
+        return dm.FAllProfileSettingInfo.CurrentGame;
+    }
+
     hkt::testfixtures::PrivateXServer m_x;
     QTemporaryDir m_tmp;
     QProcessEnvironment m_env;
@@ -128,35 +187,15 @@ protected:
 
 TEST_F(ConfigEndToEnd, StartsTheMonitorStaysSingleAndAppliesThroughTheRealWindow)
 {
-    // The stores as the program will find them: the first profile current.
-    {
-        auto store = std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
-        TDM dm(TDMRoots{store, kBin, m_tmp.path() + "/home/Documents/"});
-        ASSERT_TRUE(dm.SwitchToProfile(0));
-        ASSERT_TRUE(dm.SaveBackAllProfileSettingInfo());
-    }
-    QProcess &config = Start(kBin + "/HKT75");
-    ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime())); }));
-    // The window started the monitor.
-    ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+    QProcess &config = StartConfigOnFirstProfile();
+    ASSERT_FALSE(HasFailure());
 
     // A second HKT75 ends at once, without a window; the first runs on.
     EXPECT_EQ(Run(kBin + "/HKT75", {}, nullptr, 10000), 0);
     EXPECT_EQ(config.state(), QProcess::Running);
 
     // APPLY, clicked on the real window.
-    QByteArray ids;
-    ASSERT_EQ(Run(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                   QStringLiteral("--class"), QStringLiteral("HKT75")},
-                  &ids, 20000),
-              0);
-    const QByteArray window = ids.split('\n').first().trimmed();
-    ASSERT_FALSE(window.isEmpty());
-    ASSERT_EQ(Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
-                                              QString::fromLatin1(window), QStringLiteral("742"),
-                                              QStringLiteral("92"), QStringLiteral("click"), QStringLiteral("1")}),
-              0);
+    ASSERT_TRUE(ClickApply());
     // Factory profile 1 as the mouse holds it (worked out by hand).
     const std::vector<int> map = {0x0E, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
                                   0x0E, 0x00, 0xE2, 0x00, 0x0E, 0x00, 0xE9, 0x00, 0x0E, 0x00, 0xEA, 0x00,
@@ -191,4 +230,33 @@ TEST_F(ConfigEndToEnd, StartsTheMonitorStaysSingleAndAppliesThroughTheRealWindow
     PostWindowMessage(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()), WM_EXIT_PROGRAM, 0, 0);
     EXPECT_TRUE(config.waitForFinished(15000));
     EXPECT_EQ(config.exitCode(), 0);
+}
+
+TEST_F(ConfigEndToEnd, AProfileSwitchedOnTheMouseDuringApplyReachesTheWindow)
+{
+    QProcess &config = StartConfigOnFirstProfile();
+    ASSERT_FALSE(HasFailure());
+    // The monitor reads the mouse a while after its start: a switch made
+    // with nothing else running, repeated until the window follows it,
+    // shows that it does.
+    ASSERT_TRUE(WaitFor([&] {
+        if (!SwitchOnTheMouse(1))
+            return false;
+        QThread::msleep(500);
+        return WindowProfile() == 1 && StoredProfileID() == 1;
+    }));
+    // The switch lands inside APPLY's run: its waits between writes and its
+    // message to the monitor.
+    ASSERT_TRUE(ClickApply());
+    ASSERT_TRUE(SwitchOnTheMouse(3));
+    // The window follows the mouse (it stores the profile as its current
+    // one, the monitor stores its number) and the mouse stays on it.
+    EXPECT_TRUE(WaitFor([&] { return WindowProfile() == 3 && StoredProfileID() == 3; }, 15000))
+        << "window " << WindowProfile() << ", monitor " << StoredProfileID();
+    // Still so once everything APPLY and the switch started has ended.
+    QThread::msleep(3000);
+    EXPECT_EQ(WindowProfile(), 3);
+    EXPECT_EQ(StoredProfileID(), 3);
+    EXPECT_EQ(Dump(0x43, 1), std::vector<int>{0x03});
+    EXPECT_EQ(config.state(), QProcess::Running);
 }
