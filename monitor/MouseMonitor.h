@@ -116,7 +116,7 @@ public:
     // replace it to see the texts without a modal box.
     std::function<void(const QString &AText)> ShowPlatformMessage;
 
-    // Components, in the order of the form.
+    // Components, in the order they are created.
     TkwLanguage *kwLanguage1 = nullptr;
     QSystemTrayIcon *TrayIcon1 = nullptr;
     QMenu *MyPopupMenu = nullptr;

@@ -266,9 +266,7 @@ void THKT75CFGMAIN::FormCreate(QObject *)
 {
     LoadSkin();
     InitMacroDatabase();
-    FCurrentMacro = 0;
     FState.CentreTestAreaPending = true;
-    FDPI->BindCPIControls();
     ShowPage(0);
 
     const auto &cfg = DMRef.FCurrentProfileInfo.ConfigInfo;
@@ -286,18 +284,12 @@ void THKT75CFGMAIN::FormCreate(QObject *)
     // system does not know); none for a language outside the file's list.
     FInfo->ShowLanguageSelection();
 
-    const auto &entry0 = DMRef.FProfileSettingGroup.ProfileSettingList[0];
-    FProfilePath = FieldText(entry0.FilePath);
-    FMacroPath = FieldText(entry0.MacroPath);
-
     FButtons->BuildMacroSubmenu();
     RefreshPages();
     // The refresh ran the pages' change handlers; start-up has no edits.
     FState.SettingsChanged = false;
     FState.ReportRateChanged = false;
 
-    const hkt::platform::IniFile ini(FProgramFolder + QStringLiteral("config.ini"));
-    FNoLogoOptionHideLogo = ini.ReadInteger(QStringLiteral("OtherConfig"), QStringLiteral("NOLOGO"), 0);
     FButtons->ShowMouseView(0);
 }
 

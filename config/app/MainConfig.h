@@ -153,7 +153,7 @@ public:
     TMainConfigProfiles &ProfilesPage() override { return *FProfiles; }
     TMainConfigInfo &InfoPage() override { return *FInfo; }
 
-    // ---- components, in the order of the form
+    // ---- components, in the order they are created (back to front)
     hkt::skin::SkinImage *ImageMain = nullptr;
     hkt::skin::SkinLabel *LabelTitle = nullptr;
     QStackedWidget *TabControlMain = nullptr;
@@ -190,13 +190,6 @@ public:
     std::unique_ptr<TkwHIDData> kwHIDData1;
     std::unique_ptr<TkwHIDEvent> kwHIDEvent1;
     std::unique_ptr<TkwMacroSetClass> FMacroSetClass;
-
-    // Private fields of the form that pages share.
-    int FSelectedButtonIndex = 0;
-    int FCurrentMacro = 0;
-    int FNoLogoOptionHideLogo = 0;
-    QString FProfilePath;
-    QString FMacroPath;
 
     // True when the documents or macro folder could not be created at
     // start-up: the macro database is then kept in memory only.

@@ -106,7 +106,7 @@ TMainConfigDPI::TMainConfigDPI(TMainConfigHost &AHost, QWidget *AContainer)
         SetSkinStyle(L.CheckCPI, QStringLiteral("myradiocheckboxstyle"));
         connect(L.CheckCPI, &QCheckBox::toggled, this, [this, i](bool on) { CheckCPI1Change(i, on); });
     }
-    // The form's initial choice; no handler runs for it.
+    // DPI1 starts checked before any handler is bound, so no handler runs for it.
     {
         const QSignalBlocker block(Levels[0].DPIL);
         Levels[0].DPIL->setChecked(true);
@@ -119,15 +119,6 @@ TMainConfigDPI::TMainConfigDPI(TMainConfigHost &AHost, QWidget *AContainer)
     for (TLevelControls &L : Levels) {
         db.AssignIMAGE(L.TrackX->backgroundRef(), QStringLiteral("dpi-indicator-x.png"), QStringLiteral("controls"));
         db.AssignIMAGE(L.TrackY->backgroundRef(), QStringLiteral("dpi-indicator-y.png"), QStringLiteral("controls"));
-    }
-}
-
-void TMainConfigDPI::BindCPIControls()
-{
-    auto &table = FHost.State().CPIControlTable;
-    for (size_t i = 0; i < table.size(); ++i) {
-        const TLevelControls &L = Levels[i];
-        table[i] = TCPIControlRow{L.BtnCPI, L.CheckCPI, L.TrackX, L.TrackY, L.TxtXNum, L.TxtYNum};
     }
 }
 

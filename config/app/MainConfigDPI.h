@@ -30,8 +30,6 @@ public:
     // Builds the page's controls on AContainer (owned by the window).
     TMainConfigDPI(TMainConfigHost &AHost, QWidget *AContainer);
 
-    // Fills the window's CPIControlTable with the five levels' controls.
-    void BindCPIControls();
     // "SetCPI" refresh (command 1): the five levels and the level radios.
     void kwCommandSetting1Commands1Execute();
     // Checks the radio of the current profile's CurrentCPIIndex.

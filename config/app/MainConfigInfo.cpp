@@ -20,7 +20,7 @@ using namespace hkt::skin;
 
 namespace {
 
-// Data of the window's description: the maker's addresses and name.
+// The maker's addresses and name that the information page shows.
 constexpr char kWebAddress[] = "https://www.hkt75.example/";
 constexpr char kMailAddress[] = "E-mail: support@hkt75.example";
 constexpr char kMaker[] = "HKT75 GAMING GEAR";

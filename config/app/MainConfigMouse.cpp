@@ -87,7 +87,7 @@ TMainConfigMouse::TMainConfigMouse(TMainConfigHost &AHost, QWidget *AContainer)
         for (QRadioButton *r : Radios())
             r->setText(TranslateText(r->property("kwSource").toString()));
     });
-    // The form's initial choice; no handler runs for it.
+    // 250 Hz starts checked before any handler is bound, so no handler runs for it.
     const QSignalBlocker block(Radio250);
     Radio250->setChecked(true);
 }
@@ -99,7 +99,7 @@ TrackBar *TMainConfigMouse::AddBar(const char *ACaption, int AY, int AWidth, int
     SetSkinStyle(label, QStringLiteral("wlabel"));
     auto *bar = Place<TrackBar>(FContainer, kBarX, AY + 22, AWidth, 20, Qt::Horizontal);
     bar->setRange(AMin, AMax);
-    // Set before any handler is bound: the form's initial values.
+    // Set before any handler is bound: a bar's starting value is no change.
     bar->setValue(AValue);
     return bar;
 }

@@ -5,15 +5,7 @@
 
 #include "core/pubunit_device_records.h"
 
-#include <array>
 #include <cstdint>
-
-class QCheckBox;
-namespace hkt::skin {
-class StateButton;
-class TrackBar;
-class SkinLabel;
-} // namespace hkt::skin
 
 // The 12-byte buffer APPLY hands to its one-shot worker: what the three
 // mouse-setting bars (and a profile switch) last set.
@@ -23,16 +15,6 @@ struct TSystemMouseSettings {
     std::int32_t Acceleration = 0;
 };
 static_assert(sizeof(TSystemMouseSettings) == 12);
-
-// The controls of one DPI level (level i + 1 in row i).
-struct TCPIControlRow {
-    hkt::skin::StateButton *Button = nullptr;
-    QCheckBox *Link = nullptr;
-    hkt::skin::TrackBar *TrackX = nullptr;
-    hkt::skin::TrackBar *TrackY = nullptr;
-    hkt::skin::SkinLabel *TextX = nullptr;
-    hkt::skin::SkinLabel *TextY = nullptr;
-};
 
 struct TMainConfigState {
     // The unsaved mark: set by every edit, cleared at start-up and by APPLY.
@@ -44,7 +26,6 @@ struct TMainConfigState {
     TSystemMouseSettings SystemMouseSettings;
     // The light the live colour preview sends.
     TLEDCONFIG LiveLEDConfig{};
-    std::array<TCPIControlRow, 5> CPIControlTable{};
     // True until the double-click test area's first paint centres it.
     bool CentreTestAreaPending = true;
 };

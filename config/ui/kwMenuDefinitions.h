@@ -28,7 +28,7 @@ TMenuParams MacroMenuParams();
 TMenuParams MacroListMenuParams();
 TMenuParams MouseEventMenuParams();
 
-// Fills a menu as its window's description does: the items in order (so they
+// Fills a menu with fixed item trees: the items in order (so they
 // get their identifiers), custom parameters on, every level following the
 // root, no function item. False (and the menu emptied) when an item could
 // not be inserted.

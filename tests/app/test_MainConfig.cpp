@@ -195,7 +195,7 @@ TEST_F(MainConfigTest, DoubleClickBarSetsTheDesktopAtOnceAndReversed)
     page.TrackMouseDBClick->setValue(200);
     const std::vector<RecordingMouseSettings::Call> calls = {{QStringLiteral("dblclick"), {200}},
                                                              {QStringLiteral("dblclick"), {900}}};
-    // (the bar starts at its form value 900 only when the profile says 200;
+    // (the bar starts at its built-in value 900 only when the profile says 200;
     // the factory profile shows another value, so both moves are changes)
     EXPECT_EQ(m_desktop->Calls().back(), calls.back());
     EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.DoubleClickSpeed, 900);

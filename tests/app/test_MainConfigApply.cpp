@@ -72,7 +72,7 @@ protected:
 
 } // namespace
 
-TEST_F(ApplyTest, MousePresentWritesTheCurrentProfileInTheSpecifiedOrder)
+TEST_F(ApplyTest, MousePresentWritesStateReadsMapLightDPIRateActiveStateRefreshInThatOrder)
 {
     StartMonitorPeer();
     ASSERT_TRUE(Dm().SwitchToProfile(0));

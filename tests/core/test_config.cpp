@@ -105,7 +105,7 @@ TEST_F(ConfigFile, OtherConfigAndHelpLists)
     EXPECT_TRUE(c.HelpLinks.isEmpty());
 }
 
-// The shipped file must give the documented defaults and keep its include
+// The shipped file must give the built-in defaults of the options and keep its include
 // list empty.
 TEST(ShippedConfig, GivesTheDefaults)
 {
