@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 using namespace hkt::testfixtures;
@@ -119,52 +120,78 @@ bool SameEntry(const TBUTTONFUNCINFO &a, const TBUTTONFUNCINFO &b)
 
 TEST_F(DialogItems, KeyItemsStoreWhatTheDialogCaptured)
 {
+    // One button answered through each key dialog in turn, with real key
+    // events through the hook library; each row checks what its dialog
+    // captured and the entry's menu and device identity.
+    struct Row {
+        const char *name;
+        int menuId;
+        std::function<void()> answer;
+        std::function<void(const TBUTTONFUNCINFO &)> captured;
+        int functionIndex;
+        int functionType;
+        int deviceCode;
+    };
+    const std::vector<Row> rows = {
+        {"single key", MENU_ID_SINGLE_KEY,
+         [] {
+             WhenModal<TFrmSingleKey>([](TFrmSingleKey &f) {
+                 TapKey(&f, Qt::Key_Escape, 1000);
+                 QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+             });
+         },
+         [](const TBUTTONFUNCINFO &e) {
+             EXPECT_EQ(e.SingleKey.nKeyValue1, 0x1B);
+             EXPECT_EQ(e.SingleKey.SingleKeyText[0], u'\0');
+         },
+         5, FUNCTION_TYPE_SINGLE_KEY, 16},
+        {"combination", MENU_ID_COMBO_KEY,
+         [] {
+             WhenModal<TFrmCombo>([](TFrmCombo &f) {
+                 TapCombination(&f, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Return, 2000);
+                 QTest::mouseClick(f.BtnOK, Qt::LeftButton);
+             });
+         },
+         [](const TBUTTONFUNCINFO &e) {
+             EXPECT_EQ(e.ComboKey.nKeyValue1, 0x0D);
+             EXPECT_EQ(e.ComboKey.nModifier, 6);
+             EXPECT_EQ(e.ComboKey.ComboKeyText[0], u'\0');
+             EXPECT_EQ(e.SingleKey.nKeyValue1, 0x1B); // other fields keep what they held
+         },
+         6, FUNCTION_TYPE_COMBO_KEY, 15},
+        {"rapid fire", MENU_ID_FIRE_KEY,
+         [] {
+             WhenModal<TFrmFire>([](TFrmFire &f) {
+                 QTest::mouseClick(f.RadioButton2, Qt::LeftButton);
+                 QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+             });
+         },
+         [](const TBUTTONFUNCINFO &e) {
+             EXPECT_EQ(e.FireKey.KeyCode, FIRE_KEY_RIGHT_BUTTON);
+             EXPECT_EQ(e.FireKey.nLoopCount, 2);
+             EXPECT_EQ(e.FireKey.DelyValue, 60);
+         },
+         38, FUNCTION_TYPE_FIRE_KEY, 25},
+    };
+
     const int b = 4;
     // The entry's old texts must not survive: the button shows the key's
     // description from the key tables.
     SetFieldText(Entry(b).SingleKey.SingleKeyText, QStringLiteral("OLD"));
     SetFieldText(Entry(b).ComboKey.ComboKeyText, QStringLiteral("OLD"));
-
-    WhenModal<TFrmSingleKey>([](TFrmSingleKey &f) {
-        TapKey(&f, Qt::Key_Escape, 1000);
-        QTest::mouseClick(f.BTNOK, Qt::LeftButton);
-    });
-    EXPECT_EQ(AssignDialogFunction(*dm, db, b, MENU_ID_SINGLE_KEY, FCurrentMacro), TDialogAssignResult::Assigned);
-    EXPECT_EQ(Entry(b).SingleKey.nKeyValue1, 0x1B);
-    EXPECT_EQ(Entry(b).SingleKey.SingleKeyText[0], u'\0');
-    EXPECT_EQ(Entry(b).FunctionIndex, 5);
-    EXPECT_EQ(Entry(b).FunctionType, FUNCTION_TYPE_SINGLE_KEY);
-    EXPECT_EQ(Entry(b).MenuID, MENU_ID_SINGLE_KEY);
-    EXPECT_EQ(Entry(b).DeviceFunctionCode, 16);
-    EXPECT_TRUE(dm->IsProfileChanged(dm->FProfileIndex));
-    EXPECT_TRUE(SameEntry(Stored(dm->FProfileIndex)->ConfigInfo.ButtonFuncInfo[b], Entry(b))); // copied back
-
-    WhenModal<TFrmCombo>([](TFrmCombo &f) {
-        TapCombination(&f, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Return, 2000);
-        QTest::mouseClick(f.BtnOK, Qt::LeftButton);
-    });
-    EXPECT_EQ(AssignDialogFunction(*dm, db, b, MENU_ID_COMBO_KEY, FCurrentMacro), TDialogAssignResult::Assigned);
-    EXPECT_EQ(Entry(b).ComboKey.nKeyValue1, 0x0D);
-    EXPECT_EQ(Entry(b).ComboKey.nModifier, 6);
-    EXPECT_EQ(Entry(b).ComboKey.ComboKeyText[0], u'\0');
-    EXPECT_EQ(Entry(b).FunctionIndex, 6);
-    EXPECT_EQ(Entry(b).FunctionType, FUNCTION_TYPE_COMBO_KEY);
-    EXPECT_EQ(Entry(b).MenuID, MENU_ID_COMBO_KEY);
-    EXPECT_EQ(Entry(b).DeviceFunctionCode, 15);
-    EXPECT_EQ(Entry(b).SingleKey.nKeyValue1, 0x1B); // other fields keep what they held
-
-    WhenModal<TFrmFire>([](TFrmFire &f) {
-        QTest::mouseClick(f.RadioButton2, Qt::LeftButton);
-        QTest::mouseClick(f.BTNOK, Qt::LeftButton);
-    });
-    EXPECT_EQ(AssignDialogFunction(*dm, db, b, MENU_ID_FIRE_KEY, FCurrentMacro), TDialogAssignResult::Assigned);
-    EXPECT_EQ(Entry(b).FireKey.KeyCode, FIRE_KEY_RIGHT_BUTTON);
-    EXPECT_EQ(Entry(b).FireKey.nLoopCount, 2);
-    EXPECT_EQ(Entry(b).FireKey.DelyValue, 60);
-    EXPECT_EQ(Entry(b).FunctionIndex, 38);
-    EXPECT_EQ(Entry(b).FunctionType, FUNCTION_TYPE_FIRE_KEY);
-    EXPECT_EQ(Entry(b).MenuID, MENU_ID_FIRE_KEY);
-    EXPECT_EQ(Entry(b).DeviceFunctionCode, 25);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        dm->SetProfileChanged(dm->FProfileIndex, false);
+        row.answer();
+        EXPECT_EQ(AssignDialogFunction(*dm, db, b, row.menuId, FCurrentMacro), TDialogAssignResult::Assigned);
+        row.captured(Entry(b));
+        EXPECT_EQ(Entry(b).FunctionIndex, row.functionIndex);
+        EXPECT_EQ(Entry(b).FunctionType, row.functionType);
+        EXPECT_EQ(Entry(b).MenuID, row.menuId);
+        EXPECT_EQ(Entry(b).DeviceFunctionCode, row.deviceCode);
+        EXPECT_TRUE(dm->IsProfileChanged(dm->FProfileIndex));
+        EXPECT_TRUE(SameEntry(Stored(dm->FProfileIndex)->ConfigInfo.ButtonFuncInfo[b], Entry(b))); // copied back
+    }
 }
 
 TEST_F(DialogItems, CancelLeavesTheButtonAsItWas)
