@@ -751,7 +751,7 @@ TEST_F(MainConfigPagesTest, StoredCountsAndIndexesNeverIndexATable)
 // beginning and is cut at its end with an ellipsis; the hint has it whole.
 TEST_F(MainConfigPagesTest, ALongMacroNameIsCutAtItsEndOnTheButtonAndWholeInItsHint)
 {
-    UseLanguageFile();
+    // The skin's pictures, for the screenshot.
     QFile::link(QStringLiteral(HKT75_BIN_DIR "/images"), ProgramFolder() + "images");
     THKT75CFGMAIN &form = Form();
     form.show();
