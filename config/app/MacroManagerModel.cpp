@@ -207,16 +207,28 @@ bool TMacroManagerModel::MoveMacro(int index, bool up)
     return done;
 }
 
+int TMacroManagerModel::CurrentStep() const
+{
+    const TkwActionsClass *steps = Steps();
+    return steps ? steps->ActionIndex() : -1;
+}
+
+// Storing an option builds the step editor anew, at its first step: the step
+// that was current (and that the list highlights) is made current again.
+void TMacroManagerModel::KeepCurrentStep(int step)
+{
+    if (TkwActionsClass *steps = Steps())
+        steps->SetActionIndex(step);
+}
+
 bool TMacroManagerModel::StoreLoopSettings(bool runWhenPressed, bool loop, int loopValue)
 {
     const int index = CurrentMacro();
     if (index < 0 || Recording())
         return false;
-    // Storing an option builds the step editor anew, at its first step.
-    const int step = Steps()->ActionIndex();
+    const int step = CurrentStep();
     const bool done = Macros()->SetMacroLoopValue(index, runWhenPressed ? 1 : 0, loop ? loopValue : 0);
-    if (TkwActionsClass *steps = Steps())
-        steps->SetActionIndex(step);
+    KeepCurrentStep(step);
     CopyBack();
     return done;
 }
@@ -226,10 +238,9 @@ bool TMacroManagerModel::StoreAutoDelay(bool autoDelay)
     const int index = CurrentMacro();
     if (index < 0 || Recording())
         return false;
-    const int step = Steps()->ActionIndex();
+    const int step = CurrentStep();
     const bool done = Macros()->SetMacroAutoDelay(index, autoDelay ? 1 : 0);
-    if (TkwActionsClass *steps = Steps())
-        steps->SetActionIndex(step);
+    KeepCurrentStep(step);
     CopyBack();
     return done;
 }

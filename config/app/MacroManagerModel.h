@@ -158,6 +158,8 @@ public:
 
 private:
     void RepairAndCopyBack();
+    int CurrentStep() const;
+    void KeepCurrentStep(int step);
     bool Paste(TkwActionsClass &steps, int at);
 
     TkwMacroSetClass &FMacroSet;
