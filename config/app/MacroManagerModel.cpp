@@ -207,12 +207,28 @@ bool TMacroManagerModel::MoveMacro(int index, bool up)
     return done;
 }
 
+int TMacroManagerModel::CurrentStep() const
+{
+    const TkwActionsClass *steps = Steps();
+    return steps ? steps->ActionIndex() : -1;
+}
+
+// Storing an option builds the step editor anew, at its first step: the step
+// that was current (and that the list highlights) is made current again.
+void TMacroManagerModel::KeepCurrentStep(int step)
+{
+    if (TkwActionsClass *steps = Steps())
+        steps->SetActionIndex(step);
+}
+
 bool TMacroManagerModel::StoreLoopSettings(bool runWhenPressed, bool loop, int loopValue)
 {
     const int index = CurrentMacro();
-    if (index < 0)
+    if (index < 0 || Recording())
         return false;
+    const int step = CurrentStep();
     const bool done = Macros()->SetMacroLoopValue(index, runWhenPressed ? 1 : 0, loop ? loopValue : 0);
+    KeepCurrentStep(step);
     CopyBack();
     return done;
 }
@@ -220,9 +236,11 @@ bool TMacroManagerModel::StoreLoopSettings(bool runWhenPressed, bool loop, int l
 bool TMacroManagerModel::StoreAutoDelay(bool autoDelay)
 {
     const int index = CurrentMacro();
-    if (index < 0)
+    if (index < 0 || Recording())
         return false;
+    const int step = CurrentStep();
     const bool done = Macros()->SetMacroAutoDelay(index, autoDelay ? 1 : 0);
+    KeepCurrentStep(step);
     CopyBack();
     return done;
 }
@@ -246,6 +264,7 @@ TMacroEdit TMacroManagerModel::StartRecording(int mode, int selectedRow)
     if (mode != 0 && Steps()->GetCount() >= MACRO_DEVICE_STEP_LIMIT)
         return TMacroEdit::SlotFull;
     RecordMode = mode;
+    FRecordAnchor = mode == 0 ? 0 : selectedRow;
     AppendPosition = 0;
     InsertPosition = mode == 0 ? 0 : selectedRow;
     InsertAfterPosition = mode == 0 ? 0 : selectedRow;
@@ -287,10 +306,9 @@ int TMacroManagerModel::StopRecording(const TMacroKeyList &items, const TMacroRe
     rec.MacroListCount = recorded.MacroListCount;
     rec.nLoopCount = recorded.nLoopCount;
     rec.nAutoAddDelay = recorded.nAutoAddDelay;
-    // The place the recording goes is a step of the macro, whatever the
-    // current-step index says after earlier edits.
+    // The recording goes where it was started, kept to a step of the macro.
     const int count = steps->GetCount();
-    const int p = count == 0 ? 0 : std::clamp(steps->ActionIndex(), 0, count - 1);
+    const int p = count == 0 ? 0 : std::clamp(FRecordAnchor, 0, count - 1);
     if (mode == 0)
         steps->SetMacroKeyInfo(rec);
     else if (mode == 1)
@@ -331,21 +349,40 @@ TMacroEdit TMacroManagerModel::ApplyTool(TMacroTool tool)
         done = steps->MoveDownAction(i);
         break;
     case TMacroTool::Copy:
-        done = steps->CopyAction(i);
-        break;
     case TMacroTool::Cut:
-        done = steps->CutAction(i);
+        if (i < 0 || i >= steps->GetCount())
+            break;
+        FClipboard = steps->Actions()[static_cast<size_t>(i)];
+        FClipboardCut = tool == TMacroTool::Cut;
+        done = !FClipboardCut || steps->DeleteAction(i);
         break;
     case TMacroTool::Paste:
         // A slot of the mouse holds 59 steps: a longer macro would be cut
         // when it is written to the mouse, so the paste is refused here.
-        if (steps->HasClipboard() && steps->GetCount() >= MACRO_DEVICE_STEP_LIMIT)
+        if (FClipboard && steps->GetCount() >= MACRO_DEVICE_STEP_LIMIT)
             return TMacroEdit::SlotFull;
-        done = steps->PasteAction(i);
+        done = Paste(*steps, i);
         break;
     }
     RepairAndCopyBack();
     return done ? TMacroEdit::Done : TMacroEdit::Refused;
+}
+
+// The step goes before the current one; into an empty macro as its only
+// step. A cut step leaves the clipboard once it is in a macro, a copied one
+// can be pasted again.
+bool TMacroManagerModel::Paste(TkwActionsClass &steps, int at)
+{
+    if (!FClipboard)
+        return false;
+    const bool inserted = steps.GetCount() == 0
+                              ? steps.InsertActionAfter(*FClipboard, 0)
+                              : steps.InsertAction(*FClipboard, std::clamp(at, 0, steps.GetCount() - 1));
+    if (inserted && FClipboardCut) {
+        FClipboard.reset();
+        FClipboardCut = false;
+    }
+    return inserted;
 }
 
 TMacroEdit TMacroManagerModel::InsertMouseAction(int item, bool withDelay)

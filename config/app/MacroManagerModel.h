@@ -15,6 +15,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // Steps one macro slot of the mouse can play (the end step not counted).
@@ -111,6 +112,8 @@ public:
     // for a name another macro has. Copied back.
     bool RenameMacro(int index, const QString &name);
     bool MoveMacro(int index, bool up);
+    // The options of the current macro. The current step stays where it was
+    // (the list keeps showing it highlighted); refused while recording.
     bool StoreLoopSettings(bool runWhenPressed, bool loop, int loopValue);
     bool StoreAutoDelay(bool autoDelay);
 
@@ -136,7 +139,11 @@ public:
     void SelectStep(int row);
     // DELETE, MOVE UP/DOWN, COPY, CUT, PASTE on the current step, then the
     // repair and the copy-back. RECORD AFTER is StartRecording(2, ...).
+    // The one-step clipboard belongs to the window, not to a macro's step
+    // editor: a copied or cut step can be pasted into another macro, and a
+    // cut step stays there until it is pasted or another step replaces it.
     TMacroEdit ApplyTool(TMacroTool tool);
+    bool HasClipboard() const { return FClipboard.has_value(); }
     TMacroEdit InsertMouseAction(int item, bool withDelay);
     // Stores a delay (clamped to 1..65535) into a delay step; the stored
     // value, or -1 when the row is no delay step.
@@ -151,6 +158,14 @@ public:
 
 private:
     void RepairAndCopyBack();
+    int CurrentStep() const;
+    void KeepCurrentStep(int step);
+    bool Paste(TkwActionsClass &steps, int at);
 
     TkwMacroSetClass &FMacroSet;
+    std::optional<TMACROKEY> FClipboard;
+    bool FClipboardCut = false;
+    // The step a recording in mode 1 or 2 goes before or after, fixed when it
+    // starts: nothing during the recording moves it.
+    int FRecordAnchor = 0;
 };

@@ -2,7 +2,6 @@
 
 #include "core/kwKeyCode.h"
 
-#include <QApplication>
 
 #include <memory>
 
@@ -53,7 +52,7 @@ void TFrmSingleKey::kwHookRecordKeyboardSingleKey(int Key, int AKeyExtended, con
 
 int ShowSingleKeyDialog(TSINGLEKEYINFO &ASingleKey)
 {
-    const auto form = std::make_unique<TFrmSingleKey>(QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmSingleKey>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->FSingleKey = ASingleKey;
     form->ShowSingleKeyText();

@@ -2,7 +2,6 @@
 
 #include "core/kwKeyCode.h"
 
-#include <QApplication>
 
 #include <memory>
 
@@ -72,7 +71,7 @@ void TFrmCombo::kwHookRecordKeyboardComboKey(int Key1, int Key1Extended, int Key
 
 int ShowComboKeyDialog(TCOMBOKEYINFO &AComboKey)
 {
-    const auto form = std::make_unique<TFrmCombo>(QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmCombo>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->FComboKey = AComboKey;
     form->ShowComboKeyText();

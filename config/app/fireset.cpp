@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <memory>
 
 using namespace hkt::skin;
@@ -188,8 +190,26 @@ void TFrmFire::doFireTypeChanged(TFireType AType)
     FAdvFireKeyInfo.KeyCode = FireKeyCodeOf(AType, FAdvFireKeyInfo.KeyValue);
 }
 
+bool TFrmFire::CountBoxTakes(int Key) const
+{
+    const QWidget *focus = QApplication::focusWidget();
+    const bool inCountBox = focus && (focus == NumBoxFire || focus == NumboxDelay || NumBoxFire->isAncestorOf(focus) ||
+                                      NumboxDelay->isAncestorOf(focus));
+    if (!inCountBox)
+        return false;
+    // Digits of the main block and the keypad, and the keys that correct a
+    // number: Backspace, Delete, the arrows, Home and End.
+    static constexpr int kEditKeys[] = {0x08, 0x2E, 0x25, 0x26, 0x27, 0x28, 0x24, 0x23};
+    return (Key >= 0x30 && Key <= 0x39) || (Key >= 0x60 && Key <= 0x69) ||
+           std::find(std::begin(kEditKeys), std::end(kEditKeys), Key) != std::end(kEditKeys);
+}
+
 void TFrmFire::kwHook1RecordKeyboardSingleKey(int Key, int AKeyExtended, const QString &SingleKeyString)
 {
+    // The recorder sees every key, those typed into a count box included:
+    // they are the count's, and the captured key stays.
+    if (CountBoxTakes(Key))
+        return;
     TextSingle->setText(SingleKeyString);
     FAdvFireKeyInfo.KeyValue.nKeyValue1 = static_cast<uint16_t>(Key);
     FAdvFireKeyInfo.KeyValue.nKey1Extended = static_cast<uint16_t>(AKeyExtended);
@@ -216,7 +236,7 @@ void TFrmFire::FormClose()
 
 int ShowFireSettings(TADVANCEDFIREKEYINFO &AFireKey)
 {
-    const auto form = std::make_unique<TFrmFire>(QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmFire>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->FAdvFireKeyInfo = AFireKey;
     const int result = form->runModal();

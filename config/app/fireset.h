@@ -60,6 +60,8 @@ private:
     void FormShow();
     void doFireTypeChanged(TFireType AType);
     void kwHook1RecordKeyboardSingleKey(int Key, int AKeyExtended, const QString &SingleKeyString);
+    // Whether a key event belongs to the count box that has the focus.
+    bool CountBoxTakes(int Key) const;
     void StartRecording();
     void StopRecording();
 

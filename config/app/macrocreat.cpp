@@ -2,7 +2,6 @@
 
 #include "config/ui/ImageDataBaseUnit.h"
 
-#include <QApplication>
 #include <QGraphicsDropShadowEffect>
 #include <QKeyEvent>
 #include <QPainter>
@@ -133,7 +132,7 @@ bool TFrmCreat::eventFilter(QObject *watched, QEvent *e)
 
 int ShowCreateMacro(QString &AMacroName, const QString &AMacroPath)
 {
-    const auto form = std::make_unique<TFrmCreat>(QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmCreat>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->FMacroPath = AMacroPath;
     const int result = form->runModal();

@@ -8,8 +8,8 @@
 #include "core/DMUnit.h"
 #include "core/kwHook.h"
 
-#include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -614,6 +614,19 @@ void TFrmMacro::BtnMinClick()
         FMainWindow->showMinimized();
 }
 
+void TFrmMacro::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() != Qt::Key_Escape || e->modifiers() != Qt::NoModifier) {
+        SkinDialog::keyPressEvent(e);
+        return;
+    }
+    // While recording, Escape is a key of the macro; otherwise it is CANCEL,
+    // question included.
+    e->accept();
+    if (!FModel.Recording())
+        BtnCancelClick();
+}
+
 void TFrmMacro::done(int r)
 {
     if (FModel.Recording())
@@ -690,8 +703,8 @@ void TFrmMacro::ShowMacroActions()
             BoxMacroLoop->setValue(std::min<int>(rec.nLoopCount, 255));
             BtnMacroLoop->setChecked(true);
         }
-        BoxMacroLoop->setEnabled(BtnMacroLoop->isChecked());
     }
+    ShowNumberBoxLocks();
     if (const TkwActionsClass *steps = FModel.Steps()) {
         for (const TMACROKEY &s : steps->Actions()) {
             const TStepRow r = StepRowOf(s);
@@ -738,6 +751,22 @@ void TFrmMacro::SetRecordingControlsEnabled(bool flag)
     BSBTNDELETEMACRO->setEnabled(flag && ListBoxMacroList->currentRow() >= 0);
     ListBoxMacroKey->setEnabled(flag);
     ListBoxMacroList->setEnabled(flag);
+    if (!flag) {
+        TextEditDelay->hide();
+        TextBoxSelectedMacroName->setEnabled(false);
+        TextBoxSelectedMacroName->hide();
+    }
+    ShowNumberBoxLocks();
+}
+
+// Each number box takes input while its check is on, and neither while a
+// recording runs: the loop count is stored into the macro at once, and the
+// recording takes both when it stops.
+void TFrmMacro::ShowNumberBoxLocks()
+{
+    const bool idle = !FModel.Recording();
+    BoxMacroLoop->setEnabled(idle && BtnMacroLoop->isChecked());
+    NumBoxDelay->setEnabled(idle && BtnCustomDelay->isChecked());
 }
 
 void TFrmMacro::StartRecordingUi()
@@ -945,7 +974,7 @@ void TFrmMacro::DelayEditCommit()
 
 int ShowMacroManager(TkwMacroSetClass &AMacroSetClass, QString &AMacroName, bool &ANeedUpdate)
 {
-    const auto form = std::make_unique<TFrmMacro>(AMacroSetClass, QApplication::activeWindow());
+    const auto form = std::make_unique<TFrmMacro>(AMacroSetClass, hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->FillMacroList();
     if (!AMacroName.isEmpty() && form->Model().Macros()) {

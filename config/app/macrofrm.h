@@ -133,6 +133,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     void StartRecordingUi();
@@ -143,6 +144,7 @@ private:
     void ShowLiveRows();
     void ShowSlotFullMessage();
     void StoreLoopSettings();
+    void ShowNumberBoxLocks();
     void LoopCheckClicked(hkt::skin::StateButton *clicked, hkt::skin::StateButton *other);
     void AfterTool();
 

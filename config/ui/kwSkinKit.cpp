@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +18,7 @@
 #include <QStyleOptionSpinBox>
 #include <QScreen>
 #include <QStyle>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -215,6 +217,33 @@ QString StateButton::shownText() const
     return FAutoTranslate ? TranslateText(FSource) : FSource;
 }
 
+// Han and kana have no italic design: slanting them only smears the strokes,
+// so they stand upright as the labels' do.
+QFont StateButton::captionFont(const QString &caption) const
+{
+    QFont face = font();
+    if (face.italic() && HasCjk(caption))
+        face.setItalic(false);
+    return face;
+}
+
+QRect StateButton::captionRect() const
+{
+    return rect().adjusted(FIndent, 0, 0, 0);
+}
+
+QString StateButton::drawnText() const
+{
+    const QString caption = shownText();
+    const QFontMetrics fm(captionFont(caption));
+    const int room = captionRect().width();
+    if (fm.horizontalAdvance(caption) <= room)
+        return caption;
+    // A cut caption keeps clear of the face's rounded ends.
+    constexpr int kPad = 4;
+    return fm.elidedText(caption, Qt::ElideRight, std::max(0, room - 2 * kPad));
+}
+
 void StateButton::setAutoTranslate(bool on)
 {
     FAutoTranslate = on;
@@ -378,19 +407,15 @@ void StateButton::paintEvent(QPaintEvent *)
         ink = *FTextColor;
     else if (testAttribute(Qt::WA_StyleSheet) && !SkinStyleOf(this).isEmpty())
         ink = palette().color(QPalette::ButtonText);
-    QRect textRect = rect().adjusted(FIndent, 0, 0, 0);
+    QRect textRect = captionRect();
     if (s == ButtonState::Pressed && !FStaysPressed)
         textRect.translate(0, 1);
-    // Han and kana have no italic design: slanting them only smears the
-    // strokes, so they stand upright as the labels' do.
-    QFont face = font();
-    if (face.italic() && HasCjk(caption))
-        face.setItalic(false);
-    p.setFont(face);
+    p.setFont(captionFont(caption));
+    const QString drawn = drawnText();
     p.setPen(QColor(0, 0, 0, 150));
-    p.drawText(textRect.translated(0, 1), int(FAlign), caption);
+    p.drawText(textRect.translated(0, 1), int(FAlign), drawn);
     p.setPen(ink);
-    p.drawText(textRect, int(FAlign), caption);
+    p.drawText(textRect, int(FAlign), drawn);
 }
 
 // ---- SkinImage -----------------------------------------------------------------
@@ -818,6 +843,34 @@ void SkinListBox::ensureVisible(int index)
     update();
 }
 
+QRect SkinListBox::textRect(const ListRow &r, int top) const
+{
+    const int right = r.showError ? 22 : 4;
+    return QRect(r.textX, top, std::max(0, width() - r.textX - right), r.height);
+}
+
+QString SkinListBox::drawnText(int index) const
+{
+    if (index < 0 || index >= count())
+        return QString();
+    const ListRow &r = FRows[size_t(index)];
+    return fontMetrics().elidedText(r.text, Qt::ElideRight, textRect(r, 0).width());
+}
+
+bool SkinListBox::event(QEvent *e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(e);
+        const int i = rowAt(help->pos());
+        if (i >= 0 && drawnText(i) != FRows[size_t(i)].text)
+            QToolTip::showText(help->globalPos(), FRows[size_t(i)].text, this, rowRect(i));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
 void SkinListBox::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -841,9 +894,9 @@ void SkinListBox::paintEvent(QPaintEvent *)
             PaintFlag(p, QRectF(r.flagX, rr.top() + (rr.height() - side) / 2.0, side, side), *r.flagFallback);
         }
         p.setPen(r.textColor);
-        const int right = r.showError ? 22 : 4;
-        p.drawText(QRect(r.textX, rr.top(), std::max(0, width() - r.textX - right), rr.height()),
-                   Qt::AlignLeft | Qt::AlignVCenter, r.text);
+        const QRect tr = textRect(r, rr.top());
+        p.drawText(tr, Qt::AlignLeft | Qt::AlignVCenter,
+                   fontMetrics().elidedText(r.text, Qt::ElideRight, tr.width()));
         if (r.showError)
             PaintErrorIcon(p, QRectF(width() - 20, rr.top() + (rr.height() - 18) / 2.0, 18, 18));
         y += r.height;

@@ -109,6 +109,9 @@ public:
     void setText(const QString &source);
     QString text() const { return FSource; }
     QString shownText() const;
+    // The caption as drawn: cut at its end with "…" when it is wider than
+    // the button, so its beginning always shows. The hint carries it whole.
+    QString drawnText() const;
     void setAutoTranslate(bool on);
     void setTextAlignment(Qt::Alignment a) { FAlign = a; update(); }
     void setTextIndent(int px) { FIndent = px; update(); }
@@ -146,6 +149,8 @@ protected:
     void changeEvent(QEvent *) override;
 
 private:
+    QFont captionFont(const QString &caption) const;
+    QRect captionRect() const;
     void setHover(bool h);
     void setDown(bool d);
     void emitStateIfChanged();
@@ -319,6 +324,9 @@ public:
     // nullptr for an index out of range.
     ListRow *row(int index);
     void updateRow(int index) { (void)index; update(); }
+    // A row's text as drawn: cut at its end with "…" when it is wider than
+    // its room; the pointer resting on such a row shows it whole.
+    QString drawnText(int index) const;
 
     int currentRow() const { return FCurrent; }
     // -1 clears the selection; any other index out of range is ignored.
@@ -336,18 +344,21 @@ signals:
     void rowClicked(int index);
 
 protected:
+    bool event(QEvent *) override;
     void paintEvent(QPaintEvent *) override;
     void mousePressEvent(QMouseEvent *) override;
     void wheelEvent(QWheelEvent *) override;
     void keyPressEvent(QKeyEvent *) override;
 
 private:
+    QRect textRect(const ListRow &r, int top) const;
+
     std::vector<ListRow> FRows;
     int FCurrent = -1;
     int FTop = 0;
 };
 
-// The program's main window: message dialogs are centred on it whichever
+// The program's main window: the suite's dialogs are centred on it whichever
 // window is active (or none). Null (the default, and after the window is
 // gone): the active window.
 void SetMainWindow(QWidget *w);

@@ -17,9 +17,9 @@
 namespace hkt::testfixtures {
 
 inline void SendKey(QWidget *w, bool down, int key, ulong time, Qt::KeyboardModifiers mods = Qt::NoModifier,
-                    quint32 scan = 0)
+                    quint32 scan = 0, const QString &text = QString())
 {
-    QKeyEvent ev(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods, scan, 0, 0);
+    QKeyEvent ev(down ? QEvent::KeyPress : QEvent::KeyRelease, key, mods, scan, 0, 0, text);
     ev.setTimestamp(time);
     QCoreApplication::sendEvent(w->window()->windowHandle(), &ev);
 }
@@ -29,6 +29,20 @@ inline void TapKey(QWidget *w, int key, ulong time, Qt::KeyboardModifiers mods =
 {
     SendKey(w, true, key, time, mods);
     SendKey(w, false, key, time + 20, mods);
+}
+
+// Types `digits` (and Backspace for '\b') as the keyboard would, each a
+// press carrying its character and a release, 20 ms apart.
+inline void TypeDigits(QWidget *w, const QString &digits, ulong time)
+{
+    for (const QChar c : digits) {
+        const bool back = c == QLatin1Char('\b');
+        const int key = back ? Qt::Key_Backspace : Qt::Key_0 + c.digitValue();
+        const QString text = back ? QString(QChar(8)) : QString(c);
+        SendKey(w, true, key, time, Qt::NoModifier, 0, text);
+        SendKey(w, false, key, time + 10, Qt::NoModifier, 0, text);
+        time += 20;
+    }
 }
 
 // Holds the modifier keys of `mods` (Ctrl, Alt, Shift, Meta as the Windows

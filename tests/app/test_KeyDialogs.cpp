@@ -4,17 +4,20 @@
 #include "config/app/SingleKeyfrm.h"
 #include "config/app/combofrm.h"
 #include "config/app/fireset.h"
+#include "config/app/macrofrm.h"
 #include "core/kwHook.h"
 #include "core/kwKeyCode.h"
 
 #include <QApplication>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <utility>
 
 using namespace hkt::testfixtures;
 
@@ -332,4 +335,95 @@ TEST_F(KeyDialogs, RapidFireCountsTypedIntoTheBoxes)
     EXPECT_EQ(fk.KeyCode, 132);
     EXPECT_EQ(fk.nLoopCount, 17);
     EXPECT_EQ(fk.DelyValue, 250);
+}
+
+TEST_F(KeyDialogs, RapidFireCountsTypedWhileAKeyIsCapturedKeepTheKey)
+{
+    const struct
+    {
+        const char *name;
+        QString fire, delay; // typed into each box, '\b' a Backspace
+        int fireWant, delayWant;
+    } cases[] = {
+        {"main-block digits", QStringLiteral("17"), QStringLiteral("250"), 17, 250},
+        {"a digit corrected with Backspace", QStringLiteral("19\b5"), QStringLiteral("8"), 15, 8},
+    };
+    const uint16_t hidA = static_cast<uint16_t>(GetHIDCodeByVK(0x41, 0));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString textAfterCounts;
+        uint16_t codeAfterCounts = 0, vkAfterCounts = 0;
+        bool stillRecording = false;
+        QString fireTyped = c.fire, delayTyped = c.delay;
+        WhenModal<TFrmFire>([&](TFrmFire &f) {
+            QTest::mouseClick(f.RadioButton4, Qt::LeftButton);
+            TapKey(&f, Qt::Key_A, 1000);
+            ASSERT_EQ(f.FAdvFireKeyInfo.KeyCode, hidA);
+            ulong t = 2000;
+            for (auto [box, typed] : {std::pair{f.NumBoxFire, fireTyped}, std::pair{f.NumboxDelay, delayTyped}}) {
+                QTest::mouseClick(box, Qt::LeftButton);
+                box->selectAll();
+                TypeDigits(&f, typed, t);
+                t += 1000;
+            }
+            textAfterCounts = f.TextSingle->text();
+            codeAfterCounts = f.FAdvFireKeyInfo.KeyCode;
+            vkAfterCounts = f.FAdvFireKeyInfo.KeyValue.nKeyValue1;
+            stillRecording = f.Recording();
+            // Any other key typed in a count box is the key to fire.
+            TapKey(&f, Qt::Key_B, t);
+            ClickOK(f.BTNOK);
+        });
+        TADVANCEDFIREKEYINFO fk{0, 0, 129, SingleKey(0, 0)};
+        EXPECT_EQ(ShowFireSettings(fk), 1);
+        EXPECT_EQ(textAfterCounts, Desc(0x41));
+        EXPECT_EQ(codeAfterCounts, hidA);
+        EXPECT_EQ(vkAfterCounts, 0x41);
+        EXPECT_TRUE(stillRecording);
+        EXPECT_EQ(fk.nLoopCount, c.fireWant);
+        EXPECT_EQ(fk.DelyValue, c.delayWant);
+        EXPECT_EQ(fk.KeyValue.nKeyValue1, 0x42);
+        EXPECT_EQ(fk.KeyCode, GetHIDCodeByVK(0x42, 0));
+    }
+}
+
+// ---- where the dialogs appear ----------------------------------------------------
+
+// Each dialog opens centred on the main window, every time, whichever window
+// was active last (a dialog that just closed, or none).
+TEST_F(KeyDialogs, EveryDialogOpensCentredOnTheMainWindow)
+{
+    QWidget main;
+    main.setGeometry(40, 30, 600, 420);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    hkt::skin::SetMainWindow(&main);
+    TkwMacroSetClass macros;
+    const struct
+    {
+        const char *name;
+        std::function<void()> open;
+    } dialogs[] = {
+        {"single key", [] { TSINGLEKEYINFO k{}; ShowSingleKeyDialog(k); }},
+        {"combination", [] { TCOMBOKEYINFO k{}; ShowComboKeyDialog(k); }},
+        {"rapid fire", [] { TADVANCEDFIREKEYINFO k{}; ShowFireSettings(k); }},
+        {"macro manager", [&macros] { QString name; bool update = false; ShowMacroManager(macros, name, update); }},
+        {"single key again", [] { TSINGLEKEYINFO k{}; ShowSingleKeyDialog(k); }},
+        {"macro manager again", [&macros] { QString name; bool update = false; ShowMacroManager(macros, name, update); }},
+    };
+    const QPoint centre = main.frameGeometry().center();
+    for (const auto &d : dialogs) {
+        SCOPED_TRACE(d.name);
+        QPoint shownAt;
+        QTimer::singleShot(0, [&shownAt] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (!w)
+                return;
+            shownAt = w->frameGeometry().center();
+            w->close();
+        });
+        d.open();
+        EXPECT_LE((shownAt - centre).manhattanLength(), 2) << shownAt.x() << "," << shownAt.y();
+    }
+    hkt::skin::SetMainWindow(nullptr);
 }

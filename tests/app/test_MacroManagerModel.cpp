@@ -261,7 +261,7 @@ TEST_F(Manager, PasteIsRefusedAtTheSlotLimit)
     EXPECT_EQ(SetSteps().size(), 59u);
     EXPECT_EQ(model.ApplyTool(TMacroTool::Paste), TMacroEdit::SlotFull);
     EXPECT_EQ(SetSteps().size(), 59u);
-    EXPECT_TRUE(model.Steps()->HasClipboard()) << "the step is still there to paste elsewhere";
+    EXPECT_TRUE(model.HasClipboard()) << "the step is still there to paste elsewhere";
 }
 
 TEST_F(Manager, RecordAfterPlacesTheStepsAfterTheSelectedRowAndStopsAtTheLimit)
@@ -371,4 +371,45 @@ TEST_F(Manager, OptionsAreStoredInTheSet)
     EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopRunWhenPressed, 1);
     ASSERT_TRUE(model.StoreAutoDelay(false));
     EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nAutoAddDelay, 0);
+}
+
+// The options build the step editor anew: the current step stays, and so
+// does the clipboard, which also outlives a switch to another macro.
+TEST_F(Manager, OptionsAndAnotherMacroKeepTheCurrentStepAndTheClipboard)
+{
+    Give({{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+    model.SelectStep(1);
+    ASSERT_EQ(model.ApplyTool(TMacroTool::Cut), TMacroEdit::Done);
+    model.SelectStep(1);
+    ASSERT_TRUE(model.StoreLoopSettings(false, true, 3));
+    EXPECT_EQ(model.Steps()->ActionIndex(), 1);
+    ASSERT_TRUE(model.StoreAutoDelay(true));
+    EXPECT_EQ(model.Steps()->ActionIndex(), 1);
+    EXPECT_TRUE(model.HasClipboard());
+    ASSERT_EQ(model.ApplyTool(TMacroTool::Delete), TMacroEdit::Done);
+    EXPECT_EQ(SetSteps(), (std::vector<S>{{6, 0, 1, 0}}));
+
+    // Into an empty macro, once.
+    ASSERT_TRUE(model.SelectMacro(1));
+    ASSERT_EQ(model.ApplyTool(TMacroTool::Paste), TMacroEdit::Done);
+    EXPECT_EQ(SetSteps(), (std::vector<S>{{6, 0, 2, 0}}));
+    EXPECT_FALSE(model.HasClipboard());
+    EXPECT_EQ(model.ApplyTool(TMacroTool::Paste), TMacroEdit::Refused);
+    EXPECT_EQ(SetSteps(), (std::vector<S>{{6, 0, 2, 0}}));
+}
+
+// While recording the options are not stored, and where RECORD AFTER puts
+// the steps is fixed when it starts.
+TEST_F(Manager, RecordingRefusesTheOptionsAndKeepsItsPlace)
+{
+    Give({{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+    ASSERT_TRUE(model.StoreLoopSettings(false, true, 4));
+    ASSERT_EQ(model.StartRecording(2, 1), TMacroEdit::Done);
+    model.SelectStep(0);
+    EXPECT_FALSE(model.StoreLoopSettings(false, true, 9));
+    EXPECT_FALSE(model.StoreAutoDelay(false));
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 4);
+    model.StopRecording(Items({{1, 1, 0x41, 0}, {1, 0, 0x41, 0}}), {});
+    EXPECT_EQ(SetSteps(), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 2, 0}, {4, 1, 0x41, 0}, {4, 0, 0x41, 0}, {6, 0, 3, 0}}));
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 4);
 }

@@ -746,3 +746,39 @@ TEST_F(MainConfigPagesTest, StoredCountsAndIndexesNeverIndexATable)
 }
 
 } // namespace
+
+// A macro of 50 characters on a function button: its caption keeps its
+// beginning and is cut at its end with an ellipsis; the hint has it whole.
+TEST_F(MainConfigPagesTest, ALongMacroNameIsCutAtItsEndOnTheButtonAndWholeInItsHint)
+{
+    // The skin's pictures, for the screenshot.
+    QFile::link(QStringLiteral(HKT75_BIN_DIR "/images"), ProgramFolder() + "images");
+    THKT75CFGMAIN &form = Form();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QString longName = QStringLiteral("A long macro name to check clipping at both ends!!");
+    ASSERT_EQ(longName.size(), 50);
+    ASSERT_EQ(form.MacroSet().CreateNewMacro(longName), 1);
+    const int m = form.MacroSet().CurrentMacroClass()->IndexOfMacroName(longName);
+    ASSERT_GE(m, 0);
+    Buttons().BuildMacroSubmenu();
+    Buttons().BtnSet1Click(4);
+    Buttons().kwMenuEx1ItemsClick(uint32_t(1102 + m));
+    ASSERT_EQ(Config().ButtonFuncInfo[4].FunctionType, FUNCTION_TYPE_MACRO);
+
+    StateButton *b = Buttons().BtnSet[4];
+    const QString caption = b->shownText();
+    ASSERT_TRUE(caption.contains(longName)) << caption.toStdString();
+    const QString drawn = b->drawnText();
+    ASSERT_TRUE(drawn.endsWith(QChar(0x2026))) << drawn.toStdString();
+    EXPECT_TRUE(caption.startsWith(drawn.chopped(1))) << drawn.toStdString();
+    EXPECT_TRUE(drawn.startsWith(Translate(QStringLiteral("MACRO")) + QStringLiteral(" #"))) << drawn.toStdString();
+    EXPECT_LE(QFontMetrics(b->font()).horizontalAdvance(drawn), b->width());
+    EXPECT_TRUE(b->toolTip().contains(longName)) << b->toolTip().toStdString();
+    // A caption that fits is drawn as it is.
+    EXPECT_EQ(Buttons().BtnSet[0]->drawnText(), Buttons().BtnSet[0]->shownText());
+
+    const QString dir = qEnvironmentVariable("HKT75_PAGE_GRAB_DIR");
+    if (!dir.isEmpty())
+        form.grab().save(QDir(dir).filePath(QStringLiteral("page-general-long-macro.png")));
+}

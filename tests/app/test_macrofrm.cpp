@@ -13,12 +13,14 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QDir>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -548,8 +550,9 @@ TEST_F(MacroManager, ClosingWhileRecordingStopsAndKeepsTheSteps)
             Key(form->windowHandle(), true, Qt::Key_A, kScanA, 1000);
             Key(form->windowHandle(), false, Qt::Key_A, kScanA, 1020);
             e.close(*form);
-            if (std::string(e.name) != "destroyed")
+            if (std::string(e.name) != "destroyed") {
                 EXPECT_FALSE(form->Model().Recording()) << e.name;
+            }
         }
         EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x41, 0}, {6, 0, 20, 0}, {4, 0, 0x41, 0}})) << e.name;
         // The recorder is gone: keys reach other windows again.
@@ -617,8 +620,9 @@ TEST_F(MacroManager, ScreenshotsInEnglishAndChinese)
         ASSERT_EQ(shot.size(), QSize(757, 582));
         const QString title = form->LabelTitle->text();
         EXPECT_EQ(title, Translate(QStringLiteral("MACRO MANAGER")));
-        if (QString::fromLatin1(id) == QStringLiteral("0804"))
+        if (QString::fromLatin1(id) == QStringLiteral("0804")) {
             EXPECT_EQ(title, QString::fromUtf8("宏管理器"));
+        }
         const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
         if (!dir.isEmpty()) {
             QDir().mkpath(dir);
@@ -717,4 +721,182 @@ TEST_F(MacroManager, RenameAndOrderFromTheMacroMenuReachTheSet)
     EXPECT_EQ(form->ListBoxMacroList->currentRow(), 0);
     form->kwMenuMacroItemsClick(3); // DOWN
     EXPECT_EQ(MacroNameText(db.MacroSetList()[0].MacroArrays[1]), QStringLiteral("Jump"));
+}
+
+// An option click stores into the macro; the step the list highlights stays
+// the one DELETE and the other tools act on.
+TEST_F(MacroManager, OptionClicksKeepTheHighlightedStepCurrent)
+{
+    const struct Case {
+        const char *name;
+        std::function<void(TFrmMacro &)> before; // once, before the row is chosen
+        std::function<void(TFrmMacro &)> option;
+    } cases[] = {
+        {"RECORD DELAYS BETWEEN ACTION", [](TFrmMacro &) {},
+         [](TFrmMacro &f) { QTest::mouseClick(f.BtnAutoDelay, Qt::LeftButton); }},
+        {"LOOPS TIMES", [](TFrmMacro &) {}, [](TFrmMacro &f) { QTest::mouseClick(f.BtnMacroLoop, Qt::LeftButton); }},
+        {"REPEAT RUN WHEN KEY DOWN", [](TFrmMacro &) {},
+         [](TFrmMacro &f) { QTest::mouseClick(f.BTNLOOPRUN, Qt::LeftButton); }},
+        {"the loop count", [](TFrmMacro &f) { QTest::mouseClick(f.BtnMacroLoop, Qt::LeftButton); },
+         [](TFrmMacro &f) {
+             f.BoxMacroLoop->setFocus();
+             f.BoxMacroLoop->selectAll();
+             QTest::keyClicks(f.BoxMacroLoop, QStringLiteral("7"));
+             QTest::keyClick(f.BoxMacroLoop, Qt::Key_Return);
+             ASSERT_EQ(f.FMacroSetClass.MacroSetList()[0].MacroArrays[0].nLoopCount, 7);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Give(0, {{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+        auto form = Open();
+        c.before(*form);
+        ClickRow(form->ListBoxMacroKey, 2);
+        c.option(*form);
+        EXPECT_EQ(form->ListBoxMacroKey->currentRow(), 2);
+        EXPECT_EQ(form->Model().Steps()->ActionIndex(), 2);
+        QTest::mouseClick(form->bsbtnDeleteAction, Qt::LeftButton);
+        EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 2, 0}}));
+        // The list shows the new current step, the last one.
+        EXPECT_EQ(form->ListBoxMacroKey->currentRow(), 1);
+        c.option(*form);
+        QTest::mouseClick(form->bsbtnMoveUpAction, Qt::LeftButton);
+        EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 2, 0}, {6, 0, 1, 0}}));
+        EXPECT_EQ(form->ListBoxMacroKey->currentRow(), form->Model().Steps()->ActionIndex());
+    }
+}
+
+// While a recording runs nothing but STOP edits the macro: the loop count
+// box too is locked, and a count set anyway neither lands in the macro nor
+// moves where RECORD AFTER puts the keys.
+TEST_F(MacroManager, RecordAfterLocksTheNumberBoxesAndKeepsItsPlace)
+{
+    Give(0, {{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+    auto form = Open();
+    ASSERT_FALSE(form->BtnAutoDelay->isChecked());
+    QTest::mouseClick(form->BtnMacroLoop, Qt::LeftButton);
+    QTest::mouseClick(form->BtnCustomDelay, Qt::LeftButton);
+    ClickRow(form->ListBoxMacroKey, 1);
+    form->BoxMacroLoop->setFocus();
+    form->BoxMacroLoop->selectAll();
+    QTest::keyClicks(form->BoxMacroLoop, QStringLiteral("4"));
+    QTest::keyClick(form->BoxMacroLoop, Qt::Key_Return);
+    ASSERT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 4);
+    // Custom delays need the auto-delay option, which the click turned on; off again.
+    QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    ASSERT_FALSE(form->BtnAutoDelay->isChecked());
+
+    QTest::mouseClick(form->BSBTNInsertAction, Qt::LeftButton);
+    ASSERT_TRUE(form->Model().Recording());
+    EXPECT_FALSE(form->BoxMacroLoop->isEnabled());
+    EXPECT_FALSE(form->NumBoxDelay->isEnabled());
+    EXPECT_FALSE(form->BtnMacroLoop->isEnabled());
+    form->BoxMacroLoop->setValue(9); // as a wheel or a script would
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 4);
+    QWindow *win = form->windowHandle();
+    Key(win, true, Qt::Key_A, kScanA, 1000);
+    Key(win, false, Qt::Key_A, kScanA, 1000);
+    QTest::mouseClick(form->BtnMacroStop, Qt::LeftButton);
+    ASSERT_FALSE(form->Model().Recording());
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 2, 0}, {4, 1, 0x41, 0}, {4, 0, 0x41, 0}, {6, 0, 3, 0}}));
+    EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 4);
+    EXPECT_TRUE(form->BoxMacroLoop->isEnabled());
+    EXPECT_EQ(form->BoxMacroLoop->value(), 4);
+}
+
+// A cut step waits on the clipboard through option clicks and a switch to
+// another macro, and lands there; a copied one can be pasted again.
+TEST_F(MacroManager, CutAndCopiedStepsPasteIntoAnotherMacro)
+{
+    Give(1, {});
+    Give(0, {{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+    auto form = Open();
+    ClickRow(form->ListBoxMacroKey, 1);
+    QTest::mouseClick(form->bsbtnCutAction, Qt::LeftButton);
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 3, 0}}));
+    QTest::mouseClick(form->BtnAutoDelay, Qt::LeftButton);
+    QTest::mouseClick(form->BTNLOOPRUN, Qt::LeftButton);
+    ClickRow(form->ListBoxMacroList, 1);
+    ASSERT_EQ(form->Model().CurrentMacro(), 1);
+    QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+    EXPECT_EQ(SetSteps(1), (std::vector<S>{{6, 0, 2, 0}}));
+    EXPECT_EQ(Rows(form->ListBoxMacroKey), QStringList{QStringLiteral("2")});
+    // A cut step is pasted once.
+    QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+    EXPECT_EQ(SetSteps(1), (std::vector<S>{{6, 0, 2, 0}}));
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 3, 0}}));
+
+    ClickRow(form->ListBoxMacroList, 0);
+    ClickRow(form->ListBoxMacroKey, 1);
+    QTest::mouseClick(form->bsbtnCopyAction, Qt::LeftButton);
+    ClickRow(form->ListBoxMacroList, 1);
+    QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+    QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+    EXPECT_EQ(SetSteps(1), (std::vector<S>{{6, 0, 3, 0}, {6, 0, 3, 0}, {6, 0, 2, 0}}));
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 3, 0}}));
+}
+
+// Escape is CANCEL, question included; while recording it is a key of the macro.
+TEST_F(MacroManager, EscapeAsksLikeCancelAndIsRecordedWhileRecording)
+{
+    QString name = QStringLiteral("Macro1");
+    bool needUpdate = false;
+    bool openAfterNo = false, openWhileRecording = false;
+    QStringList seen;
+    constexpr quint32 kScanEscape = 9;
+    WhenManagerShown([&](TFrmMacro &f) {
+        QWindow *win = f.windowHandle();
+        {
+            DialogAnswers answers({2});
+            Key(win, true, Qt::Key_Escape, kScanEscape, 1000);
+            Key(win, false, Qt::Key_Escape, kScanEscape, 1020);
+            seen = answers.texts;
+        }
+        openAfterNo = f.isVisible();
+        QTest::mouseClick(f.BtnMacroStart, Qt::LeftButton);
+        Key(win, true, Qt::Key_Escape, kScanEscape, 2000);
+        Key(win, false, Qt::Key_Escape, kScanEscape, 2020);
+        openWhileRecording = f.isVisible() && f.Model().Recording();
+        QTest::mouseClick(f.BtnMacroStop, Qt::LeftButton);
+        auto *answers = new DialogAnswers({1});
+        answers->setParent(&f);
+        Key(win, true, Qt::Key_Escape, kScanEscape, 3000);
+    });
+    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+    EXPECT_EQ(seen, QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")});
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_TRUE(openWhileRecording);
+    EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x1B, 0}, {4, 0, 0x1B, 0}}));
+    EXPECT_EQ(name, QStringLiteral("Macro1"));
+}
+
+// A name of 50 characters is cut at its end with an ellipsis in the list;
+// the pointer resting on it shows it whole.
+TEST_F(MacroManager, LongNamesAreCutAtTheirEndAndShownWholeAsAHint)
+{
+    const QString longName = QStringLiteral("A long macro name to check clipping at both ends!!");
+    ASSERT_EQ(longName.size(), 50);
+    ASSERT_EQ(db.CreateNewMacro(longName), 1);
+    auto form = Open();
+    hkt::skin::SkinListBox *list = form->ListBoxMacroList;
+    const int row = db.CurrentMacroClass()->IndexOfMacroName(longName);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(list->drawnText(0), QStringLiteral("Macro1"));
+    const QString drawn = list->drawnText(row);
+    ASSERT_TRUE(drawn.endsWith(QChar(0x2026))) << drawn.toStdString();
+    EXPECT_TRUE(longName.startsWith(drawn.chopped(1))) << drawn.toStdString();
+    EXPECT_GE(drawn.size(), 10);
+    EXPECT_LE(list->fontMetrics().horizontalAdvance(drawn), list->rowRect(row).width());
+
+    const QPoint at = list->rowRect(row).center();
+    QHelpEvent help(QEvent::ToolTip, at, list->mapToGlobal(at));
+    QCoreApplication::sendEvent(list, &help);
+    EXPECT_EQ(QToolTip::text(), longName);
+    QToolTip::hideText();
+
+    const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir);
+        form->grab().save(dir + QStringLiteral("/macro-manager-long-name.png"));
+    }
 }
