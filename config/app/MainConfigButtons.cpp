@@ -181,8 +181,8 @@ void TMainConfigButtons::RunDialogItem(int AMenuItemID)
     d.SingleKey = [inner = Dialogs.SingleKey, keep](TSINGLEKEYINFO &t) { return keep(inner ? inner(t) : 2); };
     d.ComboKey = [inner = Dialogs.ComboKey, keep](TCOMBOKEYINFO &t) { return keep(inner ? inner(t) : 2); };
     d.FireKey = [inner = Dialogs.FireKey, keep](TADVANCEDFIREKEYINFO &t) { return keep(inner ? inner(t) : 2); };
-    d.MacroManager = [inner = Dialogs.MacroManager, keep](TkwMacroSetClass &db, QString &name, bool &update) {
-        return keep(inner ? inner(db, name, update) : 2);
+    d.MacroManager = [inner = Dialogs.MacroManager, keep](TDM &dm, TkwMacroSetClass &db, QString &name, bool &update) {
+        return keep(inner ? inner(dm, db, name, update) : 2);
     };
     TDM &dm = FHost.DataModule();
     const TDialogAssignResult r =

@@ -47,7 +47,7 @@ TDialogAssignResult RunMacroManager(TDM &dm, TkwMacroSetClass &db, int b, int &F
     QString Name = FieldText(E.MacroKeyInfo.szMacroName, MACRO_NAME_MAX_CHARS);
 
     bool managerUpdate = false;
-    const int R = dialogs.MacroManager ? dialogs.MacroManager(db, Name, managerUpdate) : 2;
+    const int R = dialogs.MacroManager ? dialogs.MacroManager(dm, db, Name, managerUpdate) : 2;
     // The manager's edits stand whatever its ending (APPLY saves them); the
     // working list is the authority from here on.
     db.SaveBackCurrentMacroClassDataToCurrentMacroList();
@@ -95,7 +95,10 @@ void ClearComboKeyText(TCOMBOKEYINFO &k)
 
 TButtonDialogs TButtonDialogs::Standard()
 {
-    return {ShowSingleKeyDialog, ShowComboKeyDialog, ShowFireSettings, ShowMacroManager};
+    return {ShowSingleKeyDialog, ShowComboKeyDialog, ShowFireSettings,
+            [](TDM &dm, TkwMacroSetClass &db, QString &name, bool &update) {
+                return ShowMacroManager(&dm, db, name, update);
+            }};
 }
 
 TDialogAssignResult AssignDialogFunction(TDM &dm, TkwMacroSetClass &db, int b, int ID, int &FCurrentMacro,

@@ -34,7 +34,7 @@ struct TButtonDialogs {
     std::function<int(TSINGLEKEYINFO &)> SingleKey;
     std::function<int(TCOMBOKEYINFO &)> ComboKey;
     std::function<int(TADVANCEDFIREKEYINFO &)> FireKey;
-    std::function<int(TkwMacroSetClass &, QString &, bool &)> MacroManager;
+    std::function<int(TDM &, TkwMacroSetClass &, QString &, bool &)> MacroManager;
     static TButtonDialogs Standard();
 };
 

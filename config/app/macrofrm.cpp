@@ -434,7 +434,7 @@ void TFrmMacro::BSBTNNEWMACROClick()
         return;
     }
     QString name;
-    if (ShowCreateMacro(name, FMacroPath) != 1)
+    if (ShowCreateMacro(name, QString()) != 1)
         return;
     switch (FModel.AddMacroByName(name)) {
     case TMacroAdd::Created:
@@ -581,8 +581,8 @@ void TFrmMacro::BTNAPPLYClick()
     const bool errors = std::any_of(list.begin(), list.end(), [](const TMACROKEYINFO &m) { return m.HaveErrors > 0; });
     if (errors && ShowDialog2(Tr("WARNING"), Tr("UNREASONABLE MACRO DETECTED,"), Tr("DO YOU WISH TO CONTINUE?")) != 1)
         return;
-    if (DM)
-        macros->GetMacroKeyInfoList(DM->FCurrentProfileInfo.MacroKeyInfoList);
+    if (FDM)
+        macros->GetMacroKeyInfoList(FDM->FCurrentProfileInfo.MacroKeyInfoList);
     FNeedUpdate = true;
 }
 
@@ -972,9 +972,10 @@ void TFrmMacro::DelayEditCommit()
 
 // ---- the show routine --------------------------------------------------------------------------
 
-int ShowMacroManager(TkwMacroSetClass &AMacroSetClass, QString &AMacroName, bool &ANeedUpdate)
+int ShowMacroManager(TDM *ADM, TkwMacroSetClass &AMacroSetClass, QString &AMacroName, bool &ANeedUpdate)
 {
     const auto form = std::make_unique<TFrmMacro>(AMacroSetClass, hkt::skin::DialogCentreWindow());
+    form->FDM = ADM;
     form->FCreateByOther = true;
     form->FillMacroList();
     if (!AMacroName.isEmpty() && form->Model().Macros()) {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+class TDM;
 class TkwHook;
 
 class TFrmMacro : public hkt::skin::SkinDialog
@@ -79,8 +80,9 @@ public:
 
     // ---- fields ----
     TkwMacroSetClass &FMacroSetClass;
-    bool FCreateFlag = false;
-    QString FMacroPath;
+    // The data module whose working profile the manager's APPLY copies the
+    // macro list into; none when the manager runs without a window (tests).
+    TDM *FDM = nullptr;
     bool FCreateByOther = false;
     bool FNeedUpdate = false;
     int RenameIndex = -1;
@@ -162,5 +164,5 @@ private:
 // has been written; AMacroName then is the current macro's name, "" when the
 // list is empty) and 2 after any other ending (AMacroName unchanged).
 // ANeedUpdate tells whether the error check has copied the macros into the
-// working profile.
-int ShowMacroManager(TkwMacroSetClass &AMacroSetClass, QString &AMacroName, bool &ANeedUpdate);
+// working profile of ADM (nullptr: nothing is copied).
+int ShowMacroManager(TDM *ADM, TkwMacroSetClass &AMacroSetClass, QString &AMacroName, bool &ANeedUpdate);

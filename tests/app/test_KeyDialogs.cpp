@@ -407,9 +407,9 @@ TEST_F(KeyDialogs, EveryDialogOpensCentredOnTheMainWindow)
         {"single key", [] { TSINGLEKEYINFO k{}; ShowSingleKeyDialog(k); }},
         {"combination", [] { TCOMBOKEYINFO k{}; ShowComboKeyDialog(k); }},
         {"rapid fire", [] { TADVANCEDFIREKEYINFO k{}; ShowFireSettings(k); }},
-        {"macro manager", [&macros] { QString name; bool update = false; ShowMacroManager(macros, name, update); }},
+        {"macro manager", [&macros] { QString name; bool update = false; ShowMacroManager(nullptr, macros, name, update); }},
         {"single key again", [] { TSINGLEKEYINFO k{}; ShowSingleKeyDialog(k); }},
-        {"macro manager again", [&macros] { QString name; bool update = false; ShowMacroManager(macros, name, update); }},
+        {"macro manager again", [&macros] { QString name; bool update = false; ShowMacroManager(nullptr, macros, name, update); }},
     };
     const QPoint centre = main.frameGeometry().center();
     for (const auto &d : dialogs) {

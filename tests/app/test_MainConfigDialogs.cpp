@@ -99,7 +99,7 @@ protected:
     static TButtonDialogs Manager(std::function<int(TkwMacroSetClass &, QString &)> edit)
     {
         TButtonDialogs d = TButtonDialogs::Standard();
-        d.MacroManager = [edit](TkwMacroSetClass &db, QString &name, bool &) { return edit(db, name); };
+        d.MacroManager = [edit](TDM &, TkwMacroSetClass &db, QString &name, bool &) { return edit(db, name); };
         return d;
     }
 

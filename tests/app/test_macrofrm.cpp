@@ -445,7 +445,7 @@ TEST_F(MacroManager, OkWritesTheDatabaseAndReturnsTheSelectedMacro)
         QTest::mouseClick(f.BSBTNNEWMACRO, Qt::LeftButton); // returns once the name is given
         QTest::mouseClick(f.BTNOK, Qt::LeftButton);
     });
-    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 1);
+    EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 1);
     EXPECT_EQ(selectedAtOpen, 1);
     EXPECT_EQ(name, QStringLiteral("Fresh"));
     EXPECT_FALSE(needUpdate);
@@ -469,7 +469,7 @@ TEST_F(MacroManager, OkWithAnEmptyListReturnsNoName)
         QTest::mouseClick(f.BSBTNDELETEMACRO, Qt::LeftButton);
         QTest::mouseClick(f.BTNOK, Qt::LeftButton);
     });
-    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 1);
+    EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 1);
     EXPECT_EQ(name, QString());
     TkwMacroSetClass reread;
     ASSERT_EQ(reread.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
@@ -495,7 +495,7 @@ TEST_F(MacroManager, OkThatCannotWriteTellsTheUserAndStaysOpen)
         answers->setParent(&f);
         QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
     });
-    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+    EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 2);
     EXPECT_EQ(seen, QStringList{QStringLiteral("THE MACRO DATABASE COULD NOT BE SAVED.")});
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(name, QStringLiteral("Macro1"));
@@ -519,7 +519,7 @@ TEST_F(MacroManager, CancelAsksAndKeepsTheCallersName)
         answers->setParent(&f);
         QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
     });
-    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+    EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 2);
     EXPECT_TRUE(openAfterNo);
     EXPECT_EQ(seen, QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")});
     EXPECT_EQ(name, QStringLiteral("Macro2"));
@@ -677,7 +677,7 @@ TEST_F(MacroManager, OpensWithTheMacroOfTheCallerAndItsErrorMarks)
             marks[1] = f.ListBoxMacroList->row(1)->showError;
             f.BTNCLOSE->click();
         });
-        EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+        EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 2);
         EXPECT_EQ(selected, c.selected) << c.name.toStdString();
         EXPECT_EQ(rows, c.selected == 1 ? 1 : 0);
         EXPECT_FALSE(marks[0]);
@@ -862,7 +862,7 @@ TEST_F(MacroManager, EscapeAsksLikeCancelAndIsRecordedWhileRecording)
         answers->setParent(&f);
         Key(win, true, Qt::Key_Escape, kScanEscape, 3000);
     });
-    EXPECT_EQ(ShowMacroManager(db, name, needUpdate), 2);
+    EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 2);
     EXPECT_EQ(seen, QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")});
     EXPECT_TRUE(openAfterNo);
     EXPECT_TRUE(openWhileRecording);
