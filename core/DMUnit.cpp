@@ -532,8 +532,10 @@ bool TDM::SaveCurrentProfileInfoToRegistry()
 bool TDM::SaveStoreToFile(TkwProfile &store)
 {
     if (store.FilePath().isEmpty()) {
+        // Its folder did not exist at start-up: the profile lives in the value
+        // store only. Nothing was asked of the disk, so nothing failed.
         qWarning("hkt75: profile %s has no folder; its file is not written", qUtf8Printable(store.FileName()));
-        return false;
+        return true;
     }
     return store.SaveStreamToFile();
 }

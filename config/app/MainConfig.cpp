@@ -474,7 +474,9 @@ TApplyOutcome THKT75CFGMAIN::ApplySettings()
                                                                                  : kProgressStepMs);
                               TimerProcess->start();
                               ProgressBarTime->show();
-                          }};
+                          },
+                          [this] { DPIPage().ShowCPILevelSelection(); },
+                          !FMacroFolderUnusable};
     return ::ApplySettings(context);
 }
 

@@ -81,21 +81,28 @@ TApplyOutcome RunApply(TApplyContext &c)
     // 1-3: the PC's stores, the macro database, the unsaved mark. Every
     // store is flushed to disk, which can take a while: the window keeps
     // painting between them (nothing reaches the mouse here).
+    bool stored = true;
     dm.SaveBackToCurrentProfileInfo();
-    dm.SaveCurrentProfileInfoToRegistry();
+    stored = dm.SaveCurrentProfileInfoToRegistry() && stored;
     dev.Pump();
-    dm.SaveCurrentProfileInfoToFile();
+    stored = dm.SaveCurrentProfileInfoToFile() && stored;
     dev.Pump();
-    dm.SaveBackAllProfileInfoToFile();
+    stored = dm.SaveBackAllProfileInfoToFile() && stored;
     dev.Pump();
-    dm.SaveBackAllProfileInfoToRegistry();
+    stored = dm.SaveBackAllProfileInfoToRegistry() && stored;
     dev.Pump();
     dm.SaveBackToProfileGroupSettingInfo();
-    dm.SaveProfileGroupSettingInfoToRegistry();
+    stored = dm.SaveProfileGroupSettingInfoToRegistry() && stored;
     dev.Pump();
-    c.MacroSet.SaveMacroSetDB();
+    if (c.SaveMacroDatabase)
+        stored = c.MacroSet.SaveMacroSetDB() && stored;
     dev.Pump();
-    c.State.SettingsChanged = false;
+    // Said now, outside the mouse's write bracket; the mouse is still
+    // written, but the edits stay unsaved until a store takes them.
+    if (stored)
+        c.State.SettingsChanged = false;
+    else if (c.ShowMessage)
+        c.ShowMessage(QStringLiteral("WARNING"), QString::fromLatin1(kApplyStoreFailedText));
 
     // 4: the desktop's settings on a one-shot worker with its own copy.
     hkt::platform::SystemMouseSettings *desktop = &c.DesktopMouse;
@@ -131,6 +138,8 @@ TApplyOutcome RunApply(TApplyContext &c)
             dm.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = index;
         dm.SaveBackToCurrentProfileInfo();
         dm.SaveCurrentProfileInfoToRegistry();
+        if (c.ShowCPILevelSelection)
+            c.ShowCPILevelSelection();
     }
 
     // The macro area is encoded before the profiles (it is written after
@@ -185,7 +194,7 @@ TApplyOutcome RunApply(TApplyContext &c)
             c.ShowMessage(QStringLiteral("WARNING"), QString::fromLatin1(kApplyFailedText));
         return TApplyOutcome::WriteFailed;
     }
-    return TApplyOutcome::Written;
+    return stored ? TApplyOutcome::Written : TApplyOutcome::StoreFailed;
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 // widgets.
 //
 // What it does beyond the plain order of writes:
+//  - a PC store that fails is never reported as success: SettingsChanged
+//    stays set (so closing still asks), a "WARNING" dialog says so before
+//    the mouse is written, and the result is not Written;
 //  - a failed write is never reported as success: the bracket is still
 //    closed (write state 1, refresh, the monitor told), a profile whose
 //    writes failed keeps its changed mark, a "WARNING" dialog says so and
@@ -37,6 +40,7 @@ class SystemMouseSettings;
 
 inline constexpr char kApplyNoMouseText[] = "PLEASE CONNECT YOUR MOUSE DEVICE BEFORE APPLY NEW SETTINGS!";
 inline constexpr char kApplyFailedText[] = "FAILED TO WRITE THE SETTINGS INTO THE MOUSE, PLEASE TRY AGAIN!";
+inline constexpr char kApplyStoreFailedText[] = "FAILED TO SAVE THE SETTINGS ON THIS COMPUTER, PLEASE TRY AGAIN!";
 
 struct TApplyContext {
     TDM &DM;
@@ -48,12 +52,20 @@ struct TApplyContext {
     std::function<int(const QString &ATitle, const QString &AText)> ShowMessage;
     // Step 7: the progress display starts (its step from ReportRateChanged).
     std::function<void()> StartProgress;
+    // Step 8 took a level from the mouse into the current profile: the DPI
+    // page shows the profile's current level again.
+    std::function<void()> ShowCPILevelSelection;
+    // False when the macro folder could not be made (the user was told at
+    // start-up): the database then lives in memory and is not saved.
+    bool SaveMacroDatabase = true;
 };
 
 enum class TApplyOutcome {
     Written,     // the mouse holds the settings
     MouseAbsent, // stored on the PC only; the dialog was shown
     WriteFailed, // a device transfer failed; the dialog was shown
+    StoreFailed, // the mouse holds the settings, but a store on the PC failed;
+                 // SettingsChanged stays set and the dialog was shown
     Refused,     // another device sequence runs: nothing was done
 };
 

@@ -5,14 +5,19 @@
 #include "MainConfigFixture.h"
 
 #include "config/app/MainConfigApply.h"
+#include "config/app/MainConfigDPI.h"
 #include "core/kwMacroClassUnit.h"
 #include "core/kwStdCmd.h"
 #include "platform/WindowMessages.h"
 #include "support/ReportBytes.h"
 
+#include <QFileInfo>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 using namespace hkt::testapp;
 using hkt::sim::LogKind;
@@ -202,8 +207,12 @@ TEST_F(ApplyTest, ReadBackKeepsTheStoredLevelUnlessItIsTheWindowsProfile)
         m_mouse->ClearLog();
         if (c.failRead)
             m_mouse->FailAfter(1, 1);
+        form.DPIPage().ShowCPILevelSelection();
         form.ApplySettings();
         EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, c.expected) << c.name;
+        // The DPI page shows the level the profile now holds.
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(form.DPIPage().Levels[std::size_t(i)].DPIL->isChecked(), i == c.expected) << c.name << i;
         m_form.reset();
         m_dialogs.clear();
     }
@@ -349,4 +358,57 @@ TEST_F(ApplyTest, AProfileSwitchFromTheMouseDuringApplyRunsAfterIt)
     EXPECT_EQ(m_mouse->Dump(0x43, 1), Bytes{0x03});
     ASSERT_EQ(m_monitorGot.size(), 2u);
     EXPECT_EQ(m_monitorGot[1][2], 3);
+}
+
+TEST_F(ApplyTest, AStoreOnThePcThatFailsIsSaidAndKeepsTheEditsUnsaved)
+{
+    struct Case {
+        const char *name;
+        std::function<QString()> blocked; // the path made unusable: a file where a folder should be, or the reverse
+        bool folderInPlace;
+    };
+    const QString key = Dm().FOptionsFromConfigFile.ProfileRegFolder;
+    const Case cases[] = {
+        {"value store", [&] { return QFileInfo(m_store->ValueFile(key, QStringLiteral("x"))).absolutePath(); }, false},
+        {"profile file", [&] { return Dm().GetPersonalDocumentProfilePath().chopped(1); }, false},
+        {"macro database", [&] { return Dm().GetPersonalDocumentMacroDatabasePath(); }, true},
+    };
+    for (const Case &c : cases) {
+        THKT75CFGMAIN &form = Form();
+        ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written) << c.name;
+        const QString path = c.blocked();
+        ASSERT_TRUE(QDir().rename(path, path + ".moved")) << c.name;
+        if (c.folderInPlace) {
+            ASSERT_TRUE(QDir().mkdir(path));
+        } else {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+        form.State().SettingsChanged = true;
+        m_dialogs.clear();
+        m_mouse->ClearLog();
+
+        QTest::mouseClick(form.BtnOK, Qt::LeftButton);
+
+        ASSERT_EQ(m_dialogs.size(), 1u) << c.name;
+        EXPECT_EQ(m_dialogs[0].title, QStringLiteral("WARNING"));
+        EXPECT_EQ(m_dialogs[0].text, QStringLiteral("FAILED TO SAVE THE SETTINGS ON THIS COMPUTER, PLEASE TRY AGAIN!"));
+        EXPECT_TRUE(form.State().SettingsChanged) << c.name;
+        EXPECT_FALSE(form.Timer2->isActive()) << c.name << ": OK does not close";
+        // The mouse is written all the same, its bracket closed.
+        EXPECT_EQ(Sets().size(), 10u) << c.name;
+        EXPECT_EQ(m_mouse->Live().writeState, 1);
+
+        // Once the store takes them, APPLY clears the mark again.
+        if (c.folderInPlace)
+            ASSERT_TRUE(QDir().rmdir(path));
+        else
+            ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QDir().rename(path + ".moved", path));
+        m_dialogs.clear();
+        EXPECT_EQ(form.ApplySettings(), TApplyOutcome::Written) << c.name;
+        EXPECT_FALSE(form.State().SettingsChanged) << c.name;
+        EXPECT_TRUE(m_dialogs.empty()) << c.name;
+        m_form.reset();
+    }
 }
