@@ -1,5 +1,6 @@
 #include "config/app/MainConfigApply.h"
 
+#include "config/app/ButtonFunctions.h"
 #include "config/app/DeviceWriteGuard.h"
 #include "core/DMUnit.h"
 #include "core/kwMacroClassUnit.h"
@@ -7,7 +8,11 @@
 #include "core/pubunit_device_commands.h"
 #include "platform/SystemMouseSettings.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -71,6 +76,110 @@ void BuildProfileDeviceImages(const TMouseProfileInfo &AProfile, const TMACROKEY
 }
 
 namespace {
+
+// The macro area of one run, encoded from the macros the macro buttons of
+// the five profiles name, whatever set each was chosen from: the area is
+// shared by the five profiles and a button's slot is the mouse's only link
+// to its macro, so two sets' macros never share a slot. A macro keeps its
+// position in its set as its slot unless a macro met earlier (profiles 0 to
+// 4, buttons 0 to 13) took that slot; the others take the lowest free ones.
+// So buttons that all come from one set are sent exactly as that set lies.
+// The window lets a profile name at most MACRO_BUTTON_LIMIT macros, so five
+// profiles always fit the 30 slots; only profiles read from files can name
+// more, and the buttons of macros left without a slot are sent disabled.
+class TMacroAreaPlan {
+public:
+    TMacroAreaPlan(TDM &dm, const TkwMacroSetClass &db) : FDB(db)
+    {
+        *FMacros = TMACROKEYINFOLIST{};
+        *FArea = TDeviceMacroArea{};
+        struct Named {
+            TButtonMacro macro;
+            int slot = -1;
+        };
+        std::vector<Named> named;
+        auto profile = std::make_unique<TMouseProfileInfo>();
+        for (int p = 0; p < PROFILE_COUNT; ++p) {
+            *profile = TMouseProfileInfo{};
+            dm.ReadProfileInfo(*profile, p);
+            for (const TBUTTONFUNCINFO &b : profile->ConfigInfo.ButtonFuncInfo) {
+                if (b.DeviceFunctionCode != DEVICE_FUNCTION_MACRO)
+                    continue;
+                const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, db);
+                if (m && SlotIndexOf(named, *m) < 0)
+                    named.push_back({*m, -1});
+            }
+        }
+        std::array<bool, MACRO_LIST_CAPACITY> taken{};
+        for (Named &n : named)
+            if (!taken[size_t(n.macro.Position)])
+                taken[size_t(n.slot = n.macro.Position)] = true;
+        int unplaced = 0;
+        for (Named &n : named) {
+            if (n.slot >= 0)
+                continue;
+            const auto free = std::find(taken.begin(), taken.end(), false);
+            if (free == taken.end()) {
+                ++unplaced;
+                continue;
+            }
+            *free = true;
+            n.slot = int(free - taken.begin());
+        }
+        if (unplaced > 0)
+            qWarning("hkt75: the profiles' buttons name %d macros more than the mouse's %d slots hold; their "
+                     "buttons are sent disabled",
+                     unplaced, MACRO_LIST_CAPACITY);
+
+        FMacros->nMacroInfoCount = MACRO_LIST_CAPACITY;
+        for (const Named &n : named)
+            if (n.slot >= 0) {
+                FMacros->MacroInfos[n.slot] = n.macro.Macro;
+                FPlaced.push_back({n.macro.SetIndex, n.macro.Position, n.slot});
+            }
+        EncodeMacroArea(*FMacros, *FArea);
+        for (int m = 0; m < MACRO_LIST_CAPACITY; ++m)
+            if (!taken[size_t(m)])
+                FArea->Lengths[m] = 0;
+    }
+
+    // Every macro button of `profile` names its slot in this area (one the
+    // area leaves empty when its macro has none, which sends it disabled).
+    void PlaceButtons(TMouseProfileInfo &profile) const
+    {
+        for (TBUTTONFUNCINFO &b : profile.ConfigInfo.ButtonFuncInfo) {
+            if (b.DeviceFunctionCode != DEVICE_FUNCTION_MACRO)
+                continue;
+            int slot = -1;
+            if (const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, FDB))
+                for (const TPlaced &p : FPlaced)
+                    if (p.set == m->SetIndex && p.position == m->Position)
+                        slot = p.slot;
+            b.MacroKeyInfo.nMacroIndex = slot >= 0 ? std::uint16_t(slot) : std::uint16_t(0xFFFF);
+        }
+    }
+
+    const TMACROKEYINFOLIST &Macros() const { return *FMacros; }
+    const TDeviceMacroArea &Area() const { return *FArea; }
+
+private:
+    struct TPlaced {
+        int set, position, slot;
+    };
+    template <class List>
+    static int SlotIndexOf(const List &named, const TButtonMacro &m)
+    {
+        for (std::size_t i = 0; i < named.size(); ++i)
+            if (named[i].macro.SetIndex == m.SetIndex && named[i].macro.Position == m.Position)
+                return int(i);
+        return -1;
+    }
+
+    const TkwMacroSetClass &FDB;
+    std::unique_ptr<TMACROKEYINFOLIST> FMacros = std::make_unique<TMACROKEYINFOLIST>();
+    std::unique_ptr<TDeviceMacroArea> FArea = std::make_unique<TDeviceMacroArea>();
+    std::vector<TPlaced> FPlaced;
+};
 
 TApplyOutcome RunApply(TApplyContext &c)
 {
@@ -144,16 +253,7 @@ TApplyOutcome RunApply(TApplyContext &c)
 
     // The macro area is encoded before the profiles (it is written after
     // them, as always) so the button maps can agree with it.
-    auto macros = std::make_unique<TMACROKEYINFOLIST>();
-    if (TkwMacroClass *current = c.MacroSet.CurrentMacroClass())
-        current->GetMacroKeyInfoList(*macros);
-    auto area = std::make_unique<TDeviceMacroArea>();
-    *area = TDeviceMacroArea{};
-    EncodeMacroArea(*macros, *area);
-    const QList<int> used = dm.GetAllProfilesMacroIndexList();
-    for (int m = 0; m < MACRO_LIST_CAPACITY; ++m)
-        if (!used.contains(m))
-            area->Lengths[m] = 0;
+    const TMacroAreaPlan macroArea(dm, c.MacroSet);
 
     // 9: every changed profile.
     auto profile = std::make_unique<TMouseProfileInfo>();
@@ -163,8 +263,9 @@ TApplyOutcome RunApply(TApplyContext &c)
         *profile = TMouseProfileInfo{};
         dm.ReadProfileInfo(*profile, p);
         dev.Wait();
+        macroArea.PlaceButtons(*profile);
         TProfileDeviceImages images;
-        BuildProfileDeviceImages(*profile, *macros, *area, images);
+        BuildProfileDeviceImages(*profile, macroArea.Macros(), macroArea.Area(), images);
         bool ok = log.Ok(WriteButtonMap(hid, images.Buttons, ButtonMapAddress(p)));
         dev.Pump();
         ok = log.Ok(WriteLEDConfig(hid, images.Light, LEDConfigAddress(p))) && ok;
@@ -180,7 +281,7 @@ TApplyOutcome RunApply(TApplyContext &c)
     }
 
     // 10-14: macros, active profile, the bracket closed, refresh, monitor.
-    log.Ok(WriteMacroArea(hid, *area, MACRO_AREA_BASE));
+    log.Ok(WriteMacroArea(hid, macroArea.Area(), MACRO_AREA_BASE));
     log.Ok(WriteActiveProfile(hid, std::uint8_t(dm.FProfileIndex), ACTIVE_PROFILE_ADDRESS));
     dev.Pump();
     log.Ok(SendWriteStateCommand(hid, 1));

@@ -17,10 +17,13 @@
 //    the result is false;
 //  - a failed or foreign read-back keeps the stored DPI level: a level is
 //    taken only when the mouse's active profile is the window's current one;
-//  - every macro button's slot and length in the button maps agree with the
-//    macro area written in the same run, for all five profiles, whatever
-//    copies the buttons carry; a button whose slot holds no macro (a stored
-//    index of 30 or more among them) is sent as a disabled button;
+//  - the macro area holds the macros the macro buttons of the five profiles
+//    name (set and macro, as the database holds them now), whichever set
+//    each came from, not only the current set's: every button plays the
+//    macro it shows. Buttons of one set are sent with their positions as
+//    slots, as always; a macro whose position another set's macro took
+//    first gets a free slot. A button whose macro is gone (or left without
+//    a slot) is sent as a disabled button;
 //  - the whole run is one device sequence of the window's write gate: it is
 //    refused while another sequence runs, and nothing interleaves with it.
 

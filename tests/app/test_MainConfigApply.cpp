@@ -4,7 +4,9 @@
 // close, and the macro buttons agreeing with the macro area.
 #include "MainConfigFixture.h"
 
+#include "config/app/ButtonFunctions.h"
 #include "config/app/MainConfigApply.h"
+#include "config/app/MainConfigButtons.h"
 #include "config/app/MainConfigDPI.h"
 #include "core/kwMacroClassUnit.h"
 #include "core/kwStdCmd.h"
@@ -411,4 +413,93 @@ TEST_F(ApplyTest, AStoreOnThePcThatFailsIsSaidAndKeepsTheEditsUnsaved)
         EXPECT_TRUE(m_dialogs.empty()) << c.name;
         m_form.reset();
     }
+}
+
+// ---- macros of several sets ------------------------------------------------
+
+namespace {
+
+// A macro of one key: down, `delays` pauses of 20 ms, up; played once.
+TMACROKEYINFO KeyMacro(TMACROKEYINFO macro, std::uint8_t vk, int delays)
+{
+    int n = 0;
+    macro.MacroList[n++] = TMACROKEY{MACRO_STEP_KEY, 1, vk, 0};
+    for (int d = 0; d < delays; ++d)
+        macro.MacroList[n++] = TMACROKEY{MACRO_STEP_DELAY, 0, 20, 0};
+    macro.MacroList[n++] = TMACROKEY{MACRO_STEP_KEY, 0, vk, 0};
+    macro.MacroListCount = n;
+    macro.nLoopCount = 1;
+    macro.nLoopRunWhenPressed = 0;
+    return macro;
+}
+
+} // namespace
+
+TEST_F(ApplyTest, EveryMacroButtonPlaysTheMacroItShowsWhateverSetItCameFrom)
+{
+    THKT75CFGMAIN &form = Form();
+    TkwMacroSetClass &db = form.MacroSet();
+    struct Macro {
+        std::uint8_t vk;
+        int delays;
+    };
+    auto makeSet = [&](const QString &set, const QStringList &names, std::vector<Macro> keys) {
+        ASSERT_EQ(db.CreateNewMacroSet(set), 1);
+        ASSERT_TRUE(db.SwitchToMacroSet(set));
+        for (const QString &n : names)
+            ASSERT_EQ(db.CreateNewMacro(n), 1);
+        std::vector<TMACROKEYINFO> list = db.CurrentMacroClass()->MacroKeyInfoList();
+        for (std::size_t k = 0; k < list.size(); ++k)
+            list[k] = KeyMacro(list[k], keys[k].vk, keys[k].delays);
+        db.CurrentMacroClass()->SetMacroKeyInfoList(list);
+        ASSERT_TRUE(db.SaveBackCurrentMacroClassDataToCurrentMacroList());
+    };
+    makeSet(QStringLiteral("A"), {QStringLiteral("A-one"), QStringLiteral("A-two")}, {{'A', 0}, {'B', 1}});
+    makeSet(QStringLiteral("B"), {QStringLiteral("B-one"), QStringLiteral("B-two")}, {{'C', 0}, {'D', 2}});
+
+    // Each macro chosen from the MACRO sub-menu of its own set, the other
+    // set made current in between; profile 3 has no macro.
+    struct Choice {
+        int profile, button;
+        const char *set;
+        int position;
+    };
+    const Choice choices[] = {{0, 3, "A", 1}, {0, 4, "B", 1}, {1, 5, "B", 0}, {2, 6, "A", 0}, {4, 3, "A", 1}};
+    for (const Choice &c : choices) {
+        ASSERT_TRUE(Dm().SwitchToProfile(c.profile));
+        ASSERT_TRUE(db.SwitchToMacroSet(QString::fromLatin1(c.set)));
+        int current = 0;
+        ASSERT_EQ(AssignFunctionToButton(Dm(), db, MacroSubmenuSourceOf(db), c.button, 1102 + c.position, current),
+                  TAssignResult::Assigned);
+    }
+    ASSERT_TRUE(Dm().SwitchToProfile(0));
+    form.RefreshPages();
+    EXPECT_EQ(form.ButtonsPage().BtnSet[3]->text(), QStringLiteral("MACRO #2 <A-two>"));
+    EXPECT_EQ(form.ButtonsPage().BtnSet[4]->text(), QStringLiteral("MACRO #2 <B-two>"));
+
+    ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+
+    // A-two keeps its position as slot 1 and B-one slot 0; B-two and A-one,
+    // whose positions were taken, get the lowest free slots 2 and 3.
+    const Bytes aOne = {0x84, 0x04, 0x00, 0x04, 0x04, 0x00, 0x07, 0x01, 0x00};
+    const Bytes aTwo = {0x84, 0x05, 0x00, 0x06, 0x14, 0x00, 0x04, 0x05, 0x00, 0x07, 0x01, 0x00};
+    const Bytes bOne = {0x84, 0x06, 0x00, 0x04, 0x06, 0x00, 0x07, 0x01, 0x00};
+    const Bytes bTwo = {0x84, 0x07, 0x00, 0x06, 0x14, 0x00, 0x06, 0x14, 0x00, 0x04, 0x07, 0x00, 0x07, 0x01, 0x00};
+    const Bytes areaSlots[] = {bOne, aTwo, bTwo, aOne, Bytes(9, 0)};
+    for (int m = 0; m < 5; ++m)
+        EXPECT_EQ(m_mouse->Dump(0x500 + 200 * m, std::uint32_t(areaSlots[m].size())), areaSlots[m]) << "slot " << m;
+    struct Button {
+        int profile, button;
+        Bytes bytes;
+    };
+    const Button buttons[] = {
+        {0, 3, {17, 1, 12, 0}}, {0, 4, {17, 2, 15, 0}}, {1, 5, {17, 0, 9, 0}},
+        {2, 6, {17, 3, 9, 0}},  {4, 3, {17, 1, 12, 0}},
+    };
+    for (const Button &b : buttons)
+        EXPECT_EQ(m_mouse->Dump(std::uint32_t(b.profile * 256 + 0x90 + 1 + 4 * b.button), 4), b.bytes)
+            << "profile " << b.profile << " button " << b.button;
+    EXPECT_NE(m_mouse->Dump(3 * 256 + 0x90 + 1 + 4 * 3, 1), Bytes{17}) << "profile 3 plays no macro";
+    // The window still shows what it showed.
+    EXPECT_EQ(form.ButtonsPage().BtnSet[4]->text(), QStringLiteral("MACRO #2 <B-two>"));
 }
