@@ -202,6 +202,10 @@ TApplyOutcome RunApply(TApplyContext &c)
     dev.Pump();
     dm.SaveBackToProfileGroupSettingInfo();
     stored = dm.SaveProfileGroupSettingInfoToRegistry() && stored;
+    // Which profiles the mouse is owed goes into the store before the mouse
+    // is touched, and leaves it only when this run ends (below): a run that
+    // never ends leaves them for the next APPLY.
+    stored = dm.SaveProfileChangedMarks() && stored;
     dev.Pump();
     if (c.SaveMacroDatabase)
         stored = c.MacroSet.SaveMacroSetDB() && stored;
@@ -288,6 +292,9 @@ TApplyOutcome RunApply(TApplyContext &c)
     dev.Pump();
     log.Ok(SendRefreshCommand(hid, 1, 0));
     dev.Wait();
+    // Only the profiles the mouse did not take stay marked. Should the store
+    // refuse, it keeps more marks than needed: the next APPLY writes more.
+    dm.SaveProfileChangedMarks();
     dev.NotifyMonitorProfileChanged();
 
     if (log.Failed) {

@@ -24,6 +24,10 @@
 //    slots, as always; a macro whose position another set's macro took
 //    first gets a free slot. A button whose macro is gone (or left without
 //    a slot) is sent as a disabled button;
+//  - which profiles the mouse is owed is kept in the store from before the
+//    first write until the run ends, so the next APPLY after a run that
+//    never ended (the program killed, the mouse unplugged) writes them all
+//    and closes the bracket; an uninterrupted run sends what it always sent;
 //  - the whole run is one device sequence of the window's write gate: it is
 //    refused while another sequence runs, and nothing interleaves with it.
 

@@ -503,3 +503,81 @@ TEST_F(ApplyTest, EveryMacroButtonPlaysTheMacroItShowsWhateverSetItCameFrom)
     // The window still shows what it showed.
     EXPECT_EQ(form.ButtonsPage().BtnSet[4]->text(), QStringLiteral("MACRO #2 <B-two>"));
 }
+
+// ---- profiles still owed to the mouse ---------------------------------------
+
+TEST_F(ApplyTest, ProfilesTheMouseDoesNotYetHoldAreWrittenByTheNextApplyAfterAnInterruption)
+{
+    const auto marksOfAFreshStart = [&] {
+        TDM restarted(TDMRoots{m_store, ProgramFolder(), Documents()});
+        std::vector<bool> marks;
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            marks.push_back(restarted.IsProfileChanged(p));
+        return marks;
+    };
+    THKT75CFGMAIN &form = Form();
+    const int cur = Dm().FProfileIndex;
+    ASSERT_EQ(cur, 2);
+
+    // A run that never ends (killed during a wait) leaves every profile it
+    // was to write marked in the store; one that ends leaves none.
+    form.DeviceWrites().SetWaitMs(20);
+    OnlyCurrentProfileMarked();
+    Dm().SetProfileChanged(1, true);
+    Dm().SetProfileChanged(3, true);
+    // The moment: the mouse has taken profile 1's button map.
+    std::vector<bool> midRun;
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+        if (midRun.empty() && Sets().size() >= 4)
+            midRun = marksOfAFreshStart();
+    });
+    watch.start();
+    ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+    watch.stop();
+    EXPECT_EQ(midRun, (std::vector<bool>{false, true, true, true, false}));
+    EXPECT_EQ(marksOfAFreshStart(), std::vector<bool>(PROFILE_COUNT, false));
+    EXPECT_EQ(Sets().size(), 18u);
+    form.DeviceWrites().SetWaitMs(0);
+
+    // The mouse goes away after profile 1: profiles 2 and 3 never reach it
+    // and its write bracket stays open. Then the program starts again.
+    OnlyCurrentProfileMarked();
+    Dm().SetProfileChanged(1, true);
+    Dm().SetProfileChanged(3, true);
+    // Write state, the two reads (request and answer each), profile 1's four writes.
+    m_mouse->FailAfter(9, 1000);
+    EXPECT_EQ(form.ApplySettings(), TApplyOutcome::WriteFailed);
+    EXPECT_EQ(m_mouse->Live().writeState, 0);
+    m_form.reset();
+    m_dm.reset();
+    DM = nullptr;
+    m_mouse->FailAfter(0, 0);
+    m_mouse->ClearLog();
+    m_dialogs.clear();
+
+    ASSERT_EQ(Form().ApplySettings(), TApplyOutcome::Written);
+    const std::vector<Bytes> expectedHeads = {
+        {0x02, 0x06, 0x00},                               // write state 0
+        {0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, // read the active profile
+        {0x02, 0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA}, // read its DPI table (profile 2 is active)
+        {0x04, 0x02, 0x90, 0x02, 0x39, 0x00, 0xFA, 0xFA}, // profile 2
+        {0x02, 0x02, 0xF1, 0x02, 0x06, 0x00, 0xFA, 0xFA},
+        {0x03, 0x02, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x02, 0x4A, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x04, 0x02, 0x90, 0x03, 0x39, 0x00, 0xFA, 0xFA}, // profile 3
+        {0x02, 0x02, 0xF1, 0x03, 0x06, 0x00, 0xFA, 0xFA},
+        {0x03, 0x02, 0x4F, 0x03, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x02, 0x4B, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, // active profile 2
+        {0x02, 0x06, 0x01},                                     // write state 1: the bracket closed
+        {0x02, 0x01, 0x01, 0x00},                               // refresh
+    };
+    const auto sets = Sets();
+    ASSERT_EQ(sets.size(), expectedHeads.size());
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        EXPECT_EQ(Head(sets[i], expectedHeads[i].size()), expectedHeads[i]) << "report " << i;
+    EXPECT_EQ(m_mouse->Live().writeState, 1);
+    EXPECT_EQ(marksOfAFreshStart(), std::vector<bool>(PROFILE_COUNT, false));
+}
