@@ -83,7 +83,8 @@ namespace {
 // to its macro, so two sets' macros never share a slot. A macro keeps its
 // position in its set as its slot unless a macro met earlier (profiles 0 to
 // 4, buttons 0 to 13) took that slot; the others take the lowest free ones.
-// So buttons that all come from one set are sent exactly as that set lies.
+// So buttons that all come from one set are sent exactly as that set lies;
+// a profile with a macro away from its position is written by every run.
 // The window lets a profile name at most MACRO_BUTTON_LIMIT macros, so five
 // profiles always fit the 30 slots; only profiles read from files can name
 // more, and the buttons of macros left without a slot are sent disabled.
@@ -150,13 +151,23 @@ public:
         for (TBUTTONFUNCINFO &b : profile.ConfigInfo.ButtonFuncInfo) {
             if (b.DeviceFunctionCode != DEVICE_FUNCTION_MACRO)
                 continue;
-            int slot = -1;
-            if (const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, FDB))
-                for (const TPlaced &p : FPlaced)
-                    if (p.set == m->SetIndex && p.position == m->Position)
-                        slot = p.slot;
+            const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, FDB);
+            const int slot = m ? SlotOf(*m) : -1;
             b.MacroKeyInfo.nMacroIndex = slot >= 0 ? std::uint16_t(slot) : std::uint16_t(0xFFFF);
         }
+    }
+
+    // Whether a macro of `profile` sits in a slot other than its position:
+    // such a slot depends on the other profiles' macros, so it may move with
+    // them while this profile is unchanged.
+    bool Displaces(const TMouseProfileInfo &profile) const
+    {
+        for (const TBUTTONFUNCINFO &b : profile.ConfigInfo.ButtonFuncInfo)
+            if (b.DeviceFunctionCode == DEVICE_FUNCTION_MACRO)
+                if (const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, FDB))
+                    if (SlotOf(*m) != m->Position)
+                        return true;
+        return false;
     }
 
     const TMACROKEYINFOLIST &Macros() const { return *FMacros; }
@@ -166,6 +177,13 @@ private:
     struct TPlaced {
         int set, position, slot;
     };
+    int SlotOf(const TButtonMacro &m) const
+    {
+        for (const TPlaced &p : FPlaced)
+            if (p.set == m.SetIndex && p.position == m.Position)
+                return p.slot;
+        return -1;
+    }
     template <class List>
     static int SlotIndexOf(const List &named, const TButtonMacro &m)
     {
@@ -258,9 +276,25 @@ TApplyOutcome RunApply(TApplyContext &c)
     // The macro area is encoded before the profiles (it is written after
     // them, as always) so the button maps can agree with it.
     const TMacroAreaPlan macroArea(dm, c.MacroSet);
+    // A profile whose macros this area does not hold at their positions is
+    // written now, changed or not (its slots may have moved since its map
+    // was written), and stays owed to the next run, whose area may move
+    // them again. Marked in the store before the first profile is written.
+    std::array<bool, PROFILE_COUNT> displaced{};
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        *profile = TMouseProfileInfo{};
+        dm.ReadProfileInfo(*profile, p);
+        displaced[size_t(p)] = macroArea.Displaces(*profile);
+    }
+    if (std::any_of(displaced.begin(), displaced.end(), [](bool d) { return d; })) {
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            if (displaced[size_t(p)])
+                dm.SetProfileChanged(p, true);
+        dm.SaveProfileChangedMarks();
+    }
 
     // 9: every changed profile.
-    auto profile = std::make_unique<TMouseProfileInfo>();
     for (int p = 0; p < PROFILE_COUNT; ++p) {
         if (!dm.IsProfileChanged(p))
             continue;
@@ -279,7 +313,7 @@ TApplyOutcome RunApply(TApplyContext &c)
         ok = log.Ok(WriteReportRate(hid, images.RateCode, ReportRateAddress(p))) && ok;
         // A profile the mouse did not take whole stays marked, so the next
         // APPLY writes it again.
-        if (ok)
+        if (ok && !displaced[size_t(p)])
             dm.SetProfileChanged(p, false);
         dev.Pump();
     }

@@ -485,23 +485,51 @@ TEST_F(ApplyTest, EveryMacroButtonPlaysTheMacroItShowsWhateverSetItCameFrom)
     const Bytes aTwo = {0x84, 0x05, 0x00, 0x06, 0x14, 0x00, 0x04, 0x05, 0x00, 0x07, 0x01, 0x00};
     const Bytes bOne = {0x84, 0x06, 0x00, 0x04, 0x06, 0x00, 0x07, 0x01, 0x00};
     const Bytes bTwo = {0x84, 0x07, 0x00, 0x06, 0x14, 0x00, 0x06, 0x14, 0x00, 0x04, 0x07, 0x00, 0x07, 0x01, 0x00};
-    const Bytes areaSlots[] = {bOne, aTwo, bTwo, aOne, Bytes(9, 0)};
-    for (int m = 0; m < 5; ++m)
-        EXPECT_EQ(m_mouse->Dump(0x500 + 200 * m, std::uint32_t(areaSlots[m].size())), areaSlots[m]) << "slot " << m;
     struct Button {
         int profile, button;
         Bytes bytes;
     };
-    const Button buttons[] = {
-        {0, 3, {17, 1, 12, 0}}, {0, 4, {17, 2, 15, 0}}, {1, 5, {17, 0, 9, 0}},
-        {2, 6, {17, 3, 9, 0}},  {4, 3, {17, 1, 12, 0}},
+    // The mouse's slots 0, 1, … and the given buttons of its maps.
+    const auto expectMouse = [&](const std::vector<Bytes> &areaSlots, const std::vector<Button> &buttons) {
+        for (std::size_t m = 0; m < areaSlots.size(); ++m)
+            EXPECT_EQ(m_mouse->Dump(std::uint32_t(0x500 + 200 * m), std::uint32_t(areaSlots[m].size())), areaSlots[m])
+                << "slot " << m;
+        for (const Button &b : buttons)
+            EXPECT_EQ(m_mouse->Dump(std::uint32_t(b.profile * 256 + 0x90 + 1 + 4 * b.button), 4), b.bytes)
+                << "profile " << b.profile << " button " << b.button;
     };
-    for (const Button &b : buttons)
-        EXPECT_EQ(m_mouse->Dump(std::uint32_t(b.profile * 256 + 0x90 + 1 + 4 * b.button), 4), b.bytes)
-            << "profile " << b.profile << " button " << b.button;
+    expectMouse({bOne, aTwo, bTwo, aOne, Bytes(9, 0)}, {{0, 3, {17, 1, 12, 0}},
+                                                        {0, 4, {17, 2, 15, 0}},
+                                                        {1, 5, {17, 0, 9, 0}},
+                                                        {2, 6, {17, 3, 9, 0}},
+                                                        {4, 3, {17, 1, 12, 0}}});
     EXPECT_NE(m_mouse->Dump(3 * 256 + 0x90 + 1 + 4 * 3, 1), Bytes{17}) << "profile 3 plays no macro";
     // The window still shows what it showed.
     EXPECT_EQ(form.ButtonsPage().BtnSet[4]->text(), QStringLiteral("MACRO #2 <B-two>"));
+    // The profiles with a macro away from its position stay owed to the mouse.
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        EXPECT_EQ(Dm().IsProfileChanged(p), p == 0 || p == 2) << p;
+
+    // A-two leaves profile 0: B-two takes its own slot 1 back, and A-two,
+    // still on profile 4 (unchanged), moves to slot 3. Profile 4 is written
+    // all the same; profile 1, unchanged and at its positions, is not.
+    int current = 0;
+    ASSERT_EQ(AssignFunctionToButton(Dm(), db, MacroSubmenuSourceOf(db), 3, MENU_ID_DISABLE, current),
+              TAssignResult::Assigned);
+    m_mouse->ClearLog();
+    ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+    expectMouse({bOne, bTwo, aOne, aTwo}, {{0, 3, {14, 0, 0, 0}},
+                                           {0, 4, {17, 1, 15, 0}},
+                                           {1, 5, {17, 0, 9, 0}},
+                                           {2, 6, {17, 2, 9, 0}},
+                                           {4, 3, {17, 3, 12, 0}}});
+    std::vector<int> mapsWritten;
+    for (const Bytes &r : Sets())
+        if (r.size() > 4 && r[0] == 0x04 && r[1] == 0x02 && r[2] == 0x90)
+            mapsWritten.push_back(r[3]);
+    EXPECT_EQ(mapsWritten, (std::vector<int>{0, 2, 4}));
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        EXPECT_EQ(Dm().IsProfileChanged(p), p == 2 || p == 4) << p;
 }
 
 // ---- profiles still owed to the mouse ---------------------------------------
