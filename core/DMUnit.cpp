@@ -5,6 +5,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -18,6 +19,8 @@ constexpr char RECORD_MACRO_VALUE_NAME[] = "RecordRPROFILE.pfd";
 constexpr char DEFAULT_GAME_VALUE_NAME[] = "HKT75ProfileDef.pfd";
 constexpr char TEST_PROFILE_VALUE_NAME[] = "HKT75ProfileTest.pfd";
 constexpr char MACRO_DATABASE_FILE_NAME[] = "MacroSet.MSDB";
+// Longer than any profile's file name (20 characters), so never one of them.
+constexpr char PROFILES_NOT_IN_MOUSE_VALUE_NAME[] = "ProfilesNotYetInTheMouse";
 
 template <class T>
 void ReadRecord(const TkwProfile &store, T &rec)
@@ -216,6 +219,8 @@ void TDM::DataModuleCreate(QObject *)
                 store.KeepStoredValueBeforeSave();
         }
     }
+
+    LoadProfileChangedMarks();
 
     const std::optional<int> game = CheckedCurrentGame(FAllProfileSettingInfo);
     if (!game)
@@ -532,8 +537,10 @@ bool TDM::SaveCurrentProfileInfoToRegistry()
 bool TDM::SaveStoreToFile(TkwProfile &store)
 {
     if (store.FilePath().isEmpty()) {
+        // Its folder did not exist at start-up: the profile lives in the value
+        // store only. Nothing was asked of the disk, so nothing failed.
         qWarning("hkt75: profile %s has no folder; its file is not written", qUtf8Printable(store.FileName()));
-        return false;
+        return true;
     }
     return store.SaveStreamToFile();
 }
@@ -727,6 +734,43 @@ void TDM::SetProfileChanged(int AIndex, bool AIsChanged)
 bool TDM::IsProfileChanged(int AIndex) const
 {
     return IsProfileIndexInRange(AIndex) && FProfileChanged[std::size_t(AIndex)];
+}
+
+void TDM::LoadProfileChangedMarks()
+{
+    hkt::platform::ValueStore &store = *FRoots.ValueStore;
+    const QString key = FOptionsFromConfigFile.ProfileRegFolder;
+    QByteArray marks;
+    const ReadStatus status = store.ReadValue(key, QLatin1String(PROFILES_NOT_IN_MOUSE_VALUE_NAME), marks);
+    if (status == ReadStatus::Missing)
+        return;
+    const bool valid = status == ReadStatus::Ok && marks.size() == PROFILE_COUNT &&
+                       std::all_of(marks.begin(), marks.end(), [](char m) { return m == 0 || m == 1; });
+    if (!valid) {
+        // Nothing can be trusted of it: every profile may be stale in the
+        // mouse, and writing them all again costs nothing but time.
+        qWarning("hkt75: the marks of profiles not yet in the mouse are unreadable; all five will be written");
+        FProfileChanged.fill(true);
+        return;
+    }
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        FProfileChanged[std::size_t(p)] = FProfileChanged[std::size_t(p)] || marks[p] == 1;
+}
+
+bool TDM::SaveProfileChangedMarks()
+{
+    hkt::platform::ValueStore &store = *FRoots.ValueStore;
+    const QString key = FOptionsFromConfigFile.ProfileRegFolder;
+    const QString name = QLatin1String(PROFILES_NOT_IN_MOUSE_VALUE_NAME);
+    if (std::none_of(FProfileChanged.begin(), FProfileChanged.end(), [](bool m) { return m; }))
+        return store.DeleteValue(key, name);
+    QByteArray marks(PROFILE_COUNT, '\0');
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        marks[p] = FProfileChanged[std::size_t(p)] ? 1 : 0;
+    if (store.OpenKey(key, true) && store.WriteValue(key, name, marks))
+        return true;
+    qWarning("hkt75: cannot save the marks of profiles not yet in the mouse");
+    return false;
 }
 
 QList<int> TDM::GetAllProfilesMacroIndexList()

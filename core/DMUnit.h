@@ -144,6 +144,13 @@ public:
     // ---- changed flags and macros
     void SetProfileChanged(int AIndex, bool AIsChanged);
     bool IsProfileChanged(int AIndex) const;
+    // The changed flags, kept in the value store while a run of APPLY has
+    // profiles the mouse does not yet hold: APPLY stores them before it writes
+    // the mouse and again when its run ends. The start-up takes them back, so
+    // the next APPLY after a run that never ended (the program killed, the
+    // mouse unplugged) writes every profile still owed to the mouse. No value
+    // when none is owed. False when the store refused.
+    bool SaveProfileChangedMarks();
     // Distinct macro slots (0..29) of macro buttons over the five profiles, in
     // the order first met.
     QList<int> GetAllProfilesMacroIndexList();
@@ -167,6 +174,7 @@ private:
     void LoadAllSettingsStore(bool startUp);
     bool RepairProfileSettingGroup(qint64 imageSize);
     void SetGroupAndProfileIndex();
+    void LoadProfileChangedMarks();
     bool SaveStoreToFile(TkwProfile &store);
 };
 

@@ -190,7 +190,12 @@ THKT75MONMAIN::~THKT75MONMAIN()
 
 bool THKT75MONMAIN::RegisterWindow()
 {
-    return FWindow.Register();
+    if (FWindow.Register())
+        return true;
+    // The monitor runs on, but the configuration program's messages (APPLY's
+    // profile change, a language change, Exit) cannot reach it.
+    qWarning("HKT75MON: the window cannot be registered; the configuration program cannot reach it");
+    return false;
 }
 
 void THKT75MONMAIN::FormCreate(QObject *)

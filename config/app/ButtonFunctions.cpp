@@ -7,8 +7,10 @@
 #include "core/kwMacroClassUnit.h"
 #include "core/pubunit_device_presets.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -188,11 +190,14 @@ int CountClickButtons(const TMOUSECONFIGINFO &config)
 namespace {
 int CountMacros(const TMOUSECONFIGINFO &config, int replaced, const TBUTTONFUNCINFO *with)
 {
-    std::set<int> used;
+    // A macro is its set and its position there: two sets' macros at the
+    // same position are two macros, each needing a slot of the mouse.
+    std::set<std::pair<QString, int>> used;
     for (int i = 0; i < BUTTON_ENTRY_COUNT; ++i) {
         const TBUTTONFUNCINFO &e = (i == replaced && with) ? *with : config.ButtonFuncInfo[i];
         if (e.FunctionType == FUNCTION_TYPE_MACRO)
-            used.insert(e.MacroKeyInfo.nMacroIndex);
+            used.insert({CutNameToUnits(FieldText(e.MacroSetName), MACRO_SET_NAME_UNITS).toCaseFolded(),
+                         int(e.MacroKeyInfo.nMacroIndex)});
     }
     return int(used.size());
 }
@@ -231,6 +236,29 @@ void SyncButtonMacros(TMOUSECONFIGINFO &config, TkwMacroSetClass &db)
         e.MacroKeyInfo = list[size_t(k)];
         e.MacroKeyInfo.nMacroIndex = uint16_t(k);
     }
+}
+
+std::optional<TButtonMacro> FindButtonMacroInDatabase(const TBUTTONFUNCINFO &e, const TkwMacroSetClass &db)
+{
+    const QString wanted = CutNameToUnits(FieldText(e.MacroSetName), MACRO_SET_NAME_UNITS);
+    const std::vector<TkwMacroListOfMacroSet> &sets = db.MacroSetList();
+    for (int s = 0; s < int(sets.size()); ++s) {
+        const TkwMacroListOfMacroSet &set = sets[size_t(s)];
+        if (!SameMacroSetName(MacroSetNameText(set), wanted))
+            continue;
+        std::vector<TMACROKEYINFO> list;
+        if (s == db.CurrentMacroSetIndex() && db.CurrentMacroClass())
+            list = db.CurrentMacroClass()->MacroKeyInfoList();
+        else
+            list.assign(set.MacroArrays, set.MacroArrays + std::min<int>(set.MacroArrayCount, MACRO_SET_MACRO_CAPACITY));
+        const int k = FindButtonMacro(e, list);
+        if (k < 0 || k >= MACRO_LIST_CAPACITY)
+            return std::nullopt;
+        TButtonMacro found{s, k, list[size_t(k)]};
+        found.Macro.nMacroIndex = uint16_t(k);
+        return found;
+    }
+    return std::nullopt;
 }
 
 // ---- assignment -------------------------------------------------------------------------

@@ -36,7 +36,8 @@ inline constexpr int MENU_ID_LAST_MACRO = 1199;
 inline constexpr int SHOWN_BUTTON_COUNT = 13;
 
 // Distinct macros one profile's buttons may play. The refusal says 5, and 5
-// it is: a count of 30 can never be exceeded by 14 buttons.
+// it is: a count of 30 can never be exceeded by 14 buttons, and with 5 the
+// five profiles' macros, from whatever sets, always fit the mouse's 30 slots.
 inline constexpr int MACRO_BUTTON_LIMIT = 5;
 
 // The texts of the two refusals (translated by the caller).
@@ -88,7 +89,7 @@ TBUTTONFUNCINFO MakeDisabledButton();
 void DisableButton(TBUTTONFUNCINFO &e);
 // Entries 0..13 with FunctionType 1 and device code 1.
 int CountClickButtons(const TMOUSECONFIGINFO &config);
-// Distinct macro slots among entries 0..13 with FunctionType 4.
+// Distinct macros (set, position) among entries 0..13 with FunctionType 4.
 int CountMacroButtons(const TMOUSECONFIGINFO &config);
 // Whether putting `work` on button b would exceed MACRO_BUTTON_LIMIT.
 bool MacroLimitExceeded(const TMOUSECONFIGINFO &config, int b, const TBUTTONFUNCINFO &work);
@@ -100,6 +101,18 @@ bool MacroLimitExceeded(const TMOUSECONFIGINFO &config, int b, const TBUTTONFUNC
 // with the macro names cut to it, so a long name keeps its button. Leaves the
 // database's current set at the set of the last macro button visited.
 void SyncButtonMacros(TMOUSECONFIGINFO &config, TkwMacroSetClass &db);
+
+// The macro a macro button names, found as SyncButtonMacros finds it (the
+// first set of its name, ignoring case; the macro by its name) and as that
+// set holds it now: the current set's working list, another set's stored
+// list. Nothing when the set or the macro is gone. The database's current
+// set is left as it is.
+struct TButtonMacro {
+    int SetIndex = -1;
+    int Position = -1; // in its set: the "#" the button shows, less one
+    TMACROKEYINFO Macro{};
+};
+std::optional<TButtonMacro> FindButtonMacroInDatabase(const TBUTTONFUNCINFO &e, const TkwMacroSetClass &db);
 
 // ---- assignment ------------------------------------------------------------------
 

@@ -28,12 +28,14 @@ bool SetCPILevelEnabled(TMOUSECONFIGINFO &config, int i, bool on)
 {
     if (!ValidLevel(i))
         return false;
-    if (!on && !HasOtherEnabledCPILevel(config, i))
-        return false;
-    config.CPIState[i].Enabled = on ? 1 : 0;
+    const bool taken = on || HasOtherEnabledCPILevel(config, i);
+    if (taken)
+        config.CPIState[i].Enabled = on ? 1 : 0;
+    // Also after a refused click: a level that is off (a stored profile may
+    // carry one as current) never stays current once the user touched a level.
     if (const auto first = FirstEnabledCPILevel(config))
         config.CurrentCPIIndex = *first;
-    return true;
+    return taken;
 }
 
 bool CPILinked(const TMOUSECONFIGINFO &config, int i)

@@ -27,8 +27,9 @@ bool HasOtherEnabledCPILevel(const TMOUSECONFIGINFO &config, int i);
 std::optional<int> FirstEnabledCPILevel(const TMOUSECONFIGINFO &config);
 
 // The user turns level i (0..4) on or off. Turning off the last level that
-// is on is refused (false, nothing changes). Otherwise Enabled[i] is set and
-// the first level that is on becomes current (unchanged when none is).
+// is on is refused (false, the level stays on); otherwise Enabled[i] is set.
+// In both cases the first level that is on becomes current (unchanged when
+// none is). A level outside 0..4 changes nothing.
 bool SetCPILevelEnabled(TMOUSECONFIGINFO &config, int i, bool on);
 
 // A bar of level i (0..4) on axis 0 (X) or 1 (Y) moved to v: with LINK XY

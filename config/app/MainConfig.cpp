@@ -105,7 +105,12 @@ THKT75CFGMAIN::~THKT75CFGMAIN()
 
 bool THKT75CFGMAIN::RegisterWindow()
 {
-    return FWindow.Register();
+    if (FWindow.Register())
+        return true;
+    // The window runs on, but the monitor's messages (profile switches from
+    // the mouse, Exit) cannot reach it: never without a word.
+    qWarning("HKT75: the window cannot be registered; the monitor cannot reach it");
+    return false;
 }
 
 StateButton *THKT75CFGMAIN::AddButton(const char *AName, const char *ACaption, int AX, int AY, int AW, int AH)
@@ -466,7 +471,9 @@ TApplyOutcome THKT75CFGMAIN::ApplySettings()
                                                                                  : kProgressStepMs);
                               TimerProcess->start();
                               ProgressBarTime->show();
-                          }};
+                          },
+                          [this] { DPIPage().ShowCPILevelSelection(); },
+                          !FMacroFolderUnusable};
     return ::ApplySettings(context);
 }
 

@@ -1,5 +1,6 @@
 #include "config/app/MainConfigApply.h"
 
+#include "config/app/ButtonFunctions.h"
 #include "config/app/DeviceWriteGuard.h"
 #include "core/DMUnit.h"
 #include "core/kwMacroClassUnit.h"
@@ -7,7 +8,11 @@
 #include "core/pubunit_device_commands.h"
 #include "platform/SystemMouseSettings.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -72,6 +77,128 @@ void BuildProfileDeviceImages(const TMouseProfileInfo &AProfile, const TMACROKEY
 
 namespace {
 
+// The macro area of one run, encoded from the macros the macro buttons of
+// the five profiles name, whatever set each was chosen from: the area is
+// shared by the five profiles and a button's slot is the mouse's only link
+// to its macro, so two sets' macros never share a slot. A macro keeps its
+// position in its set as its slot unless a macro met earlier (profiles 0 to
+// 4, buttons 0 to 13) took that slot; the others take the lowest free ones.
+// So buttons that all come from one set are sent exactly as that set lies;
+// a profile with a macro away from its position is written by every run.
+// The window lets a profile name at most MACRO_BUTTON_LIMIT macros, so five
+// profiles always fit the 30 slots; only profiles read from files can name
+// more, and the buttons of macros left without a slot are sent disabled.
+class TMacroAreaPlan {
+public:
+    TMacroAreaPlan(TDM &dm, const TkwMacroSetClass &db) : FDB(db)
+    {
+        *FMacros = TMACROKEYINFOLIST{};
+        *FArea = TDeviceMacroArea{};
+        struct Named {
+            TButtonMacro macro;
+            int slot = -1;
+        };
+        std::vector<Named> named;
+        auto profile = std::make_unique<TMouseProfileInfo>();
+        for (int p = 0; p < PROFILE_COUNT; ++p) {
+            *profile = TMouseProfileInfo{};
+            dm.ReadProfileInfo(*profile, p);
+            for (const TBUTTONFUNCINFO &b : profile->ConfigInfo.ButtonFuncInfo) {
+                if (b.DeviceFunctionCode != DEVICE_FUNCTION_MACRO)
+                    continue;
+                const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, db);
+                if (m && SlotIndexOf(named, *m) < 0)
+                    named.push_back({*m, -1});
+            }
+        }
+        std::array<bool, MACRO_LIST_CAPACITY> taken{};
+        for (Named &n : named)
+            if (!taken[size_t(n.macro.Position)])
+                taken[size_t(n.slot = n.macro.Position)] = true;
+        int unplaced = 0;
+        for (Named &n : named) {
+            if (n.slot >= 0)
+                continue;
+            const auto free = std::find(taken.begin(), taken.end(), false);
+            if (free == taken.end()) {
+                ++unplaced;
+                continue;
+            }
+            *free = true;
+            n.slot = int(free - taken.begin());
+        }
+        if (unplaced > 0)
+            qWarning("hkt75: the profiles' buttons name %d macros more than the mouse's %d slots hold; their "
+                     "buttons are sent disabled",
+                     unplaced, MACRO_LIST_CAPACITY);
+
+        FMacros->nMacroInfoCount = MACRO_LIST_CAPACITY;
+        for (const Named &n : named)
+            if (n.slot >= 0) {
+                FMacros->MacroInfos[n.slot] = n.macro.Macro;
+                FPlaced.push_back({n.macro.SetIndex, n.macro.Position, n.slot});
+            }
+        EncodeMacroArea(*FMacros, *FArea);
+        for (int m = 0; m < MACRO_LIST_CAPACITY; ++m)
+            if (!taken[size_t(m)])
+                FArea->Lengths[m] = 0;
+    }
+
+    // Every macro button of `profile` names its slot in this area (one the
+    // area leaves empty when its macro has none, which sends it disabled).
+    void PlaceButtons(TMouseProfileInfo &profile) const
+    {
+        for (TBUTTONFUNCINFO &b : profile.ConfigInfo.ButtonFuncInfo) {
+            if (b.DeviceFunctionCode != DEVICE_FUNCTION_MACRO)
+                continue;
+            const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, FDB);
+            const int slot = m ? SlotOf(*m) : -1;
+            b.MacroKeyInfo.nMacroIndex = slot >= 0 ? std::uint16_t(slot) : std::uint16_t(0xFFFF);
+        }
+    }
+
+    // Whether a macro of `profile` sits in a slot other than its position:
+    // such a slot depends on the other profiles' macros, so it may move with
+    // them while this profile is unchanged.
+    bool Displaces(const TMouseProfileInfo &profile) const
+    {
+        for (const TBUTTONFUNCINFO &b : profile.ConfigInfo.ButtonFuncInfo)
+            if (b.DeviceFunctionCode == DEVICE_FUNCTION_MACRO)
+                if (const std::optional<TButtonMacro> m = FindButtonMacroInDatabase(b, FDB))
+                    if (SlotOf(*m) != m->Position)
+                        return true;
+        return false;
+    }
+
+    const TMACROKEYINFOLIST &Macros() const { return *FMacros; }
+    const TDeviceMacroArea &Area() const { return *FArea; }
+
+private:
+    struct TPlaced {
+        int set, position, slot;
+    };
+    int SlotOf(const TButtonMacro &m) const
+    {
+        for (const TPlaced &p : FPlaced)
+            if (p.set == m.SetIndex && p.position == m.Position)
+                return p.slot;
+        return -1;
+    }
+    template <class List>
+    static int SlotIndexOf(const List &named, const TButtonMacro &m)
+    {
+        for (std::size_t i = 0; i < named.size(); ++i)
+            if (named[i].macro.SetIndex == m.SetIndex && named[i].macro.Position == m.Position)
+                return int(i);
+        return -1;
+    }
+
+    const TkwMacroSetClass &FDB;
+    std::unique_ptr<TMACROKEYINFOLIST> FMacros = std::make_unique<TMACROKEYINFOLIST>();
+    std::unique_ptr<TDeviceMacroArea> FArea = std::make_unique<TDeviceMacroArea>();
+    std::vector<TPlaced> FPlaced;
+};
+
 TApplyOutcome RunApply(TApplyContext &c)
 {
     TDM &dm = c.DM;
@@ -81,21 +208,32 @@ TApplyOutcome RunApply(TApplyContext &c)
     // 1-3: the PC's stores, the macro database, the unsaved mark. Every
     // store is flushed to disk, which can take a while: the window keeps
     // painting between them (nothing reaches the mouse here).
+    bool stored = true;
     dm.SaveBackToCurrentProfileInfo();
-    dm.SaveCurrentProfileInfoToRegistry();
+    stored = dm.SaveCurrentProfileInfoToRegistry() && stored;
     dev.Pump();
-    dm.SaveCurrentProfileInfoToFile();
+    stored = dm.SaveCurrentProfileInfoToFile() && stored;
     dev.Pump();
-    dm.SaveBackAllProfileInfoToFile();
+    stored = dm.SaveBackAllProfileInfoToFile() && stored;
     dev.Pump();
-    dm.SaveBackAllProfileInfoToRegistry();
+    stored = dm.SaveBackAllProfileInfoToRegistry() && stored;
     dev.Pump();
     dm.SaveBackToProfileGroupSettingInfo();
-    dm.SaveProfileGroupSettingInfoToRegistry();
+    stored = dm.SaveProfileGroupSettingInfoToRegistry() && stored;
+    // Which profiles the mouse is owed goes into the store before the mouse
+    // is touched, and leaves it only when this run ends (below): a run that
+    // never ends leaves them for the next APPLY.
+    stored = dm.SaveProfileChangedMarks() && stored;
     dev.Pump();
-    c.MacroSet.SaveMacroSetDB();
+    if (c.SaveMacroDatabase)
+        stored = c.MacroSet.SaveMacroSetDB() && stored;
     dev.Pump();
-    c.State.SettingsChanged = false;
+    // Said now, outside the mouse's write bracket; the mouse is still
+    // written, but the edits stay unsaved until a store takes them.
+    if (stored)
+        c.State.SettingsChanged = false;
+    else if (c.ShowMessage)
+        c.ShowMessage(QStringLiteral("WARNING"), QString::fromLatin1(kApplyStoreFailedText));
 
     // 4: the desktop's settings on a one-shot worker with its own copy.
     hkt::platform::SystemMouseSettings *desktop = &c.DesktopMouse;
@@ -131,31 +269,41 @@ TApplyOutcome RunApply(TApplyContext &c)
             dm.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = index;
         dm.SaveBackToCurrentProfileInfo();
         dm.SaveCurrentProfileInfoToRegistry();
+        if (c.ShowCPILevelSelection)
+            c.ShowCPILevelSelection();
     }
 
     // The macro area is encoded before the profiles (it is written after
     // them, as always) so the button maps can agree with it.
-    auto macros = std::make_unique<TMACROKEYINFOLIST>();
-    if (TkwMacroClass *current = c.MacroSet.CurrentMacroClass())
-        current->GetMacroKeyInfoList(*macros);
-    auto area = std::make_unique<TDeviceMacroArea>();
-    *area = TDeviceMacroArea{};
-    EncodeMacroArea(*macros, *area);
-    const QList<int> used = dm.GetAllProfilesMacroIndexList();
-    for (int m = 0; m < MACRO_LIST_CAPACITY; ++m)
-        if (!used.contains(m))
-            area->Lengths[m] = 0;
+    const TMacroAreaPlan macroArea(dm, c.MacroSet);
+    // A profile whose macros this area does not hold at their positions is
+    // written now, changed or not (its slots may have moved since its map
+    // was written), and stays owed to the next run, whose area may move
+    // them again. Marked in the store before the first profile is written.
+    std::array<bool, PROFILE_COUNT> displaced{};
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        *profile = TMouseProfileInfo{};
+        dm.ReadProfileInfo(*profile, p);
+        displaced[size_t(p)] = macroArea.Displaces(*profile);
+    }
+    if (std::any_of(displaced.begin(), displaced.end(), [](bool d) { return d; })) {
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            if (displaced[size_t(p)])
+                dm.SetProfileChanged(p, true);
+        dm.SaveProfileChangedMarks();
+    }
 
     // 9: every changed profile.
-    auto profile = std::make_unique<TMouseProfileInfo>();
     for (int p = 0; p < PROFILE_COUNT; ++p) {
         if (!dm.IsProfileChanged(p))
             continue;
         *profile = TMouseProfileInfo{};
         dm.ReadProfileInfo(*profile, p);
         dev.Wait();
+        macroArea.PlaceButtons(*profile);
         TProfileDeviceImages images;
-        BuildProfileDeviceImages(*profile, *macros, *area, images);
+        BuildProfileDeviceImages(*profile, macroArea.Macros(), macroArea.Area(), images);
         bool ok = log.Ok(WriteButtonMap(hid, images.Buttons, ButtonMapAddress(p)));
         dev.Pump();
         ok = log.Ok(WriteLEDConfig(hid, images.Light, LEDConfigAddress(p))) && ok;
@@ -165,19 +313,22 @@ TApplyOutcome RunApply(TApplyContext &c)
         ok = log.Ok(WriteReportRate(hid, images.RateCode, ReportRateAddress(p))) && ok;
         // A profile the mouse did not take whole stays marked, so the next
         // APPLY writes it again.
-        if (ok)
+        if (ok && !displaced[size_t(p)])
             dm.SetProfileChanged(p, false);
         dev.Pump();
     }
 
     // 10-14: macros, active profile, the bracket closed, refresh, monitor.
-    log.Ok(WriteMacroArea(hid, *area, MACRO_AREA_BASE));
+    log.Ok(WriteMacroArea(hid, macroArea.Area(), MACRO_AREA_BASE));
     log.Ok(WriteActiveProfile(hid, std::uint8_t(dm.FProfileIndex), ACTIVE_PROFILE_ADDRESS));
     dev.Pump();
     log.Ok(SendWriteStateCommand(hid, 1));
     dev.Pump();
     log.Ok(SendRefreshCommand(hid, 1, 0));
     dev.Wait();
+    // Only the profiles the mouse did not take stay marked. Should the store
+    // refuse, it keeps more marks than needed: the next APPLY writes more.
+    dm.SaveProfileChangedMarks();
     dev.NotifyMonitorProfileChanged();
 
     if (log.Failed) {
@@ -185,7 +336,7 @@ TApplyOutcome RunApply(TApplyContext &c)
             c.ShowMessage(QStringLiteral("WARNING"), QString::fromLatin1(kApplyFailedText));
         return TApplyOutcome::WriteFailed;
     }
-    return TApplyOutcome::Written;
+    return stored ? TApplyOutcome::Written : TApplyOutcome::StoreFailed;
 }
 
 } // namespace

@@ -8,16 +8,26 @@
 // widgets.
 //
 // What it does beyond the plain order of writes:
+//  - a PC store that fails is never reported as success: SettingsChanged
+//    stays set (so closing still asks), a "WARNING" dialog says so before
+//    the mouse is written, and the result is not Written;
 //  - a failed write is never reported as success: the bracket is still
 //    closed (write state 1, refresh, the monitor told), a profile whose
 //    writes failed keeps its changed mark, a "WARNING" dialog says so and
 //    the result is false;
 //  - a failed or foreign read-back keeps the stored DPI level: a level is
 //    taken only when the mouse's active profile is the window's current one;
-//  - every macro button's slot and length in the button maps agree with the
-//    macro area written in the same run, for all five profiles, whatever
-//    copies the buttons carry; a button whose slot holds no macro (a stored
-//    index of 30 or more among them) is sent as a disabled button;
+//  - the macro area holds the macros the macro buttons of the five profiles
+//    name (set and macro, as the database holds them now), whichever set
+//    each came from, not only the current set's: every button plays the
+//    macro it shows. Buttons of one set are sent with their positions as
+//    slots, as always; a macro whose position another set's macro took
+//    first gets a free slot. A button whose macro is gone (or left without
+//    a slot) is sent as a disabled button;
+//  - which profiles the mouse is owed is kept in the store from before the
+//    first write until the run ends, so the next APPLY after a run that
+//    never ended (the program killed, the mouse unplugged) writes them all
+//    and closes the bracket; an uninterrupted run sends what it always sent;
 //  - the whole run is one device sequence of the window's write gate: it is
 //    refused while another sequence runs, and nothing interleaves with it.
 
@@ -37,6 +47,7 @@ class SystemMouseSettings;
 
 inline constexpr char kApplyNoMouseText[] = "PLEASE CONNECT YOUR MOUSE DEVICE BEFORE APPLY NEW SETTINGS!";
 inline constexpr char kApplyFailedText[] = "FAILED TO WRITE THE SETTINGS INTO THE MOUSE, PLEASE TRY AGAIN!";
+inline constexpr char kApplyStoreFailedText[] = "FAILED TO SAVE THE SETTINGS ON THIS COMPUTER, PLEASE TRY AGAIN!";
 
 struct TApplyContext {
     TDM &DM;
@@ -48,12 +59,20 @@ struct TApplyContext {
     std::function<int(const QString &ATitle, const QString &AText)> ShowMessage;
     // Step 7: the progress display starts (its step from ReportRateChanged).
     std::function<void()> StartProgress;
+    // Step 8 took a level from the mouse into the current profile: the DPI
+    // page shows the profile's current level again.
+    std::function<void()> ShowCPILevelSelection;
+    // False when the macro folder could not be made (the user was told at
+    // start-up): the database then lives in memory and is not saved.
+    bool SaveMacroDatabase = true;
 };
 
 enum class TApplyOutcome {
     Written,     // the mouse holds the settings
     MouseAbsent, // stored on the PC only; the dialog was shown
     WriteFailed, // a device transfer failed; the dialog was shown
+    StoreFailed, // the mouse holds the settings, but a store on the PC failed;
+                 // SettingsChanged stays set and the dialog was shown
     Refused,     // another device sequence runs: nothing was done
 };
 

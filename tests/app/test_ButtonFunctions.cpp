@@ -199,6 +199,25 @@ TEST_F(ButtonFunctionsTest, MacroLimitIsFiveDistinctMacros)
     EXPECT_EQ(Assign(4, 1107), TAssignResult::Assigned) << "replacing the only button of a macro keeps the count";
 }
 
+TEST_F(ButtonFunctionsTest, MacrosOfTwoSetsAtOnePositionAreTwoMacrosForTheLimit)
+{
+    // Four macros of the default set, then the first macro of another set:
+    // it sits at a position already on a button, yet needs a slot of its own.
+    for (int b = 3; b < 7; ++b)
+        ASSERT_EQ(Assign(b, 1102 + (b - 3)), TAssignResult::Assigned) << b;
+    ASSERT_EQ(db.CreateNewMacroSet(QStringLiteral("Other")), 1);
+    ASSERT_TRUE(db.SwitchToMacroSet(QStringLiteral("Other")));
+    ASSERT_EQ(db.CreateNewMacro(QStringLiteral("O1")), 1);
+    ASSERT_EQ(db.CreateNewMacro(QStringLiteral("O2")), 1);
+    source = MacroSubmenuSourceOf(db);
+    ASSERT_EQ(Assign(7, 1102), TAssignResult::Assigned);
+    EXPECT_EQ(CountMacroButtons(Config()), 5);
+    db.SwitchToMacroSet(QStringLiteral("Other"));
+    source = MacroSubmenuSourceOf(db);
+    EXPECT_EQ(Assign(8, 1103), TAssignResult::RefusedMacroLimit);
+    EXPECT_EQ(Assign(8, 1102), TAssignResult::Assigned) << "the same macro again adds nothing";
+}
+
 TEST_F(ButtonFunctionsTest, SyncButtonMacros)
 {
     ASSERT_EQ(Assign(3, 1102), TAssignResult::Assigned);

@@ -4,15 +4,22 @@
 // close, and the macro buttons agreeing with the macro area.
 #include "MainConfigFixture.h"
 
+#include "config/app/ButtonFunctions.h"
 #include "config/app/MainConfigApply.h"
+#include "config/app/MainConfigButtons.h"
+#include "config/app/MainConfigDPI.h"
 #include "core/kwMacroClassUnit.h"
 #include "core/kwStdCmd.h"
 #include "platform/WindowMessages.h"
 #include "support/ReportBytes.h"
 
+#include <QFileInfo>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 using namespace hkt::testapp;
 using hkt::sim::LogKind;
@@ -202,8 +209,12 @@ TEST_F(ApplyTest, ReadBackKeepsTheStoredLevelUnlessItIsTheWindowsProfile)
         m_mouse->ClearLog();
         if (c.failRead)
             m_mouse->FailAfter(1, 1);
+        form.DPIPage().ShowCPILevelSelection();
         form.ApplySettings();
         EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, c.expected) << c.name;
+        // The DPI page shows the level the profile now holds.
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(form.DPIPage().Levels[std::size_t(i)].DPIL->isChecked(), i == c.expected) << c.name << i;
         m_form.reset();
         m_dialogs.clear();
     }
@@ -349,4 +360,252 @@ TEST_F(ApplyTest, AProfileSwitchFromTheMouseDuringApplyRunsAfterIt)
     EXPECT_EQ(m_mouse->Dump(0x43, 1), Bytes{0x03});
     ASSERT_EQ(m_monitorGot.size(), 2u);
     EXPECT_EQ(m_monitorGot[1][2], 3);
+}
+
+TEST_F(ApplyTest, AStoreOnThePcThatFailsIsSaidAndKeepsTheEditsUnsaved)
+{
+    struct Case {
+        const char *name;
+        std::function<QString()> blocked; // the path made unusable: a file where a folder should be, or the reverse
+        bool folderInPlace;
+    };
+    const QString key = Dm().FOptionsFromConfigFile.ProfileRegFolder;
+    const Case cases[] = {
+        {"value store", [&] { return QFileInfo(m_store->ValueFile(key, QStringLiteral("x"))).absolutePath(); }, false},
+        {"profile file", [&] { return Dm().GetPersonalDocumentProfilePath().chopped(1); }, false},
+        {"macro database", [&] { return Dm().GetPersonalDocumentMacroDatabasePath(); }, true},
+    };
+    for (const Case &c : cases) {
+        THKT75CFGMAIN &form = Form();
+        ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written) << c.name;
+        const QString path = c.blocked();
+        ASSERT_TRUE(QDir().rename(path, path + ".moved")) << c.name;
+        if (c.folderInPlace) {
+            ASSERT_TRUE(QDir().mkdir(path));
+        } else {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+        form.State().SettingsChanged = true;
+        m_dialogs.clear();
+        m_mouse->ClearLog();
+
+        QTest::mouseClick(form.BtnOK, Qt::LeftButton);
+
+        ASSERT_EQ(m_dialogs.size(), 1u) << c.name;
+        EXPECT_EQ(m_dialogs[0].title, QStringLiteral("WARNING"));
+        EXPECT_EQ(m_dialogs[0].text, QStringLiteral("FAILED TO SAVE THE SETTINGS ON THIS COMPUTER, PLEASE TRY AGAIN!"));
+        EXPECT_TRUE(form.State().SettingsChanged) << c.name;
+        EXPECT_FALSE(form.Timer2->isActive()) << c.name << ": OK does not close";
+        // The mouse is written all the same, its bracket closed.
+        EXPECT_EQ(Sets().size(), 10u) << c.name;
+        EXPECT_EQ(m_mouse->Live().writeState, 1);
+
+        // Once the store takes them, APPLY clears the mark again.
+        if (c.folderInPlace)
+            ASSERT_TRUE(QDir().rmdir(path));
+        else
+            ASSERT_TRUE(QFile::remove(path));
+        ASSERT_TRUE(QDir().rename(path + ".moved", path));
+        m_dialogs.clear();
+        EXPECT_EQ(form.ApplySettings(), TApplyOutcome::Written) << c.name;
+        EXPECT_FALSE(form.State().SettingsChanged) << c.name;
+        EXPECT_TRUE(m_dialogs.empty()) << c.name;
+        m_form.reset();
+    }
+}
+
+// ---- macros of several sets ------------------------------------------------
+
+namespace {
+
+// A macro of one key: down, `delays` pauses of 20 ms, up; played once.
+TMACROKEYINFO KeyMacro(TMACROKEYINFO macro, std::uint8_t vk, int delays)
+{
+    int n = 0;
+    macro.MacroList[n++] = TMACROKEY{MACRO_STEP_KEY, 1, vk, 0};
+    for (int d = 0; d < delays; ++d)
+        macro.MacroList[n++] = TMACROKEY{MACRO_STEP_DELAY, 0, 20, 0};
+    macro.MacroList[n++] = TMACROKEY{MACRO_STEP_KEY, 0, vk, 0};
+    macro.MacroListCount = n;
+    macro.nLoopCount = 1;
+    macro.nLoopRunWhenPressed = 0;
+    return macro;
+}
+
+} // namespace
+
+TEST_F(ApplyTest, EveryMacroButtonPlaysTheMacroItShowsWhateverSetItCameFrom)
+{
+    THKT75CFGMAIN &form = Form();
+    TkwMacroSetClass &db = form.MacroSet();
+    struct Macro {
+        std::uint8_t vk;
+        int delays;
+    };
+    auto makeSet = [&](const QString &set, const QStringList &names, std::vector<Macro> keys) {
+        ASSERT_EQ(db.CreateNewMacroSet(set), 1);
+        ASSERT_TRUE(db.SwitchToMacroSet(set));
+        for (const QString &n : names)
+            ASSERT_EQ(db.CreateNewMacro(n), 1);
+        std::vector<TMACROKEYINFO> list = db.CurrentMacroClass()->MacroKeyInfoList();
+        for (std::size_t k = 0; k < list.size(); ++k)
+            list[k] = KeyMacro(list[k], keys[k].vk, keys[k].delays);
+        db.CurrentMacroClass()->SetMacroKeyInfoList(list);
+        ASSERT_TRUE(db.SaveBackCurrentMacroClassDataToCurrentMacroList());
+    };
+    makeSet(QStringLiteral("A"), {QStringLiteral("A-one"), QStringLiteral("A-two")}, {{'A', 0}, {'B', 1}});
+    makeSet(QStringLiteral("B"), {QStringLiteral("B-one"), QStringLiteral("B-two")}, {{'C', 0}, {'D', 2}});
+
+    // Each macro chosen from the MACRO sub-menu of its own set, the other
+    // set made current in between; profile 3 has no macro.
+    struct Choice {
+        int profile, button;
+        const char *set;
+        int position;
+    };
+    const Choice choices[] = {{0, 3, "A", 1}, {0, 4, "B", 1}, {1, 5, "B", 0}, {2, 6, "A", 0}, {4, 3, "A", 1}};
+    for (const Choice &c : choices) {
+        ASSERT_TRUE(Dm().SwitchToProfile(c.profile));
+        ASSERT_TRUE(db.SwitchToMacroSet(QString::fromLatin1(c.set)));
+        int current = 0;
+        ASSERT_EQ(AssignFunctionToButton(Dm(), db, MacroSubmenuSourceOf(db), c.button, 1102 + c.position, current),
+                  TAssignResult::Assigned);
+    }
+    ASSERT_TRUE(Dm().SwitchToProfile(0));
+    form.RefreshPages();
+    EXPECT_EQ(form.ButtonsPage().BtnSet[3]->text(), QStringLiteral("MACRO #2 <A-two>"));
+    EXPECT_EQ(form.ButtonsPage().BtnSet[4]->text(), QStringLiteral("MACRO #2 <B-two>"));
+
+    ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+
+    // A-two keeps its position as slot 1 and B-one slot 0; B-two and A-one,
+    // whose positions were taken, get the lowest free slots 2 and 3.
+    const Bytes aOne = {0x84, 0x04, 0x00, 0x04, 0x04, 0x00, 0x07, 0x01, 0x00};
+    const Bytes aTwo = {0x84, 0x05, 0x00, 0x06, 0x14, 0x00, 0x04, 0x05, 0x00, 0x07, 0x01, 0x00};
+    const Bytes bOne = {0x84, 0x06, 0x00, 0x04, 0x06, 0x00, 0x07, 0x01, 0x00};
+    const Bytes bTwo = {0x84, 0x07, 0x00, 0x06, 0x14, 0x00, 0x06, 0x14, 0x00, 0x04, 0x07, 0x00, 0x07, 0x01, 0x00};
+    struct Button {
+        int profile, button;
+        Bytes bytes;
+    };
+    // The mouse's slots 0, 1, … and the given buttons of its maps.
+    const auto expectMouse = [&](const std::vector<Bytes> &areaSlots, const std::vector<Button> &buttons) {
+        for (std::size_t m = 0; m < areaSlots.size(); ++m)
+            EXPECT_EQ(m_mouse->Dump(std::uint32_t(0x500 + 200 * m), std::uint32_t(areaSlots[m].size())), areaSlots[m])
+                << "slot " << m;
+        for (const Button &b : buttons)
+            EXPECT_EQ(m_mouse->Dump(std::uint32_t(b.profile * 256 + 0x90 + 1 + 4 * b.button), 4), b.bytes)
+                << "profile " << b.profile << " button " << b.button;
+    };
+    expectMouse({bOne, aTwo, bTwo, aOne, Bytes(9, 0)}, {{0, 3, {17, 1, 12, 0}},
+                                                        {0, 4, {17, 2, 15, 0}},
+                                                        {1, 5, {17, 0, 9, 0}},
+                                                        {2, 6, {17, 3, 9, 0}},
+                                                        {4, 3, {17, 1, 12, 0}}});
+    EXPECT_NE(m_mouse->Dump(3 * 256 + 0x90 + 1 + 4 * 3, 1), Bytes{17}) << "profile 3 plays no macro";
+    // The window still shows what it showed.
+    EXPECT_EQ(form.ButtonsPage().BtnSet[4]->text(), QStringLiteral("MACRO #2 <B-two>"));
+    // The profiles with a macro away from its position stay owed to the mouse.
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        EXPECT_EQ(Dm().IsProfileChanged(p), p == 0 || p == 2) << p;
+
+    // A-two leaves profile 0: B-two takes its own slot 1 back, and A-two,
+    // still on profile 4 (unchanged), moves to slot 3. Profile 4 is written
+    // all the same; profile 1, unchanged and at its positions, is not.
+    int current = 0;
+    ASSERT_EQ(AssignFunctionToButton(Dm(), db, MacroSubmenuSourceOf(db), 3, MENU_ID_DISABLE, current),
+              TAssignResult::Assigned);
+    m_mouse->ClearLog();
+    ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+    expectMouse({bOne, bTwo, aOne, aTwo}, {{0, 3, {14, 0, 0, 0}},
+                                           {0, 4, {17, 1, 15, 0}},
+                                           {1, 5, {17, 0, 9, 0}},
+                                           {2, 6, {17, 2, 9, 0}},
+                                           {4, 3, {17, 3, 12, 0}}});
+    std::vector<int> mapsWritten;
+    for (const Bytes &r : Sets())
+        if (r.size() > 4 && r[0] == 0x04 && r[1] == 0x02 && r[2] == 0x90)
+            mapsWritten.push_back(r[3]);
+    EXPECT_EQ(mapsWritten, (std::vector<int>{0, 2, 4}));
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        EXPECT_EQ(Dm().IsProfileChanged(p), p == 2 || p == 4) << p;
+}
+
+// ---- profiles still owed to the mouse ---------------------------------------
+
+TEST_F(ApplyTest, ProfilesTheMouseDoesNotYetHoldAreWrittenByTheNextApplyAfterAnInterruption)
+{
+    const auto marksOfAFreshStart = [&] {
+        TDM restarted(TDMRoots{m_store, ProgramFolder(), Documents()});
+        std::vector<bool> marks;
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            marks.push_back(restarted.IsProfileChanged(p));
+        return marks;
+    };
+    THKT75CFGMAIN &form = Form();
+    const int cur = Dm().FProfileIndex;
+    ASSERT_EQ(cur, 2);
+
+    // A run that never ends (killed during a wait) leaves every profile it
+    // was to write marked in the store; one that ends leaves none.
+    form.DeviceWrites().SetWaitMs(20);
+    OnlyCurrentProfileMarked();
+    Dm().SetProfileChanged(1, true);
+    Dm().SetProfileChanged(3, true);
+    // The moment: the mouse has taken profile 1's button map.
+    std::vector<bool> midRun;
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+        if (midRun.empty() && Sets().size() >= 4)
+            midRun = marksOfAFreshStart();
+    });
+    watch.start();
+    ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
+    watch.stop();
+    EXPECT_EQ(midRun, (std::vector<bool>{false, true, true, true, false}));
+    EXPECT_EQ(marksOfAFreshStart(), std::vector<bool>(PROFILE_COUNT, false));
+    EXPECT_EQ(Sets().size(), 18u);
+    form.DeviceWrites().SetWaitMs(0);
+
+    // The mouse goes away after profile 1: profiles 2 and 3 never reach it
+    // and its write bracket stays open. Then the program starts again.
+    OnlyCurrentProfileMarked();
+    Dm().SetProfileChanged(1, true);
+    Dm().SetProfileChanged(3, true);
+    // Write state, the two reads (request and answer each), profile 1's four writes.
+    m_mouse->FailAfter(9, 1000);
+    EXPECT_EQ(form.ApplySettings(), TApplyOutcome::WriteFailed);
+    EXPECT_EQ(m_mouse->Live().writeState, 0);
+    m_form.reset();
+    m_dm.reset();
+    DM = nullptr;
+    m_mouse->FailAfter(0, 0);
+    m_mouse->ClearLog();
+    m_dialogs.clear();
+
+    ASSERT_EQ(Form().ApplySettings(), TApplyOutcome::Written);
+    const std::vector<Bytes> expectedHeads = {
+        {0x02, 0x06, 0x00},                               // write state 0
+        {0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, // read the active profile
+        {0x02, 0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA}, // read its DPI table (profile 2 is active)
+        {0x04, 0x02, 0x90, 0x02, 0x39, 0x00, 0xFA, 0xFA}, // profile 2
+        {0x02, 0x02, 0xF1, 0x02, 0x06, 0x00, 0xFA, 0xFA},
+        {0x03, 0x02, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x02, 0x4A, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x04, 0x02, 0x90, 0x03, 0x39, 0x00, 0xFA, 0xFA}, // profile 3
+        {0x02, 0x02, 0xF1, 0x03, 0x06, 0x00, 0xFA, 0xFA},
+        {0x03, 0x02, 0x4F, 0x03, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x02, 0x4B, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, // active profile 2
+        {0x02, 0x06, 0x01},                                     // write state 1: the bracket closed
+        {0x02, 0x01, 0x01, 0x00},                               // refresh
+    };
+    const auto sets = Sets();
+    ASSERT_EQ(sets.size(), expectedHeads.size());
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        EXPECT_EQ(Head(sets[i], expectedHeads[i].size()), expectedHeads[i]) << "report " << i;
+    EXPECT_EQ(m_mouse->Live().writeState, 1);
+    EXPECT_EQ(marksOfAFreshStart(), std::vector<bool>(PROFILE_COUNT, false));
 }

@@ -308,13 +308,19 @@ TEST_F(MainConfigPagesTest, DPIBarsLinkAndLevels)
     QTest::mouseClick(DPI().Levels[0].BtnCPI, Qt::LeftButton);
     EXPECT_EQ(Config().CurrentCPIIndex, 0);
 
-    // Only level 4 on: it stays on.
+    // Only level 4 on, level 1 (off) still current: DPI4 stays on and the
+    // refused click makes it current, on the page and in the store.
     for (int i = 0; i < 5; ++i)
         Config().CPIState[i].Enabled = i == 3;
     form.RefreshPages();
+    ASSERT_EQ(Config().CurrentCPIIndex, 0);
     QTest::mouseClick(DPI().Levels[3].BtnCPI, Qt::LeftButton);
     EXPECT_EQ(Config().CPIState[3].Enabled, 1);
     EXPECT_FALSE(DPI().Levels[3].BtnCPI->isChecked());
+    EXPECT_EQ(Config().CurrentCPIIndex, 3);
+    EXPECT_TRUE(DPI().Levels[3].DPIL->isChecked());
+    EXPECT_FALSE(DPI().Levels[0].DPIL->isChecked());
+    EXPECT_EQ(Stored(Dm().FProfileIndex).ConfigInfo.CurrentCPIIndex, 3);
 }
 
 TEST_F(MainConfigPagesTest, LevelChoiceIsWrittenAtOnceAndKeptInTheProfile)

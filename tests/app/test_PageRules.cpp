@@ -37,12 +37,19 @@ TEST(DPILevels, TurningLevelsOffAndOn)
     // Only level 4 on: it stays on and current.
     for (int i = 0; i < 5; ++i)
         c.CPIState[i].Enabled = i == 3 ? 1 : 0;
+    // Level 1, now off, is still current: the refused click makes level 4
+    // current all the same.
+    ASSERT_EQ(c.CurrentCPIIndex, 0);
     EXPECT_FALSE(SetCPILevelEnabled(c, 3, false));
     EXPECT_EQ(c.CPIState[3].Enabled, 1);
-    EXPECT_EQ(CPILevelStyle(c, 3), QStringLiteral("MYDPIBTNA"));
-    c.CurrentCPIIndex = 3;
+    EXPECT_EQ(c.CurrentCPIIndex, 3);
     EXPECT_EQ(CPILevelStyle(c, 3), QStringLiteral("MYDPIBTNCURRENTA"));
     EXPECT_EQ(CPILevelStyle(c, 0), QStringLiteral("MYDPIBTN"));
+    c.CurrentCPIIndex = 1;
+    EXPECT_EQ(CPILevelStyle(c, 3), QStringLiteral("MYDPIBTNA"));
+    // A level outside the five changes nothing.
+    EXPECT_FALSE(SetCPILevelEnabled(c, 7, false));
+    EXPECT_EQ(c.CurrentCPIIndex, 1);
 }
 
 TEST(DPILevels, OnlyLevelsBelowCPILevelTakePart)

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 using hkt::platform::DirectoryValueStore;
@@ -839,4 +841,43 @@ TEST(DataModuleFaults, ShortAllSettingsValueKeepsTheWholeFieldsItHolds)
         EXPECT_EQ(s.Value("allsettings.pfd.bak"), cut);
         s.values->DeleteValue(kKey, "allsettings.pfd.bak");
     }
+}
+
+TEST(DataModuleMarks, ProfilesNotYetInTheMouseOutliveTheProgramAndAreNeverTrustedBlindly)
+{
+    const QString name = QStringLiteral("ProfilesNotYetInTheMouse");
+    Storage s;
+    {
+        auto dm = s.Start();
+        dm->SetProfileChanged(1, true);
+        dm->SetProfileChanged(4, true);
+        ASSERT_TRUE(dm->SaveProfileChangedMarks());
+        EXPECT_EQ(s.Value(name), QByteArray("\x00\x01\x00\x00\x01", 5));
+    }
+    struct Case {
+        const char *what;
+        std::optional<QByteArray> stored;
+        std::array<bool, PROFILE_COUNT> marks;
+    };
+    const Case cases[] = {
+        {"as saved", QByteArray("\x00\x01\x00\x00\x01", 5), {false, true, false, false, true}},
+        {"none owed", std::nullopt, {false, false, false, false, false}},
+        {"too short", QByteArray("\x01", 1), {true, true, true, true, true}},
+        {"a value past 1", QByteArray("\x00\x02\x00\x00\x00", 5), {true, true, true, true, true}},
+    };
+    for (const Case &c : cases) {
+        if (c.stored)
+            s.SetValue(name, *c.stored);
+        else
+            ASSERT_TRUE(s.values->DeleteValue(kKey, name));
+        auto dm = s.Start();
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            EXPECT_EQ(dm->IsProfileChanged(p), c.marks[size_t(p)]) << c.what << " " << p;
+    }
+    // Nothing owed: no value is left behind.
+    auto dm = s.Start();
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        dm->SetProfileChanged(p, false);
+    ASSERT_TRUE(dm->SaveProfileChangedMarks());
+    EXPECT_FALSE(s.HasValue(name));
 }

@@ -1,11 +1,15 @@
 // The programs with the per-user runtime folder in the shared temporary
-// folder (no XDG_RUNTIME_DIR), where another local user got there first.
+// folder (no XDG_RUNTIME_DIR), where another local user got there first, or
+// so deep that no window's socket fits in it.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +91,50 @@ TEST_F(RuntimeFolderRefused, ARegularFileEndsBothProgramsWithOneLine)
     f.close();
     ExpectRefused(Start("HKT75MON"), "HKT75MON", "is not a folder");
     ExpectRefused(Start("hkt75-vmouse", {"start"}), "hkt75-vmouse", "is not a folder");
+}
+
+// A runtime folder deep enough that no socket address can name a window in
+// it: the lock works, the window cannot be registered. Each program runs on
+// and says so in one line (the other program cannot reach it).
+TEST_F(RuntimeFolderRefused, AWindowThatCannotBeRegisteredIsSaidInOneLineByBothPrograms)
+{
+    const QString deep = m_tmp.path() + "/" + QString(100, QLatin1Char('d'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    m_env.insert(QStringLiteral("TMPDIR"), deep);
+    struct Program {
+        const char *name;
+        QString line;
+    };
+    const Program programs[] = {
+        {"HKT75MON", QStringLiteral("HKT75MON: the window cannot be registered; the configuration program cannot reach it")},
+        {"HKT75", QStringLiteral("HKT75: the window cannot be registered; the monitor cannot reach it")},
+    };
+    // The monitor first: the one HKT75 starts then ends at once on its lock.
+    std::vector<std::unique_ptr<QProcess>> running;
+    std::vector<QString> errors;
+    for (const Program &p : programs) {
+        running.push_back(std::make_unique<QProcess>());
+        QProcess &proc = *running.back();
+        proc.setProcessEnvironment(m_env);
+        proc.start(kBin + "/" + p.name, {});
+        ASSERT_TRUE(proc.waitForStarted(30000)) << p.name;
+        QString err;
+        for (int i = 0; i < 600 && !err.contains(p.line); ++i) {
+            proc.waitForReadyRead(100);
+            err += QString::fromLocal8Bit(proc.readAllStandardError());
+        }
+        EXPECT_EQ(proc.state(), QProcess::Running) << p.name << " runs on";
+        errors.push_back(err);
+    }
+    for (auto &proc : running) {
+        proc->terminate();
+        if (!proc->waitForFinished(30000))
+            proc->kill();
+    }
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        errors[i] += QString::fromLocal8Bit(running[i]->readAllStandardError());
+        EXPECT_EQ(errors[i].count(programs[i].line), 1) << programs[i].name << ": " << errors[i].toStdString();
+    }
 }
 
 } // namespace
