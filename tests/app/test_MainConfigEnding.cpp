@@ -177,7 +177,7 @@ TEST_F(EndingTest, WhateverIsOpenTheProgramEndsAtOnceUnansweredAndStoresNothing)
              unchanged("RESTORE's question")();
              EXPECT_TRUE(m_mouse->Log().empty());
          }},
-        {"the macro manager, edited, with its CANCEL question", EndBy::Hup,
+        {"the macro manager, edited, with its CANCEL question", EndBy::Term,
          [&](std::function<void()> end) {
              form->ButtonsPage().BtnSet1Click(3);
              if (QWidget *menu = QApplication::activePopupWidget())
@@ -202,7 +202,7 @@ TEST_F(EndingTest, WhateverIsOpenTheProgramEndsAtOnceUnansweredAndStoresNothing)
              form->ButtonsPage().AssignFunctionToButton(MENU_ID_SINGLE_KEY);
          },
          unchanged("SINGLE KEY's dialog")},
-        {"the colour dialog, a colour chosen", EndBy::Term,
+        {"the colour dialog, a colour chosen", EndBy::Hup,
          [&](std::function<void()> end) {
              form->ShowPage(2);
              OnceUp<QColorDialog>([end](QColorDialog &d) {

@@ -3,36 +3,24 @@
 // dialog of its start-up); SIGTERM then ends it in order, never by the
 // signal's default action and never leaving it running.
 #include "platform/WindowMessages.h"
+#include "support/EventLoopWait.h"
 #include "support/PrivateXServer.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 
 using namespace hkt::platform;
+using hkt::testfixtures::WaitUntil;
 
 namespace {
 
 const QString kBin = QStringLiteral(HKT75_BIN_DIR);
-
-bool WaitFor(const std::function<bool()> &pred, int ms = 30000)
-{
-    QDeadlineTimer limit(ms);
-    while (!pred()) {
-        if (limit.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -76,7 +64,7 @@ TEST(MonitorStartUpEnd, TheSessionsEndDuringTheHookLibrarysErrorEndsTheMonitorIn
                        QStringLiteral("Error")});
         return xdotool.waitForFinished(20000) && !xdotool.readAllStandardOutput().trimmed().isEmpty();
     };
-    ASSERT_TRUE(WaitFor(boxShown));
+    ASSERT_TRUE(WaitUntil(boxShown, 30000));
     EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), tmp.path() + "/run"));
 
     ::kill(pid_t(p.processId()), SIGTERM);
