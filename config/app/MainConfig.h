@@ -135,7 +135,6 @@ public:
     // so the mouse is never left inside its write bracket; the window takes
     // no input meanwhile. Also the session's end.
     void WMExitProgram();
-    bool Ending() const { return FEnding; }
     void WMSwitchProfile(std::int64_t WParam);
     void WMCPIIndexChanged(std::int64_t WParam);
     void WMReportRateChanged(std::int64_t WParam);

@@ -139,12 +139,13 @@ protected:
         return config;
     }
     // The visible windows of the program, as the X server lists them.
-    QList<QByteArray> VisibleWindows(const QString &AClass = QStringLiteral("HKT75"))
+    QList<QByteArray> VisibleWindows()
     {
         QByteArray ids;
         Run(QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), AClass}, &ids,
-            20000);
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+             QStringLiteral("^HKT75$")},
+            &ids, 20000);
         QList<QByteArray> out;
         for (const QByteArray &id : ids.split('\n'))
             if (!id.trimmed().isEmpty())
@@ -300,7 +301,7 @@ TEST_F(ConfigEndToEnd, TheSessionsEndWithTheCloseQuestionOpenEndsAtOnceStoringNo
     // An unsaved edit (1000 Hz for the stored 500 Hz), so CANCEL asks.
     const auto window = FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime());
     ASSERT_TRUE(SendWindowMessage(window, WM_REPORT_RATE_CHANGED, 1, 0).has_value());
-    ASSERT_EQ(VisibleWindows().size(), 1);
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindows().size() == 1; }));
     const QByteArray main = VisibleWindows().first();
     ASSERT_EQ(Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
                                               QString::fromLatin1(main), QStringLiteral("652"), QStringLiteral("92"),
