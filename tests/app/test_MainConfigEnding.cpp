@@ -125,14 +125,6 @@ protected:
     }
 };
 
-// Runs `act` once a modal window of type T is up, and fails the test (closing
-// whatever is modal) when none comes.
-template <class T>
-void OnceUp(std::function<void(T &)> act)
-{
-    WhenModal<T>([act](T &w) { act(w); });
-}
-
 } // namespace
 
 TEST_F(EndingTest, WhateverIsOpenTheProgramEndsAtOnceUnansweredAndStoresNothing)
@@ -157,20 +149,20 @@ TEST_F(EndingTest, WhateverIsOpenTheProgramEndsAtOnceUnansweredAndStoresNothing)
         {"the close question", EndBy::Message,
          [&](std::function<void()> end) {
              form->State().SettingsChanged = true;
-             OnceUp<TFrmDialog>([end](TFrmDialog &) { end(); });
+             WhenModal<TFrmDialog>([end](TFrmDialog &) { end(); });
              QTest::mouseClick(form->BtnCancel, Qt::LeftButton);
          },
          [] {}},
         {"the close question", EndBy::Term,
          [&](std::function<void()> end) {
              form->State().SettingsChanged = true;
-             OnceUp<TFrmDialog>([end](TFrmDialog &) { end(); });
+             WhenModal<TFrmDialog>([end](TFrmDialog &) { end(); });
              QTest::mouseClick(form->BtnCancel, Qt::LeftButton);
          },
          [] {}},
         {"RESTORE's question", EndBy::Int,
          [&](std::function<void()> end) {
-             OnceUp<TFrmDialog2>([end](TFrmDialog2 &) { end(); });
+             WhenModal<TFrmDialog2>([end](TFrmDialog2 &) { end(); });
              QTest::mouseClick(form->BtnRestor, Qt::LeftButton);
          },
          [&] {
@@ -182,12 +174,12 @@ TEST_F(EndingTest, WhateverIsOpenTheProgramEndsAtOnceUnansweredAndStoresNothing)
              form->ButtonsPage().BtnSet1Click(3);
              if (QWidget *menu = QApplication::activePopupWidget())
                  menu->hide();
-             OnceUp<TFrmMacro>([end](TFrmMacro &m) {
+             WhenModal<TFrmMacro>([end](TFrmMacro &m) {
                  // A macro deleted (confirmed), then CANCEL's question left open.
-                 OnceUp<TFrmDialog>([](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); });
+                 WhenModal<TFrmDialog>([](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); });
                  QTest::mouseClick(m.BSBTNDELETEMACRO, Qt::LeftButton);
                  EXPECT_EQ(m.Model().Macros()->MacroListCount(), 1);
-                 OnceUp<TFrmDialog>([end](TFrmDialog &) { end(); });
+                 WhenModal<TFrmDialog>([end](TFrmDialog &) { end(); });
                  QTest::mouseClick(m.BTNCANCEL, Qt::LeftButton);
              });
              form->ButtonsPage().AssignFunctionToButton(MENU_ID_MACRO_MANAGER);
@@ -198,14 +190,14 @@ TEST_F(EndingTest, WhateverIsOpenTheProgramEndsAtOnceUnansweredAndStoresNothing)
              form->ButtonsPage().BtnSet1Click(4);
              if (QWidget *menu = QApplication::activePopupWidget())
                  menu->hide();
-             OnceUp<TFrmSingleKey>([end](TFrmSingleKey &) { end(); });
+             WhenModal<TFrmSingleKey>([end](TFrmSingleKey &) { end(); });
              form->ButtonsPage().AssignFunctionToButton(MENU_ID_SINGLE_KEY);
          },
          unchanged("SINGLE KEY's dialog")},
         {"the colour dialog, a colour chosen", EndBy::Hup,
          [&](std::function<void()> end) {
              form->ShowPage(2);
-             OnceUp<QColorDialog>([end](QColorDialog &d) {
+             WhenModal<QColorDialog>([end](QColorDialog &d) {
                  d.setCurrentColor(QColor(1, 2, 3));
                  end();
              });
@@ -264,7 +256,7 @@ TEST_F(EndingTest, LoadFilesDialogInsideItsRunClosesAndTheRunEndsTheProgram)
     QTimer guard;
     bool stillOpen = false;
     GuardAgainstHanging(guard, stillOpen);
-    OnceUp<QFileDialog>([&](QFileDialog &) {
+    WhenModal<QFileDialog>([&](QFileDialog &) {
         busyWhileOpen = form.DeviceWrites().Busy();
         form.WMExitProgram();
         endedWhileOpen = m_programEnded;
