@@ -15,6 +15,11 @@
 
 int main(int argc, char **argv)
 {
+    // The session's end is caught before anything else: during start-up (the
+    // hook library's error is a dialog) it must end the monitor in order,
+    // never by the signal's default action.
+    hkt::platform::EndSessionWatch::Catch();
+
     // Another monitor runs: end at once, without a word. The lock is taken
     // before anything else, and before the window's stale socket is removed.
     // A lock that cannot be taken at all (the runtime folder is refused) is
@@ -31,9 +36,11 @@ int main(int argc, char **argv)
     // The window stays hidden; a closed message box must not end the monitor.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The session ending (SIGTERM, SIGINT, SIGHUP) ends the message loop the
-    // way a log-off does, so the window and its socket go in order.
-    const hkt::platform::EndSessionWatch endSession([] { QCoreApplication::quit(); });
+    // The session ending (SIGTERM, SIGINT, SIGHUP) ends every event loop
+    // the way a log-off does, so the window and its socket go in order; one
+    // that arrives during start-up ends the start-up's dialogs, and the loop
+    // is then never entered.
+    const hkt::platform::EndSessionWatch endSession([] { QCoreApplication::exit(0); });
 
     // The hook library's load failure is the platform's message box ("Error",
     // error icon), not only a log line.
@@ -43,11 +50,13 @@ int main(int argc, char **argv)
 
     auto dm = std::make_unique<TDM>();
     DM = dm.get();
-    int rc;
+    int rc = 0;
     {
         THKT75MONMAIN form(*dm);
-        form.RegisterWindow();
-        rc = app.exec();
+        if (!hkt::platform::EndSessionWatch::Requested()) {
+            form.RegisterWindow();
+            rc = app.exec();
+        }
     }
     DM = nullptr;
     return rc;

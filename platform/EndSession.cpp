@@ -11,21 +11,58 @@ namespace hkt::platform {
 
 namespace {
 
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 int g_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_requested = 0;
 
 void OnSignal(int)
 {
+    g_requested = 1;
     const char byte = 1;
     (void)!::write(g_pipe[1], &byte, 1);
 }
 
+void SetHandlers(void (*handler)(int))
+{
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : kSignals)
+        ::sigaction(sig, &sa, nullptr);
+}
+
 } // namespace
+
+void EndSessionWatch::Catch()
+{
+    if (g_pipe[0] >= 0)
+        return;
+    // Without the pipe there is no way to the loop: the signals keep their
+    // default action rather than being swallowed.
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        g_pipe[0] = g_pipe[1] = -1;
+        return;
+    }
+    SetHandlers(OnSignal);
+}
+
+bool EndSessionWatch::Requested()
+{
+    return g_requested != 0;
+}
 
 EndSessionWatch::EndSessionWatch(std::function<void()> OnEnd, QObject *parent)
     : QObject(parent), m_onEnd(std::move(OnEnd))
 {
-    if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    Catch();
+    if (g_pipe[0] < 0)
         return;
+    // A watch made after Catch() has its handlers back even when an earlier
+    // watch's end restored the defaults.
+    SetHandlers(OnSignal);
+    // A byte already in the pipe (a signal during start-up) wakes the
+    // notifier at the loop's first round.
     m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
         char buffer[16];
@@ -34,20 +71,11 @@ EndSessionWatch::EndSessionWatch(std::function<void()> OnEnd, QObject *parent)
         if (m_onEnd)
             m_onEnd();
     });
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
 }
 
 EndSessionWatch::~EndSessionWatch()
 {
-    struct sigaction sa {};
-    sa.sa_handler = SIG_DFL;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
+    SetHandlers(SIG_DFL);
 }
 
 } // namespace hkt::platform

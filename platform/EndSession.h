@@ -16,9 +16,18 @@ class EndSessionWatch : public QObject {
     Q_OBJECT
 public:
     // Installs the handlers; OnEnd runs on the thread of the event loop
-    // each time one of the signals arrives.
+    // each time one of the signals arrives (also for one that arrived after
+    // Catch() and before the watch existed).
     explicit EndSessionWatch(std::function<void()> OnEnd, QObject *parent = nullptr);
     ~EndSessionWatch() override;
+
+    // Takes the signals over from their default action (ending the process
+    // at once) before there is an event loop: a program calls it first, so
+    // a session ending during its start-up is held until the loop can act on
+    // it. The first call installs; later calls do nothing.
+    static void Catch();
+    // True once one of the signals has arrived since Catch().
+    static bool Requested();
 
 private:
     std::unique_ptr<QSocketNotifier> m_notifier;

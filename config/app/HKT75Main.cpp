@@ -16,6 +16,11 @@
 // then the window, the message loop; the lock goes when the process ends.
 int ConfigProgramMain(int argc, char **argv)
 {
+    // The session's end is caught before anything else: during start-up (its
+    // warnings are dialogs) it must end the program in order, never by the
+    // signal's default action.
+    hkt::platform::EndSessionWatch::Catch();
+
     // Another configuration program runs: end at once, without a word. The
     // lock is taken before anything else, and before the window's stale
     // socket is removed. A lock that cannot be taken at all (the runtime
@@ -32,6 +37,18 @@ int ConfigProgramMain(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("HKT75"));
     QApplication::setApplicationDisplayName(QStringLiteral("GAMING MOUSE CONFIG"));
 
+    // The session ending (SIGTERM, SIGINT, SIGHUP) ends the program as
+    // WM_EXIT_PROGRAM does: at once, without a question, storing nothing.
+    // Before the window exists it ends the start-up's own dialogs, and the
+    // window is then never shown.
+    THKT75CFGMAIN *window = nullptr;
+    const hkt::platform::EndSessionWatch endSession([&window] {
+        if (window)
+            window->WMExitProgram();
+        else
+            QCoreApplication::exit(0);
+    });
+
     // The hook library's load failure is the platform's message box ("Error",
     // error icon), not only a log line.
     TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) {
@@ -40,15 +57,16 @@ int ConfigProgramMain(int argc, char **argv)
 
     auto dm = std::make_unique<TDM>();
     DM = dm.get();
-    int rc;
+    int rc = 0;
     {
         THKT75CFGMAIN form(*dm);
-        // The session ending (SIGTERM, SIGINT, SIGHUP) closes the window as
-        // a log-off does: in order, without a question, storing nothing.
-        const hkt::platform::EndSessionWatch endSession([&form] { form.WMExitProgram(); });
-        form.RegisterWindow();
-        form.show();
-        rc = app.exec();
+        if (!hkt::platform::EndSessionWatch::Requested()) {
+            window = &form;
+            form.RegisterWindow();
+            form.show();
+            rc = app.exec();
+            window = nullptr;
+        }
     }
     DM = nullptr;
     return rc;

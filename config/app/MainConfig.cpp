@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -53,6 +54,23 @@ constexpr int kCloseAfterOKMs = 500;
 const QString kDefaultMacroSet = QStringLiteral("DefaultMacroSet");
 constexpr char kNoDocumentsFolderText[] =
     "THE FOLDERS FOR PROFILES AND MACROS CANNOT BE CREATED, THEY WILL NOT BE SAVED THERE!";
+
+// Closes every menu and dialog of the process without an answer: a modal
+// dialog's loop returns as for CANCEL (its caller stores nothing), a menu
+// closes as when clicked away. Hiding, not rejecting: a dialog's own
+// cancel path may ask a question of its own.
+void CloseDialogsAndMenus(const QWidget *AMain)
+{
+    for (int n = 0; n < 16; ++n) {
+        QWidget *popup = QApplication::activePopupWidget();
+        if (!popup)
+            break;
+        popup->hide();
+    }
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != AMain && w->isVisible() && qobject_cast<QDialog *>(w))
+            w->hide();
+}
 
 } // namespace
 
@@ -438,6 +456,9 @@ void THKT75CFGMAIN::RefreshPages()
 
 int THKT75CFGMAIN::Message(const QString &ATitle, const QString &AText)
 {
+    // Once the program ends no question is asked: the answer is CANCEL.
+    if (FEnding)
+        return SkinDialog::ResultCancel;
     const QString title = Translate(ATitle), text = Translate(AText);
     // A dialog opened inside a device sequence is one of its waits.
     const TDeviceWriteGuard::WaitScope scope(*FDevice);
@@ -448,6 +469,8 @@ int THKT75CFGMAIN::Message(const QString &ATitle, const QString &AText)
 
 int THKT75CFGMAIN::Message2(const QString &ATitle, const QString &AText, const QString &AText2)
 {
+    if (FEnding)
+        return SkinDialog::ResultCancel;
     const QString title = Translate(ATitle), text = Translate(AText), text2 = Translate(AText2);
     const TDeviceWriteGuard::WaitScope scope(*FDevice);
     if (FSetup.Dialog2)
@@ -497,6 +520,10 @@ void THKT75CFGMAIN::OnDeviceBusyChanged(bool ABusy)
     // Neither main button starts a run while one runs.
     BtnApply->setEnabled(!ABusy);
     BtnOK->setEnabled(!ABusy);
+    if (!ABusy && FEnding) {
+        EndNow();
+        return;
+    }
     if (!ABusy && FClosePending) {
         FClosePending = false;
         QTimer::singleShot(0, this, [this] { close(); });
@@ -540,6 +567,9 @@ void THKT75CFGMAIN::AskSaveOnClose()
     if (Message(QStringLiteral("WARNING"), QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?")) !=
         1)
         return;
+    // The program was ended while the question was open: nothing is stored.
+    if (FEnding)
+        return;
     DMRef.SaveBackAllProfileSettingInfo();
     DMRef.SaveCurrentProfileInfoToRegistry();
     DMRef.SaveBackAllProfileInfo();
@@ -554,7 +584,7 @@ void THKT75CFGMAIN::closeEvent(QCloseEvent *AEvent)
         AEvent->ignore();
         return;
     }
-    if (!FCloseWithoutAsking)
+    if (!FEnding)
         AskSaveOnClose();
     Timer2->stop();
     TimerProcess->stop();
@@ -625,9 +655,33 @@ std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
 
 void THKT75CFGMAIN::WMExitProgram()
 {
-    // No question, nothing stored (also for the session's end).
-    FCloseWithoutAsking = true;
-    close();
+    FEnding = true;
+    // A question open now (the close question among them) is left
+    // unanswered, so nothing it guards is stored.
+    CloseDialogsAndMenus(this);
+    if (FDevice->Busy()) {
+        // The run finishes its writes (it closes the mouse's write bracket);
+        // its end ends the program. Nothing the user does meanwhile counts.
+        setEnabled(false);
+        return;
+    }
+    EndNow();
+}
+
+void THKT75CFGMAIN::EndNow()
+{
+    if (FEnded)
+        return;
+    FEnded = true;
+    Timer2->stop();
+    TimerProcess->stop();
+    hide();
+    // Every event loop ends, a dialog's nested one included, so no handler
+    // that was waiting on a dialog keeps the program running.
+    if (FSetup.EndProgram)
+        FSetup.EndProgram();
+    else
+        QCoreApplication::exit(0);
 }
 
 void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam)

@@ -86,6 +86,9 @@ struct TMainConfigSetup {
     std::function<QList<QRect>()> Screens;
     // The pause between device writes (ProcessMessagesAndWait).
     int DeviceWaitMs = 100;
+    // Ends the program once the window has ended (WM_EXIT_PROGRAM, the
+    // session's end); empty: every event loop of the application ends.
+    std::function<void()> EndProgram;
 };
 
 class THKT75CFGMAIN : public QWidget, public TMainConfigHost {
@@ -126,6 +129,11 @@ public:
 
     // ---- window messages
     std::int64_t WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
+    // Ends the program at once, with no question and nothing stored: every
+    // open dialog and menu closes unanswered, and no dialog shows after it.
+    // During a run of device writes the program ends right after that run,
+    // so the mouse is never left inside its write bracket; the window takes
+    // no input meanwhile. Also the session's end.
     void WMExitProgram();
     void WMSwitchProfile(std::int64_t WParam);
     void WMCPIIndexChanged(std::int64_t WParam);
@@ -205,6 +213,7 @@ private:
     hkt::skin::StateButton *AddButton(const char *AName, const char *ACaption, int AX, int AY, int AW, int AH);
     void InitMacroDatabase();
     void OnDeviceBusyChanged(bool ABusy);
+    void EndNow();
     bool UseOEMInfoLayout() const;
 
     TDM &DMRef;
@@ -224,6 +233,7 @@ private:
     TMainConfigInfo *FInfo = nullptr;
 
     bool FMacroFolderUnusable = false;
-    bool FCloseWithoutAsking = false; // WM_EXIT_PROGRAM and the session's end
+    bool FEnding = false;             // WM_EXIT_PROGRAM or the session's end arrived
+    bool FEnded = false;              // the program's end has been started
     bool FClosePending = false;       // a close asked for while the mouse was being written
 };

@@ -115,6 +115,8 @@ protected:
         };
         s.Screens = [this] { return m_screens; };
         s.DeviceWaitMs = 0;
+        // The test process's own event loops stay usable after an end.
+        s.EndProgram = [this] { ++m_programEnded; };
         return s;
     }
 
@@ -139,6 +141,7 @@ protected:
     int m_dialogAnswer = 2;
     QStringList m_started;
     QList<QRect> m_screens{QRect(0, 0, 1280, 1024)};
+    int m_programEnded = 0;
 };
 
 } // namespace hkt::testapp

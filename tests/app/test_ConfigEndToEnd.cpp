@@ -1,7 +1,8 @@
 // HKT75 as a real process beside the real monitor and the simulated mouse
 // daemon, on a private X server: the window starts the monitor, a second
 // HKT75 ends at once, APPLY pressed on the real window leaves the profile in
-// the daemon's memory, and WM_EXIT_PROGRAM ends both programs.
+// the daemon's memory, WM_EXIT_PROGRAM ends both programs, and the session's
+// end ends HKT75 whatever is open, also during its start-up.
 #include "core/DMUnit.h"
 #include "platform/ValueStore.h"
 #include "platform/WindowMessages.h"
@@ -12,11 +13,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QDirIterator>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
+#include <map>
 #include <memory>
 
 using namespace hkt::platform;
@@ -133,6 +137,35 @@ protected:
         // The window started the monitor.
         EXPECT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
         return config;
+    }
+    // The visible windows of the program, as the X server lists them.
+    QList<QByteArray> VisibleWindows()
+    {
+        QByteArray ids;
+        Run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+             QStringLiteral("^HKT75$")},
+            &ids, 20000);
+        QList<QByteArray> out;
+        for (const QByteArray &id : ids.split('\n'))
+            if (!id.trimmed().isEmpty())
+                out.append(id.trimmed());
+        return out;
+    }
+    // Every file the programs store (the registry folder, the documents),
+    // with its bytes.
+    std::map<QString, QByteArray> Stored() const
+    {
+        std::map<QString, QByteArray> files;
+        for (const char *root : {"/config", "/home"}) {
+            QDirIterator it(m_tmp.path() + root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                QFile f(path);
+                files[path] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+            }
+        }
+        return files;
     }
     // APPLY, clicked on the real window.
     bool ClickApply()
@@ -259,4 +292,52 @@ TEST_F(ConfigEndToEnd, AProfileSwitchedOnTheMouseDuringApplyReachesTheWindow)
     EXPECT_EQ(StoredProfileID(), 3);
     EXPECT_EQ(Dump(0x43, 1), std::vector<int>{0x03});
     EXPECT_EQ(config.state(), QProcess::Running);
+}
+
+TEST_F(ConfigEndToEnd, TheSessionsEndWithTheCloseQuestionOpenEndsAtOnceStoringNothing)
+{
+    QProcess &config = StartConfigOnFirstProfile();
+    ASSERT_FALSE(HasFailure());
+    // An unsaved edit (1000 Hz for the stored 500 Hz), so CANCEL asks.
+    const auto window = FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime());
+    ASSERT_TRUE(SendWindowMessage(window, WM_REPORT_RATE_CHANGED, 1, 0).has_value());
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindows().size() == 1; }));
+    const QByteArray main = VisibleWindows().first();
+    ASSERT_EQ(Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                              QString::fromLatin1(main), QStringLiteral("652"), QStringLiteral("92"),
+                                              QStringLiteral("click"), QStringLiteral("1")}),
+              0);
+    // The question is up beside the window.
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindows().size() == 2; }));
+    const auto stored = Stored();
+
+    ::kill(pid_t(config.processId()), SIGTERM);
+    ASSERT_TRUE(config.waitForFinished(20000));
+    EXPECT_EQ(config.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(config.exitCode(), 0);
+    EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()));
+    EXPECT_TRUE(Stored() == stored) << "something was stored";
+}
+
+TEST_F(ConfigEndToEnd, TheSessionsEndDuringTheStartUpWarningEndsTheProgramInOrder)
+{
+    // No documents folder can be made: start-up warns before the window shows.
+    const QString documents = m_tmp.path() + "/home/Documents";
+    ASSERT_TRUE(QDir(documents).removeRecursively());
+    QFile blocker(documents);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    QProcess &config = Start(kBin + "/HKT75");
+    ASSERT_TRUE(WaitFor([&] { return VisibleWindows().size() == 1; }));
+    // Only the warning: the window is not made findable before it is built.
+    EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()));
+
+    ::kill(pid_t(config.processId()), SIGTERM);
+    ASSERT_TRUE(config.waitForFinished(20000));
+    EXPECT_EQ(config.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(config.exitCode(), 0);
+    // The window was never shown, so no monitor was started.
+    EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime()));
+    EXPECT_TRUE(QFileInfo(documents).isFile());
 }
