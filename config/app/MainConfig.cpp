@@ -574,6 +574,9 @@ void THKT75CFGMAIN::AskSaveOnClose()
     DMRef.SaveCurrentProfileInfoToRegistry();
     DMRef.SaveBackAllProfileInfo();
     DMRef.SaveBackAllProfileInfoToFile();
+    // What is stored here is not yet in the mouse: the next start's APPLY
+    // must still write it.
+    DMRef.SaveProfileChangedMarks();
 }
 
 void THKT75CFGMAIN::closeEvent(QCloseEvent *AEvent)

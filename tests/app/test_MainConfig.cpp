@@ -131,6 +131,12 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
         for (const QString &f : QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files))
             QFile::remove(profiles + f);
         form.State().SettingsChanged = c.changed;
+        // An edited profile that no APPLY has written into the mouse yet
+        // (and no marks left in the store by the case before).
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            Dm().SetProfileChanged(p, false);
+        ASSERT_TRUE(Dm().SaveProfileChangedMarks());
+        Dm().SetProfileChanged(3, c.changed);
         m_dialogAnswer = c.answer;
         const QString how = QLatin1String(c.how);
         if (how.startsWith(QStringLiteral("cancel")))
@@ -141,10 +147,14 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
             form.WndProc(WM_EXIT_PROGRAM, 0, 0);
         EXPECT_FALSE(form.isVisible()) << c.how;
         EXPECT_EQ(m_dialogs.size(), c.asked ? 1u : 0u) << c.how;
-        if (c.asked)
+        if (c.asked) {
             EXPECT_EQ(m_dialogs[0].text, QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
+        }
         EXPECT_EQ(QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files).size(), c.stored ? 5 : 0)
             << c.how;
+        // A profile stored on the PC but not yet in the mouse is still owed
+        // to the mouse after the next start, so its next APPLY writes it.
+        EXPECT_EQ(TDM(TDMRoots{m_store, ProgramFolder(), Documents()}).IsProfileChanged(3), c.stored) << c.how;
         EXPECT_TRUE(m_mouse->Log().empty() || !c.stored);
         m_form.reset();
         m_dialogs.clear();
