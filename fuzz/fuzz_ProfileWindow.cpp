@@ -53,6 +53,7 @@ struct World {
     std::unique_ptr<TDM> dm;
     std::unique_ptr<THKT75CFGMAIN> form;
     QString file;
+    QByteArray factoryProfile; // profile 1 as a first start makes it
 
     World()
     {
@@ -61,6 +62,7 @@ struct World {
         file = tmp.path() + "/input.pfd";
         dm = std::make_unique<TDM>(TDMRoots{values, tmp.path() + "/prog/", tmp.path() + "/docs/"});
         DM = dm.get();
+        factoryProfile = dm->kwProfileGame1.Image().left(qsizetype(PROFILE_RECORD_SIZE));
         TMainConfigSetup s;
         s.RuntimeRoot = tmp.path() + "/run";
         s.ProgramFolder = tmp.path() + "/prog/";
@@ -96,8 +98,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     // As in the loader's own target: 'P' stretches the input past a whole
     // profile and 'V' also stamps the version, so the pages and APPLY see
-    // accepted profiles as often as refused files.
-    if (input.startsWith('P') || input.startsWith('V')) {
+    // accepted profiles as often as refused files. 'D', a 16-bit offset and
+    // bytes patch a factory profile there: a valid profile with a few fields
+    // out of range, which is what reaches deep into the pages and APPLY.
+    if (input.startsWith('D') && input.size() >= 3) {
+        QByteArray profile = world->factoryProfile;
+        const int offset = (std::uint8_t(input[1]) | std::uint8_t(input[2]) << 8) % int(profile.size());
+        const QByteArray patch = input.mid(3, profile.size() - offset);
+        profile.replace(offset, patch.size(), patch);
+        input = profile;
+    } else if (input.startsWith('P') || input.startsWith('V')) {
         const bool stamp = input.startsWith('V');
         input = input.mid(1) + QByteArray(qsizetype(PROFILE_RECORD_SIZE) + qsizetype(size % 7), '\0');
         if (stamp)
