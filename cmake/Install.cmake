@@ -7,6 +7,7 @@
 #                                  executable, /proc/self/exe, so symlinks are enough)
 #   <prefix>/bin/hkt75, hkt75mon, hkt75-vmouse, hkt75-translate   launchers (symlinks)
 #   <prefix>/lib/udev/rules.d/70-hkt75.rules                       the mouse for the seat's user
+#   <prefix>/lib/udev/hkt75-hidmatch                               the rule's matcher
 #   <prefix>/share/applications/hkt75.desktop                      the menu entry of HKT75
 #   <sysconfdir>/xdg/autostart/hkt75mon.desktop                    HKT75MON at log-on
 #   <prefix>/share/icons/hicolor/NxN/apps/hkt75.png                the logo
@@ -50,6 +51,9 @@ install(DIRECTORY "${HKT75_OUT_DIR}/images" DESTINATION "${HKT75_PROGRAM_DIR}"
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 install(FILES "${CMAKE_SOURCE_DIR}/data/70-hkt75.rules" DESTINATION "lib/udev/rules.d")
+# The rule's matcher, named without a path in the rule: udev looks for such a
+# program in its own folder, the one above rules.d.
+install(TARGETS hkt75-hidmatch RUNTIME DESTINATION "lib/udev")
 install(FILES "${CMAKE_SOURCE_DIR}/data/desktop/hkt75.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 # The autostart folder is read only in the system configuration folder, so a
 # /usr install puts the entry into /etc; another prefix keeps it inside itself.

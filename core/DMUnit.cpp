@@ -394,6 +394,11 @@ void TDM::LoadAllSettingsStore(bool startUp)
         store.KeepStoredValueBeforeSave();
     }
     ReadRecord(store, FAllProfileSettingInfo);
+    // A current profile out of range is replaced at the next switch or save
+    // (start-up falls back to the group's profile): the stored bytes are
+    // kept once before that, as for any other repaired record.
+    if (!CheckedCurrentGame(FAllProfileSettingInfo))
+        store.KeepStoredValueBeforeSave();
 }
 
 // ------------------------------------------------------------------- paths

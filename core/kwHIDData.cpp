@@ -242,7 +242,7 @@ std::vector<TkwHIDData::Candidate> TkwHIDData::QualifyingCollections(USAGE_AND_P
             bool passes = true;
             if (filter != Filter::None)
                 passes = byId ? ContainsText(col.hardwareIds, deviceId) : PassesIncludeList(col.hardwareIds);
-            if (!passes || col.usagePage != usage.UsagePage || col.usage != usage.Usage)
+            if (!passes || !hkt::platform::HidCollectionIs(col, usage.UsagePage, usage.Usage))
                 continue;
             out.push_back({node.path, static_cast<int>(c), col, node.reportDescriptor});
         }

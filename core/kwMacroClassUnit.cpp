@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -681,9 +682,46 @@ TkwMacroSetClass::TkwMacroSetClass()
 {
 }
 
-bool TkwMacroSetClass::TakeImage(const QByteArray &bytes)
+const char *TkwMacroSetClass::ImageFault(const QByteArray &bytes)
 {
     if (static_cast<std::size_t>(bytes.size()) < MACRO_SET_DB_SIZE)
+        return "is shorter than a database";
+    // Read field by field: the bytes need not be aligned for the record.
+    const auto u16At = [&](std::size_t at) {
+        uint16_t v;
+        std::memcpy(&v, bytes.constData() + at, sizeof v);
+        return v;
+    };
+    const auto i32At = [&](std::size_t at) {
+        int32_t v;
+        std::memcpy(&v, bytes.constData() + at, sizeof v);
+        return v;
+    };
+    // The counts every save of this suite writes: at most 21 sets, at most
+    // as many macros as a macro list holds, at most 128 steps per macro.
+    // Anything else is not a database this suite wrote (a foreign or damaged
+    // file), and taking it clamped would show garbage and then save it.
+    const int sets = u16At(offsetof(TkwMacroSetDb, MacroSetArrayCount));
+    if (sets > MACRO_SET_CAPACITY)
+        return "counts more sets than a database holds";
+    for (int i = 0; i < sets; ++i) {
+        const std::size_t set = offsetof(TkwMacroSetDb, MacroSetArrays) + sizeof(TkwMacroListOfMacroSet) * std::size_t(i);
+        const int macros = u16At(set + offsetof(TkwMacroListOfMacroSet, MacroArrayCount));
+        if (macros > MACRO_LIST_CAPACITY)
+            return "counts more macros in a set than a macro list holds";
+        for (int j = 0; j < macros; ++j) {
+            const std::size_t macro = set + offsetof(TkwMacroListOfMacroSet, MacroArrays) + sizeof(TMACROKEYINFO) * std::size_t(j);
+            const int32_t steps = i32At(macro + offsetof(TMACROKEYINFO, MacroListCount));
+            if (steps < 0 || steps > MACRO_STEP_CAPACITY)
+                return "counts more steps in a macro than a macro holds";
+        }
+    }
+    return nullptr;
+}
+
+bool TkwMacroSetClass::TakeImage(const QByteArray &bytes)
+{
+    if (ImageFault(bytes))
         return false;
     std::memcpy(FMacroSetDB.get(), bytes.constData(), MACRO_SET_DB_SIZE);
     RebuildSetList();
@@ -728,6 +766,9 @@ TMacroSetDbLoad TkwMacroSetClass::LoadMacrosetDB(const QString &ABaseMacrosetDBF
         }
         // Present but not taken: the image keeps what it held, and the file
         // is kept aside before the next save replaces it.
+        const char *fault = info.isFile() && file.isOpen() ? ImageFault(bytes) : "cannot be read";
+        qWarning("hkt75: macro database %s %s; kept as %s.bak at the next save, the default macro set is used",
+                 qUtf8Printable(ABaseMacrosetDBFile), fault, qUtf8Printable(info.fileName()));
         FBackUpBeforeSave = true;
     }
     RebuildSetList();

@@ -223,7 +223,7 @@ enum class TMacroSetDbLoad {
     Loaded,        // a full image was read
     Created,       // no file: an empty database was written
     CreateFailed,  // no file, and writing the empty one failed
-    Rejected,      // a file that is too short or unreadable: kept, replaced (with a .bak) at the next save
+    Rejected,      // a file that is too short, unreadable or not one this suite wrote: kept, replaced (with a .bak) at the next save
 };
 
 class TkwMacroSetClass {
@@ -269,9 +269,13 @@ public:
     const TkwMacroSetDb &MacroSetDB() const { return *FMacroSetDB; }
     QString MacroSetDBFile() const { return FBaseMacrosetDBFile; }
 
-    // The database read from raw bytes as a load does (at least a full image,
-    // counts clamped); false for a short image. Used by the loader and fuzzing.
+    // The database read from raw bytes as a load does: a full image whose
+    // counts are ones this suite writes (ImageFault null); false, and nothing
+    // taken, otherwise. Used by the loader and fuzzing.
     bool TakeImage(const QByteArray &bytes);
+    // Why `bytes` are not a database image this suite wrote (a phrase for a
+    // log line), or null when they are one.
+    static const char *ImageFault(const QByteArray &bytes);
 
 private:
     int IndexOfMacroSet(const QString &name) const;

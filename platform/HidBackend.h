@@ -49,6 +49,10 @@ inline constexpr std::uint32_t DeviceNotConnected = 1167;  // ERROR_DEVICE_NOT_C
 struct HidCollectionInfo {
     std::uint16_t usagePage = 0;
     std::uint16_t usage = 0;
+    // An Application collection (Collection item data 0x01), as a device
+    // function is; a top-level collection of another type (a stray Physical
+    // or Logical one) is listed, never opened: see HidCollectionIs.
+    bool application = true;
     std::uint16_t inputReportByteLength = 0;
     std::uint16_t outputReportByteLength = 0;
     std::uint16_t featureReportByteLength = 0;
@@ -71,6 +75,15 @@ struct HidCollectionInfo {
     // (case aside).
     QStringList hardwareIds;
 };
+
+// Whether `c` is the collection that a caller asking for `usagePage` and
+// `usage` opens. The HID access code and the udev rule's matcher (which
+// decides whose nodes the seat's user may open) both decide with this, so
+// the rule opens exactly what the suite talks to.
+inline bool HidCollectionIs(const HidCollectionInfo &c, std::uint16_t usagePage, std::uint16_t usage)
+{
+    return c.application && c.usagePage == usagePage && c.usage == usage;
+}
 
 // One device node ("interface" in the Windows sense, before the split into
 // collections): a hidraw node, or the simulated mouse.

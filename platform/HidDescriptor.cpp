@@ -176,6 +176,7 @@ std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8
                         usage = (g.usagePage & 0xFFFFu) << 16;
                     c.usagePage = static_cast<std::uint16_t>(usage >> 16);
                     c.usage = static_cast<std::uint16_t>(usage & 0xFFFFu);
+                    c.application = raw == 0x01;
                     out.collections.push_back(std::move(c));
                     currentTlc = static_cast<int>(out.collections.size()) - 1;
                 }
@@ -344,6 +345,13 @@ std::size_t HidMaxUsageListLength(const HidParsedDescriptor &descriptor, int col
         if (f.kind == HidReportKind::Input && f.collection == collection && f.isButton())
             n += f.count;
     return n;
+}
+
+bool HidDescriptorHasCollection(std::span<const std::uint8_t> bytes, std::uint16_t usagePage, std::uint16_t usage)
+{
+    const std::optional<HidParsedDescriptor> d = ParseHidDescriptor(bytes);
+    return d && std::any_of(d->collections.begin(), d->collections.end(),
+                            [&](const HidCollectionInfo &c) { return HidCollectionIs(c, usagePage, usage); });
 }
 
 } // namespace hkt::platform

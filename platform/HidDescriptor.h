@@ -62,6 +62,11 @@ inline constexpr std::size_t kHidMaxUsagesPerField = 1024;
 // nullopt for a malformed or out-of-bounds descriptor.
 std::optional<HidParsedDescriptor> ParseHidDescriptor(std::span<const std::uint8_t> bytes);
 
+// Whether a well-formed descriptor holds a top-level collection that
+// HidCollectionIs(usagePage, usage): what the HID access code would open on
+// that node. False for a malformed descriptor, which it would not list.
+bool HidDescriptorHasCollection(std::span<const std::uint8_t> bytes, std::uint16_t usagePage, std::uint16_t usage);
+
 // The button usages (page << 16 | usage) set in one input report of
 // `collection`, in field order, at most `maxUsages` of them. `report` is in
 // the Windows form: byte 0 the report ID (0 without IDs), the data after it.

@@ -42,38 +42,49 @@ QString TkwLanguageDesignModel::CheckTranslation(const QString &text)
     return {};
 }
 
-QString TkwLanguageDesignModel::StoredTranslation(const QString &id, const QString &source) const
+QString TkwLanguageDesignModel::Held(const TkwTranslateTab &tab, const QString &source)
 {
-    for (const TkwLangEntry &lang : FStored.Resources)
-        if (lang.ID.compare(id, Qt::CaseInsensitive) == 0)
-            return kwTranslationsBySource(lang.Lines).value(source);
-    return {};
+    if (const auto edited = tab.Edited.constFind(source); edited != tab.Edited.cend())
+        return *edited;
+    return tab.Stored.value(source);
 }
 
-QString TkwLanguageDesignModel::NewRowTranslation(const QString &id, const QString &source) const
+QString TkwLanguageDesignModel::Shown(const TkwTranslateTab &tab, const QString &source)
 {
-    const QString stored = StoredTranslation(id, source);
-    return stored.isEmpty() ? source : stored;
+    const QString held = Held(tab, source);
+    // A cell cleared in the editor shows empty; only one never translated
+    // shows its source.
+    if (held.isEmpty() && tab.SourceShowsUntranslated && !tab.Edited.contains(source))
+        return source;
+    return held;
 }
+
+bool TkwLanguageDesignModel::IsSource(const QString &text) const
+{
+    return std::binary_search(FSources.cbegin(), FSources.cend(), text);
+}
+
+namespace {
+
+TkwTranslateTab TabOf(const TkwLangEntry &lang)
+{
+    return {lang.ID, CaptionFor(lang.ID), lang.Lines, kwTranslationsBySource(lang.Lines), {}, true};
+}
+
+} // namespace
 
 void TkwLanguageDesignModel::Load(const TkwLangData &data)
 {
-    FStored = data;
     FSources.clear();
     for (const QString &s : kwSortedUnique(data.Original))
         if (!s.isEmpty())
             FSources.append(s);
+    FDeletedSources.clear();
     FTabs.clear();
     FCurrent = -1;
     FFirstVisibleTab = 0;
     for (const TkwLangEntry &lang : data.Resources) {
-        TkwTranslateTab tab{lang.ID, CaptionFor(lang.ID), {}};
-        const QHash<QString, QString> stored = kwTranslationsBySource(lang.Lines);
-        for (const QString &source : FSources) {
-            const QString t = stored.value(source);
-            tab.Translations.insert(source, t.isEmpty() ? source : t);
-        }
-        FTabs.append(tab);
+        FTabs.append(TabOf(lang));
         FCurrent = int(FTabs.size()) - 1;
     }
 }
@@ -84,11 +95,14 @@ TkwLangData TkwLanguageDesignModel::Data() const
     data.Original = FSources;
     for (const TkwTranslateTab &tab : FTabs) {
         TkwLangEntry lang{tab.ID, {}};
-        for (const QString &source : FSources) {
-            const QString t = tab.Translations.value(source);
-            if (!t.isEmpty())
-                lang.Lines.append(source + u'=' + t);
+        for (const QString &line : tab.Lines) {
+            const QString source = kwLineSource(line);
+            if (!tab.Edited.contains(source) && !FDeletedSources.contains(source))
+                lang.Lines.append(line);
         }
+        for (auto it = tab.Edited.cbegin(); it != tab.Edited.cend(); ++it)
+            if (!it->isEmpty() && IsSource(it.key()))
+                lang.Lines.append(it.key() + u'=' + *it);
         lang.Lines = kwSortedUnique(lang.Lines);
         data.Resources.append(lang);
     }
@@ -100,7 +114,14 @@ bool TkwLanguageDesignModel::SaveToFile(const QString &path, QString *error)
     const TkwLangData data = Data();
     if (!kwSaveLangFile(path, data, error))
         return false;
-    FStored = data;
+    // What was written is now what each tab holds; the edits are in it.
+    for (int i = 0; i < TabCount(); ++i) {
+        TkwTranslateTab &tab = FTabs[i];
+        tab.Lines = data.Resources[i].Lines;
+        tab.Stored = kwTranslationsBySource(tab.Lines);
+        tab.Edited.clear();
+    }
+    FDeletedSources.clear();
     return true;
 }
 
@@ -113,7 +134,14 @@ QString TkwLanguageDesignModel::Translation(int tab, int row) const
 {
     if (tab < 0 || tab >= TabCount() || row < 0 || row >= FSources.size())
         return {};
-    return FTabs[tab].Translations.value(FSources[row]);
+    return Shown(FTabs[tab], FSources[row]);
+}
+
+QString TkwLanguageDesignModel::TranslationOf(int tab, int row) const
+{
+    if (tab < 0 || tab >= TabCount() || row < 0 || row >= FSources.size())
+        return {};
+    return Held(FTabs[tab], FSources[row]);
 }
 
 bool TkwLanguageDesignModel::SetTranslation(int tab, int row, const QString &text, QString *error)
@@ -125,7 +153,9 @@ bool TkwLanguageDesignModel::SetTranslation(int tab, int row, const QString &tex
             *error = why;
         return false;
     }
-    FTabs[tab].Translations.insert(FSources[row], text);
+    if (text == Translation(tab, row))
+        return true;
+    FTabs[tab].Edited.insert(FSources[row], text);
     return true;
 }
 
@@ -149,9 +179,7 @@ int TkwLanguageDesignModel::AddLanguage(int localeIndex)
             return i;
         }
     }
-    TkwTranslateTab tab{id, name, {}};
-    for (const QString &source : FSources)
-        tab.Translations.insert(source, StoredTranslation(id, source));
+    TkwTranslateTab tab{id, name, {}, {}, {}, false};
     FTabs.append(tab);
     FCurrent = TabCount() - 1;
     return FCurrent;
@@ -162,12 +190,7 @@ bool TkwLanguageDesignModel::DeleteLanguage()
     if (FCurrent < 0)
         return false;
     const int deleted = FCurrent;
-    const QString id = FTabs[deleted].ID;
     FTabs.removeAt(deleted);
-    const auto stored = std::find_if(FStored.Resources.begin(), FStored.Resources.end(),
-                                     [&](const TkwLangEntry &l) { return l.ID.compare(id, Qt::CaseInsensitive) == 0; });
-    if (stored != FStored.Resources.end())
-        FStored.Resources.erase(stored);
     if (FTabs.isEmpty())
         FCurrent = -1;
     else
@@ -188,9 +211,9 @@ bool TkwLanguageDesignModel::AddConstText(const QString &text, QString *error)
             *error = QStringLiteral("The text is already in the list.");
         return false;
     }
+    // The new row shows what the tab's lines hold for it, if anything.
     kwSortedInsert(FSources, text);
-    for (TkwTranslateTab &tab : FTabs)
-        tab.Translations.insert(text, NewRowTranslation(tab.ID, text));
+    FDeletedSources.remove(text);
     return true;
 }
 
@@ -199,8 +222,9 @@ bool TkwLanguageDesignModel::DeleteConstText(int row)
     if (FCurrent < 0 || row < 0 || row >= FSources.size())
         return false;
     const QString source = FSources.takeAt(row);
+    FDeletedSources.insert(source);
     for (TkwTranslateTab &tab : FTabs)
-        tab.Translations.remove(source);
+        tab.Edited.remove(source);
     return true;
 }
 
@@ -211,7 +235,7 @@ QStringList TkwLanguageDesignModel::TextList() const
         return lines;
     const TkwTranslateTab &tab = FTabs[FCurrent];
     for (const QString &source : FSources)
-        lines.append(source + u'=' + tab.Translations.value(source));
+        lines.append(source + u'=' + Held(tab, source));
     return lines;
 }
 
@@ -242,18 +266,24 @@ bool TkwLanguageDesignModel::SetTextList(const QStringList &lines, QString *erro
     }
     QStringList sources = given.keys();
     std::sort(sources.begin(), sources.end());
+    for (const QString &source : FSources)
+        if (!given.contains(source))
+            FDeletedSources.insert(source);
+    for (const QString &source : sources)
+        FDeletedSources.remove(source);
     for (int i = 0; i < TabCount(); ++i) {
         TkwTranslateTab &tab = FTabs[i];
-        QHash<QString, QString> kept;
-        for (const QString &source : sources) {
-            if (i == FCurrent)
-                kept.insert(source, given.value(source));
-            else if (const auto it = tab.Translations.constFind(source); it != tab.Translations.cend())
-                kept.insert(source, *it);
-            else
-                kept.insert(source, NewRowTranslation(tab.ID, source));
-        }
-        tab.Translations = kept;
+        // Edits of the sources that go are dropped; the others keep theirs.
+        for (auto it = tab.Edited.begin(); it != tab.Edited.end();)
+            it = given.contains(it.key()) ? std::next(it) : tab.Edited.erase(it);
+    }
+    TkwTranslateTab &current = FTabs[FCurrent];
+    for (const QString &source : sources) {
+        // The selected tab's cells show the list's texts; a line without a
+        // translation still writes nothing.
+        const QString &text = given[source];
+        if (text != Shown(current, source))
+            current.Edited.insert(source, text);
     }
     FSources = sources;
     return true;

@@ -13,14 +13,24 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
-// One language tab: the grid's hint (the identifier) and column 1 by source.
+// One language tab. Only what the file holds for the language and the cells
+// edited since are kept: an untranslated cell is implicit, so a tab costs what
+// its lines cost, not a cell per source text.
 struct TkwTranslateTab {
     QString ID;
     QString Caption;                    // the system's language name, or the identifier
-    QHash<QString, QString> Translations; // source -> translation; absent or empty: none
+    // The language's lines as loaded or last saved. A save writes them back as
+    // they are, except the lines of sources edited or deleted since.
+    QStringList Lines;
+    QHash<QString, QString> Stored;     // source -> translation of its first line in Lines
+    QHash<QString, QString> Edited;     // source -> text typed since ("" clears the cell)
+    // A loaded language shows an untranslated cell as its source text; one
+    // added in the editor shows it empty.
+    bool SourceShowsUntranslated = true;
 };
 
 class TkwLanguageDesignModel {
@@ -39,10 +49,14 @@ public:
     // language in list order (unknown identifiers and repeated ones included,
     // so nothing is lost at the next save); a missing or empty translation
     // shows the source text itself. Empty source texts are left out.
+    // Data() of a model loaded and not changed is the list it was loaded from
+    // (as the stream writes it), so the file saves back byte for byte.
     void Load(const TkwLangData &data);
 
     // The lists a save writes: the source texts, then per tab in order its
-    // identifier and a line for every source with a non-empty translation.
+    // identifier and its lines: those it was loaded with, the ones of edited
+    // and deleted sources replaced by a line per edited cell that holds a
+    // translation. A cell never given a translation writes nothing.
     TkwLangData Data() const;
 
     // "Save to language file": writes Data() atomically (the old file stays
@@ -62,10 +76,15 @@ public:
         return index >= FFirstVisibleTab && index < FFirstVisibleTab + kVisibleTabs;
     }
 
-    // Column 1 of a tab's row (the row's source text is Sources()[row]).
+    // Column 1 of a tab's row (the row's source text is Sources()[row]) as the
+    // grid shows it.
     QString Translation(int tab, int row) const;
+    // The translation the row holds: empty for an untranslated cell, whatever
+    // it shows.
+    QString TranslationOf(int tab, int row) const;
     // A cell edit; false (nothing changed) for a bad tab or row or a text
-    // CheckTranslation refuses.
+    // CheckTranslation refuses. A text equal to what the cell shows changes
+    // nothing, so an untranslated cell committed unchanged stays untranslated.
     bool SetTranslation(int tab, int row, const QString &text, QString *error = nullptr);
 
     // The system's languages offered by "Add Language" (the locale list's
@@ -74,8 +93,8 @@ public:
 
     // "Add Language" with item `localeIndex` of SystemLanguages(): selects the
     // tab that already carries that language's name or identifier, or makes a
-    // new tab (identifier: the locale's own, never empty) whose
-    // cells hold the stored translations of that identifier (empty without).
+    // new tab (identifier: the locale's own, never empty) with empty cells (a
+    // language the file held has its tab already, or was deleted with it).
     // Returns the selected tab, -1 for no valid item.
     int AddLanguage(int localeIndex);
 
@@ -96,7 +115,8 @@ public:
 
     // "Get/Set Text List": the selected tab's lines "source=translation", one
     // per source text, a source without translation as "source=" so that the
-    // list round trip keeps it. Empty without a selected tab.
+    // list round trip keeps it (and still writes no line for it). Empty
+    // without a selected tab.
     QStringList TextList() const;
     // "Save" of the text list: the source texts become exactly the list's
     // sources, with the selected tab's translations from the list; the other
@@ -113,13 +133,14 @@ public:
     bool PrevPage();
 
 private:
-    // The stored translation of `source` in the first stored language `id`.
-    QString StoredTranslation(const QString &id, const QString &source) const;
-    // What a row added to a tab shows: the stored translation, else the source.
-    QString NewRowTranslation(const QString &id, const QString &source) const;
+    // The translation a tab holds for a source: its edit, else its stored one.
+    static QString Held(const TkwTranslateTab &tab, const QString &source);
+    static QString Shown(const TkwTranslateTab &tab, const QString &source);
+    bool IsSource(const QString &text) const;
 
-    TkwLangData FStored; // the language component's lists (last load or save)
     QStringList FSources; // sorted, each once, none empty
+    // Sources deleted since the load or save: their lines are not written.
+    QSet<QString> FDeletedSources;
     QList<TkwTranslateTab> FTabs;
     int FCurrent = -1;
     int FFirstVisibleTab = 0;

@@ -3,6 +3,8 @@
 #include "config/ui/kwLanguage.h"
 #include "platform/Paths.h"
 
+#include <QAbstractItemDelegate>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -211,10 +213,27 @@ void TkwLanguageDesignForm::ShowGrid()
     FRefreshing = false;
 }
 
+void TkwLanguageDesignForm::CommitOpenEdit()
+{
+    // An open editor is a child of the grid's viewport and has the focus (a
+    // click on the tab bar does not take it). Committing it reaches
+    // CellChanged while the model still has the edited tab selected, so the
+    // text lands in that tab's cell.
+    QWidget *editor = QApplication::focusWidget();
+    if (!editor || editor == Grid->viewport() || !Grid->viewport()->isAncestorOf(editor))
+        return;
+    QAbstractItemDelegate *delegate = Grid->itemDelegateForIndex(Grid->currentIndex());
+    emit delegate->commitData(editor);
+    emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void TkwLanguageDesignForm::TabChanged(int index)
 {
     if (FRefreshing)
         return;
+    // The grid is rebuilt for the new tab: a cell still being edited would
+    // be dropped with it.
+    CommitOpenEdit();
     FModel.SelectTab(index);
     ShowGrid();
 }

@@ -90,6 +90,8 @@ private:
     void ShowGrid();
     void ShowTabPage();
     void TabChanged(int index);
+    // Commits the cell being edited, if any, to the model's selected tab.
+    void CommitOpenEdit();
     void CellChanged(int row, int column);
     void Status(const QString &text);
 

@@ -881,3 +881,35 @@ TEST(DataModuleMarks, ProfilesNotYetInTheMouseOutliveTheProgramAndAreNeverTruste
     ASSERT_TRUE(dm->SaveProfileChangedMarks());
     EXPECT_FALSE(s.HasValue(name));
 }
+
+// A full-size all-settings value whose current profile is out of range is
+// repaired at start-up; the stored bytes are kept once as .bak before the
+// next profile switch writes the repair over them, as the group record is.
+TEST(DataModuleFaults, AllSettingsValueWithCurrentGameOutOfRangeIsKeptAsBakBeforeTheSwitchWritesIt)
+{
+    for (const uint16_t game : {uint16_t(5), uint16_t(7), uint16_t(0xFF), uint16_t(0xFFFF)}) {
+        SCOPED_TRACE(game);
+        Storage s;
+        s.Start();
+        s.SetCurrentGame(game);
+        const QByteArray stored = s.Value("allsettings.pfd");
+        auto dm = s.Start();
+        EXPECT_EQ(s.Value("allsettings.pfd"), stored) << "nothing is written at start-up";
+        ASSERT_TRUE(dm->SwitchToProfile(3));
+        ASSERT_TRUE(dm->SaveBackAllProfileSettingInfo());
+        EXPECT_EQ(s.Value("allsettings.pfd.bak"), stored);
+        EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentGame, 3);
+
+        // Once: a later save leaves the copy alone.
+        s.SetValue("allsettings.pfd.bak", "kept");
+        ASSERT_TRUE(dm->SaveBackAllProfileSettingInfo());
+        EXPECT_EQ(s.Value("allsettings.pfd.bak"), "kept");
+    }
+    // An in-range value needs no copy.
+    Storage s;
+    s.Start();
+    s.SetCurrentGame(4);
+    auto dm = s.Start();
+    ASSERT_TRUE(dm->SaveBackAllProfileSettingInfo());
+    EXPECT_FALSE(s.HasValue("allsettings.pfd.bak"));
+}

@@ -199,26 +199,86 @@ TEST_F(MacroDatabase, SaveWithoutALoadIsRefused)
     EXPECT_FALSE(db.SaveBackCurrentMacroClassDataToCurrentMacroList());
 }
 
-TEST_F(MacroDatabase, CountsBeyondTheImageAreClamped)
+// Only a full image whose counts are ones the suite writes is taken: any
+// other is refused with one line, kept once as .bak when the default set is
+// saved over it, and nothing of it reaches the manager.
+TEST_F(MacroDatabase, ImageWithCountsTheSuiteNeverWritesIsRefusedAndKeptOnce)
+{
+    const auto withU16 = [](QByteArray b, qsizetype at, uint16_t v) {
+        b[at] = static_cast<char>(v & 0xFF);
+        b[at + 1] = static_cast<char>(v >> 8);
+        return b;
+    };
+    const auto withI32 = [](QByteArray b, qsizetype at, int32_t v) {
+        std::memcpy(b.data() + at, &v, sizeof v);
+        return b;
+    };
+    // One set "S" with two macros of 10 steps: a good image to spoil.
+    QByteArray good(kDbSize, '\0');
+    good = withU16(good, 0, 1);
+    good[4] = 'S';
+    good = withU16(good, 4 + 60, 2);
+    good = withI32(good, MacroOffset(0, 0) + 768, 10);
+    good = withI32(good, MacroOffset(0, 1) + 768, 10);
+    QByteArray noise(kDbSize, '\0');
+    quint32 x = 12345;
+    for (qsizetype i = 0; i < kDbSize; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise[i] = static_cast<char>(x >> 24);
+    }
+    noise = withU16(noise, 0, 0x9C41);
+    const struct {
+        const char *name;
+        QByteArray image;
+    } cases[] = {
+        {"all 0xFF", QByteArray(kDbSize, '\xFF')},
+        {"random bytes", noise},
+        {"22 sets", withU16(good, 0, 22)},
+        {"31 macros in a set", withU16(good, 4 + 60, 31)},
+        {"40 macros in a set", withU16(good, 4 + 60, 40)},
+        {"129 steps in a macro", withI32(good, MacroOffset(0, 1) + 768, 129)},
+        {"negative step count", withI32(good, MacroOffset(0, 0) + 768, -1)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(DbPath() + QStringLiteral(".bak"));
+        WriteBytes(DbPath(), c.image);
+        TkwMacroSetClass db;
+        EXPECT_EQ(db.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Rejected);
+        EXPECT_EQ(db.MacroSetCount(), 0);
+        EXPECT_TRUE(ReadAll(DbPath()) == c.image) << "untouched until the next save";
+        StartUp(db, DbPath());
+        EXPECT_EQ(db.GetMacroSetListNames(), QStringList{"DefaultMacroSet"});
+        EXPECT_EQ(db.GetMacroListNamesByMacroSetIndex(0), (QStringList{"Macro1", "Macro2"}));
+        EXPECT_TRUE(ReadAll(DbPath() + QStringLiteral(".bak")) == c.image);
+        EXPECT_EQ(U16At(ReadAll(DbPath()), 0), 1);
+        // Once: the next save leaves the copy alone.
+        WriteBytes(DbPath() + QStringLiteral(".bak"), "kept");
+        ASSERT_TRUE(db.SaveMacroSetDB());
+        EXPECT_EQ(ReadAll(DbPath() + QStringLiteral(".bak")), QByteArray("kept"));
+    }
+    // The edges the suite does write are taken.
+    QByteArray edges = withU16(good, 4 + 60, MACRO_LIST_CAPACITY);
+    edges = withI32(edges, MacroOffset(0, 0) + 768, MACRO_STEP_CAPACITY);
+    edges = withI32(edges, MacroOffset(0, 1) + 768, 0);
+    WriteBytes(DbPath(), edges);
+    TkwMacroSetClass db;
+    ASSERT_EQ(db.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
+    ASSERT_TRUE(db.SwitchToMacroSet(0));
+    EXPECT_EQ(db.CurrentMacroClass()->MacroListCount(), MACRO_LIST_CAPACITY);
+    EXPECT_EQ(db.CurrentMacroClass()->MacroKeyInfoList()[0].MacroListCount, MACRO_STEP_CAPACITY);
+}
+
+TEST_F(MacroDatabase, TwentyOneSetsLeaveNoRoomForAnother)
 {
     QByteArray image(kDbSize, '\0');
-    image[0] = static_cast<char>(0xFF);
-    image[1] = static_cast<char>(0xFF);
-    image[4 + 60] = 40; // set 0 claims 40 macros
-    const qsizetype count = MacroOffset(0, 0) + 768;
-    image[count] = static_cast<char>(200);
-    const qsizetype negative = MacroOffset(0, 1) + 768;
-    image[negative] = image[negative + 1] = image[negative + 2] = image[negative + 3] = static_cast<char>(0xFF);
+    image[0] = static_cast<char>(MACRO_SET_CAPACITY);
+    for (int s = 0; s < MACRO_SET_CAPACITY; ++s)
+        image[4 + 27840 * s] = static_cast<char>('A' + s);
     WriteBytes(DbPath(), image);
     TkwMacroSetClass db;
     ASSERT_EQ(db.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
     EXPECT_EQ(db.MacroSetCount(), MACRO_SET_CAPACITY);
-    EXPECT_EQ(db.MacroSetList()[0].MacroArrayCount, MACRO_SET_MACRO_CAPACITY);
-    EXPECT_EQ(db.GetMacroListNamesByMacroSetIndex(0)->size(), MACRO_SET_MACRO_CAPACITY);
-    ASSERT_TRUE(db.SwitchToMacroSet(0));
-    EXPECT_EQ(db.CurrentMacroClass()->MacroListCount(), MACRO_LIST_CAPACITY);
-    EXPECT_EQ(db.CurrentMacroClass()->MacroKeyInfoList()[0].MacroListCount, MACRO_STEP_CAPACITY);
-    EXPECT_EQ(db.CurrentMacroClass()->MacroKeyInfoList()[1].MacroListCount, 0);
     EXPECT_EQ(db.CreateNewMacroSet(QStringLiteral("twenty-second")), -1);
     EXPECT_EQ(db.MacroSetCount(), MACRO_SET_CAPACITY);
 }

@@ -292,7 +292,7 @@ TEST(HidrawUdevRule, MatchesOnlyDescriptorsWithTheVendorPage)
     QFile rules(QStringLiteral(HKT75_SOURCE_DIR "/data/70-hkt75.rules"));
     ASSERT_TRUE(rules.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString text = QString::fromUtf8(rules.readAll());
-    const auto m = QRegularExpression(QStringLiteral("^SUBSYSTEM==\"hidraw\".*PROGRAM=\"/bin/sh -c '([^']*)'\".*"
+    const auto m = QRegularExpression(QStringLiteral("^SUBSYSTEM==\"hidraw\".*PROGRAM=\"([^\"]*)\".*"
                                                      "TAG\\+=\"uaccess\"$"),
                                       QRegularExpression::MultilineOption)
                        .match(text);
@@ -307,13 +307,18 @@ TEST(HidrawUdevRule, MatchesOnlyDescriptorsWithTheVendorPage)
     // hidraw10 carries the vendor collection third; hidraw0 is a plain mouse.
     for (const Case &c : {Case{"hidraw10", 0}, Case{"hidraw2", 0}, Case{"hidraw0", 1}}) {
         SCOPED_TRACE(c.node);
-        QString command = m.captured(1);
-        // udev substitutes %p with the device path below /sys.
-        command.replace(QStringLiteral("/sys%p"), fs.sys + QStringLiteral("/class/hidraw/") + QLatin1String(c.node));
-        QProcess sh;
-        sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
-        ASSERT_TRUE(sh.waitForFinished(30000));
-        EXPECT_EQ(sh.exitCode(), c.exitCode);
+        QStringList command = m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ASSERT_FALSE(command.isEmpty());
+        // udev substitutes %p with the device path below /sys, and finds a
+        // program named without a path in its own folder (here: the build's).
+        for (QString &word : command)
+            word.replace(QStringLiteral("/sys%p"), fs.sys + QStringLiteral("/class/hidraw/") + QLatin1String(c.node));
+        if (!command[0].contains(QLatin1Char('/')))
+            command[0] = QStringLiteral(HKT75_BIN_DIR "/") + command[0];
+        QProcess program;
+        program.start(command[0], command.mid(1));
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitCode(), c.exitCode);
     }
 }
 

@@ -131,7 +131,8 @@ TEST(LanguageDesignModel, CommandEdgeCases)
              const TkwLangData d = m.Data();
              ASSERT_EQ(d.Resources.size(), 2);
              EXPECT_EQ(d.Resources[0].ID, "CH");
-             EXPECT_EQ(d.Resources[0].Lines, QStringList({"Apply=YingYong", "Exit=Exit", "OK=OK"}));
+             // Untranslated cells show their source but write no "source=source" line.
+             EXPECT_EQ(d.Resources[0].Lines, QStringList({"Apply=YingYong"}));
              // A row without a translation stores nothing.
              EXPECT_EQ(d.Resources[1].Lines, QStringList({"Apply=" + kYing, "Exit=" + kTui}));
          }},
@@ -287,4 +288,68 @@ TEST(LanguageDesignModel, AFailedSaveKeepsTheOldFileAndTheGrids)
 
     ASSERT_TRUE(m.SaveToFile(path));
     EXPECT_EQ(TranslatedBy(dir.path(), "CH", "OK"), "HaoDe");
+}
+
+// What the editor opened and did not change saves back byte for byte: lines
+// of sources without a translation stay implicit (no "source=source" line),
+// and lines the grids do not show (an empty translation, a text that is not a
+// source) are written back as they were.
+TEST(LanguageDesignModel, AFileOpenedAndNotChangedSavesBackByteForByte)
+{
+    TkwLangData odd = Fixture();
+    odd.Resources[1].Lines = kwSortedUnique({"Apply=YingYong", "Gone=Old", "OK="});
+    // Many languages with few translations each: what a grid of every cell
+    // would write outgrows the largest language file.
+    TkwLangData wide;
+    for (int s = 0; s < 2000; ++s)
+        wide.Original << QStringLiteral("Source text %1").arg(s, 5, 10, QLatin1Char('0'));
+    for (int l = 0; l < 400; ++l)
+        wide.Resources.append({QStringLiteral("L%1").arg(l), {QStringLiteral("Source text 00007=T%1").arg(l)}});
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"the test list", kwWriteLangStream(Fixture()).value()},
+        {"lines the grids do not show", kwWriteLangStream(odd).value()},
+        {"400 languages x 2000 texts", kwWriteLangStream(wide).value()},
+        {"the shipped kw.local", ReadBytes(QStringLiteral(HKT75_BIN_DIR "/kw.local"))},
+    };
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.bytes.isEmpty());
+        const auto data = kwReadLangStream(c.bytes);
+        ASSERT_TRUE(data);
+        TkwLanguageDesignModel m = Loaded(*data);
+        // A cell committed as it shows, and a text list saved as it is, change nothing.
+        for (int t = 0; t < std::min(m.TabCount(), 3); ++t) {
+            m.SelectTab(t);
+            ASSERT_TRUE(m.SetTranslation(t, 0, m.Translation(t, 0)));
+        }
+        const QString path = dir.filePath("kw.local");
+        QString why;
+        ASSERT_TRUE(m.SaveToFile(path, &why)) << why.toStdString();
+        EXPECT_TRUE(ReadBytes(path) == c.bytes);
+    }
+}
+
+TEST(LanguageDesignModel, AnEditReplacesOnlyItsOwnSourcesLines)
+{
+    TkwLangData odd = Fixture();
+    odd.Resources[1].Lines = kwSortedUnique({"Apply=YingYong", "Gone=Old", "OK="});
+    TkwLanguageDesignModel m = Loaded(odd);
+    EXPECT_EQ(m.Translation(1, Row(m, "OK")), "OK") << "untranslated: shows its source";
+    EXPECT_EQ(m.TranslationOf(1, Row(m, "OK")), "");
+    ASSERT_TRUE(m.SetTranslation(1, Row(m, "OK"), "HaoDe"));
+    ASSERT_TRUE(m.SetTranslation(1, Row(m, "Apply"), ""));
+    ASSERT_TRUE(m.SetTranslation(0, Row(m, "Exit"), "Exit!"));
+    ASSERT_TRUE(m.DeleteConstText(Row(m, "Apply")));
+    const TkwLangData d = m.Data();
+    EXPECT_EQ(d.Resources[0].Lines, QStringList({"Exit=Exit!", "OK=OK"}));
+    EXPECT_EQ(d.Resources[1].Lines, QStringList({"Gone=Old", "OK=HaoDe"}));
+    EXPECT_EQ(d.Resources[2].Lines, QStringList({"Exit=" + kTui, "OK="}));
+    // A deleted source added again shows what its language's lines hold.
+    ASSERT_TRUE(m.AddConstText("Apply"));
+    EXPECT_EQ(m.Translation(2, Row(m, "Apply")), kYing);
+    EXPECT_EQ(m.Data().Resources[2].Lines, kwSortedUnique({"Apply=" + kYing, "Exit=" + kTui, "OK="}));
 }

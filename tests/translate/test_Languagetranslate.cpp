@@ -4,6 +4,7 @@
 
 #include "TranslateFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -110,7 +111,8 @@ TEST_F(EditorWindow, TextListPopupRoundTrip)
 {
     Click(FForm.SpeedButton2);
     ASSERT_TRUE(FForm.PopupTextList->isVisible());
-    EXPECT_EQ(FForm.MemoTextList->toPlainText(), "Apply=" + kYing + "\nExit=" + kTui + "\nOK=OK");
+    // An untranslated text's line is "source=", whatever its cell shows.
+    EXPECT_EQ(FForm.MemoTextList->toPlainText(), "Apply=" + kYing + "\nExit=" + kTui + "\nOK=");
     FForm.MemoTextList->setPlainText("Apply=" + kYing + "\nExit=" + kTui + "\nOK=QueDing\nHelp=");
     Click(FForm.BtnSaveTextList);
     EXPECT_FALSE(FForm.PopupTextList->isVisible());
@@ -191,4 +193,33 @@ TEST(EditorComponent, SavingOverAComponentReloadsItAndCloses)
     lang.SetLang("0409");
     EXPECT_EQ(Translate("Apply"), "Go");
     lang.SetLang("en");
+}
+
+// A translation still being typed when another language's tab is clicked
+// goes to the tab it was typed in, not lost with the grid's rebuild.
+TEST_F(EditorWindow, ACellBeingEditedIsCommittedWhenAnotherTabIsClicked)
+{
+    QApplication::setActiveWindow(&FForm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&FForm));
+    ASSERT_EQ(FForm.TabControl1->currentIndex(), 2);
+    const int row = int(FForm.Model().Sources().indexOf("Exit"));
+    const QPoint cell = FForm.Grid->visualRect(FForm.Grid->model()->index(row, 1)).center();
+    QTest::mouseClick(FForm.Grid->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(FForm.Grid->viewport(), Qt::LeftButton, {}, cell);
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_TRUE(editor && editor != FForm.Grid->viewport() && FForm.Grid->viewport()->isAncestorOf(editor))
+        << "the cell's editor is open";
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "TuiChuQ");
+
+    QTest::mouseClick(FForm.TabControl1, Qt::LeftButton, {}, FForm.TabControl1->tabRect(1).center());
+    ASSERT_EQ(FForm.TabControl1->currentIndex(), 1);
+    EXPECT_EQ(FForm.Model().Translation(2, row), "TuiChuQ");
+    EXPECT_EQ(FForm.Model().Translation(1, row), "Exit") << "the clicked tab is untouched";
+    EXPECT_EQ(Cell(row, 1), "Exit");
+
+    QTest::mouseClick(FForm.TabControl1, Qt::LeftButton, {}, FForm.TabControl1->tabRect(2).center());
+    EXPECT_EQ(Cell(row, 1), "TuiChuQ");
+    Click(FForm.sbtnsavelanguagetofile);
+    EXPECT_EQ(TranslatedBy(FDir.path(), "0804", "Exit"), "TuiChuQ");
 }
