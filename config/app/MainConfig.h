@@ -38,6 +38,7 @@
 #include "config/app/MainConfigApply.h"
 #include "config/app/MainConfigHost.h"
 #include "config/app/MainConfigState.h"
+#include "config/app/PendingMessages.h"
 #include "config/ui/kwCommandSetting.h"
 #include "config/ui/kwSkinKit.h"
 #include "core/kwHIDData.h"
@@ -66,6 +67,7 @@ class TMainConfigInfo;
 class TMainConfigLight;
 class TMainConfigMouse;
 class TMainConfigProfiles;
+class TRunInputLock;
 
 // What the window is built over. The program leaves everything empty (the
 // user's runtime folder, the executable's folder, the process's HID backend,
@@ -130,6 +132,11 @@ public:
     void WMSwitchProfile(std::int64_t WParam);
     void WMCPIIndexChanged(std::int64_t WParam);
     void WMReportRateChanged(std::int64_t WParam);
+    // The monitor's messages that edit or write wait while a run of device
+    // writes, a send of this window or a dialog is in progress, and run
+    // after it in the order they came (PendingMessages.h).
+    bool MessagesMustWait() const;
+    const TPendingMessages &PendingMessages() const { return FPendingMessages; }
 
     // ---- TMainConfigHost
     TDM &DataModule() override { return DMRef; }
@@ -212,6 +219,11 @@ private:
     hkt::skin::StateButton *AddButton(const char *AName, const char *ACaption, int AX, int AY, int AW, int AH);
     void InitMacroDatabase();
     void OnDeviceBusyChanged(bool ABusy);
+    // The profile the mouse is on, when it answers, becomes the current one.
+    void StartOnMouseProfile();
+    void RunEditingMessage(const TPendingMessage &AMessage);
+    void ScheduleMessageDrain();
+    void DrainPendingMessages();
     bool UseOEMInfoLayout() const;
 
     TDM &DMRef;
@@ -222,6 +234,11 @@ private:
     std::unique_ptr<TDeviceWriteGuard> FDevice;
     hkt::platform::MessageWindow FWindow;
     TMainConfigControls FControls;
+    std::unique_ptr<TRunInputLock> FInputLock;
+    TPendingMessages FPendingMessages;
+    bool FDrainingMessages = false;
+    QTimer *FDrainRetry = nullptr; // while a dialog holds the messages back
+    int FDialogDepth = 0;          // the window's message dialogs open
 
     TMainConfigButtons *FButtons = nullptr;
     TMainConfigDPI *FDPI = nullptr;

@@ -345,7 +345,9 @@ TEST_F(ApplyTest, AProfileSwitchFromTheMouseDuringApplyRunsAfterIt)
     OnlyCurrentProfileMarked();
     QTimer::singleShot(5, &form, [&] { form.WndProc(WM_SWITCH_PROFILE, 3, 0); });
     EXPECT_EQ(form.ApplySettings(), TApplyOutcome::Written);
-    EXPECT_EQ(Dm().FProfileIndex, 3);
+    // It runs once APPLY's handler has returned, from the event loop.
+    EXPECT_EQ(Dm().FProfileIndex, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dm().FProfileIndex == 3; }, 10000));
     EXPECT_EQ(m_mouse->Dump(0x43, 1), Bytes{0x03});
     ASSERT_EQ(m_monitorGot.size(), 2u);
     EXPECT_EQ(m_monitorGot[1][2], 3);
