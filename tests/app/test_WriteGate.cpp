@@ -9,6 +9,7 @@
 #include "config/app/ButtonFunctions.h"
 #include "config/app/MainConfigButtons.h"
 #include "config/app/MainConfigDPI.h"
+#include "config/app/MainConfigInfo.h"
 #include "config/app/MainConfigLight.h"
 #include "config/app/MainConfigProfiles.h"
 #include "config/app/PendingMessages.h"
@@ -19,6 +20,8 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
+#include <QFile>
 #include <QDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -605,3 +608,71 @@ TEST(RunInputLock, APressMadeBeforeTheLockEndsAfterIt)
     EXPECT_EQ(clicks, 1);
 }
 
+
+// ---- the run's own dialog, the cursor, the window's own send --------------------------
+
+class WriteGateRealDialogs : public WriteGateTest {
+protected:
+    TMainConfigSetup WindowSetup() override
+    {
+        TMainConfigSetup s = WriteGateTest::WindowSetup();
+        s.Dialog = nullptr; // the skinned dialogs themselves
+        return s;
+    }
+};
+
+TEST_F(WriteGateRealDialogs, TheRunsOwnDialogTakesInputWhileTheWindowShowsBusy)
+{
+    THKT75CFGMAIN &form = Form();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(QGuiApplication::overrideCursor());
+    m_mouse->Unplug();
+    bool busyCursor = false, clickedOK = false;
+    OnModal([&](QWidget *dialog) {
+        busyCursor = QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor;
+        // A click on the main window goes nowhere; the dialog's OK closes it.
+        QTest::mouseClick(form.LightPage().ComboColorSelect, Qt::LeftButton);
+        EXPECT_EQ(QApplication::activeModalWidget(), dialog);
+        for (auto *b : dialog->findChildren<hkt::skin::StateButton *>())
+            if (b->modalResult() == 1 && !clickedOK) {
+                clickedOK = true;
+                QTest::mouseClick(b, Qt::LeftButton);
+            }
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog took no click";
+            static_cast<QDialog *>(dialog)->reject();
+        }
+    });
+    EXPECT_EQ(form.ApplySettings(), TApplyOutcome::MouseAbsent);
+    EXPECT_TRUE(clickedOK);
+    EXPECT_TRUE(busyCursor);
+    EXPECT_FALSE(QGuiApplication::overrideCursor());
+    m_mouse->Plug();
+}
+
+TEST_F(WriteGateTest, ASwitchArrivingWhileTheLanguageIsSentRunsAfterTheSend)
+{
+    StartMonitorPeer();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(HKT75_BIN_DIR "/kw.local"), ProgramFolder() + "kw.local"));
+    THKT75CFGMAIN &form = Form();
+    const int before = Dm().FProfileIndex;
+    const int target = (before + 1) % PROFILE_COUNT;
+    QComboBox *box = form.PopBoxLanguage;
+    ASSERT_GE(box->count(), 2);
+    int seenInside = -1;
+    m_monitor->SetHandler([&](std::uint32_t msg, std::int64_t, std::int64_t l) {
+        if (msg == WM_LANGUAGE_CHANGED) {
+            m_mouse->SetProfile(target);
+            Send(Switch(target));
+            seenInside = Dm().FProfileIndex;
+        } else if (msg == WM_PROFILE_CHANGED) {
+            m_monitorProfiles.push_back(int(l));
+        }
+        return 0;
+    });
+    form.InfoPage().PopBoxLanguageChange(box->currentIndex() == 0 ? 1 : 0);
+    EXPECT_EQ(seenInside, before) << "ran nested inside the window's send";
+    ASSERT_TRUE(SettledOn(target));
+    EXPECT_EQ(Mem(0x43, 1), Bytes{std::uint8_t(target)});
+}
