@@ -20,9 +20,12 @@
 //    only while SettingsChanged is set; start-up clears it after its refresh.
 //  - Every write to the mouse runs inside Host.DeviceWrites():
 //      Host.DeviceWrites().Run([&] { ...writes on DeviceWrites().HID()... });
-//    Run refuses (returns false) while another sequence runs, so a click
-//    during APPLY's waits never interleaves; a request that must not be
-//    lost uses RunOrQueue. Between writes call DeviceWrites().Pump() to let
+//    While a sequence runs the window takes no user input (a busy cursor
+//    shows it; the sequence's own dialogs take theirs) and the monitor's
+//    editing messages wait for its end. Run refuses (returns false) while
+//    another sequence runs, so nothing else interleaves; a request that
+//    must not be lost uses RunOrQueue. Code after a Run() still finds the
+//    profile it started with: what waited runs from the event loop. Between writes call DeviceWrites().Pump() to let
 //    messages run once, DeviceWrites().Wait() for the 100 ms pause between
 //    blocks of writes: both keep the window painting. A modal dialog or any
 //    other nested event loop opened inside a sequence goes through

@@ -82,6 +82,16 @@ protected:
         DM = nullptr;
     }
 
+    // The feature reports the window sent the mouse, in order, ID first.
+    std::vector<std::vector<std::uint8_t>> Sets() const
+    {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto &e : m_mouse->Log())
+            if (e.kind == hkt::sim::LogKind::SetFeature)
+                out.push_back(e.bytes);
+        return out;
+    }
+
     QString ProgramFolder() const { return m_tmp.path() + "/prog/"; }
     QString Runtime() const { return m_tmp.path() + "/run"; }
     QString Documents() const { return m_tmp.path() + "/docs/"; }

@@ -15,7 +15,6 @@
 #include <QTimer>
 
 using namespace hkt::testapp;
-using hkt::sim::LogKind;
 using hkt::test::Bytes;
 using hkt::test::Report;
 
@@ -40,14 +39,6 @@ Bytes Head(const Bytes &report, std::size_t n)
 
 class ApplyTest : public MainConfigTest {
 protected:
-    std::vector<Bytes> Sets() const
-    {
-        std::vector<Bytes> out;
-        for (const auto &e : m_mouse->Log())
-            if (e.kind == LogKind::SetFeature)
-                out.push_back(e.bytes);
-        return out;
-    }
     // A stand-in monitor window that records what reaches it, and how many
     // reports the mouse had seen at that moment.
     void StartMonitorPeer()

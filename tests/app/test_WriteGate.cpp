@@ -29,7 +29,6 @@
 #include <QTimer>
 
 using namespace hkt::testapp;
-using hkt::sim::LogKind;
 using hkt::test::Bytes;
 
 namespace {
@@ -77,15 +76,8 @@ public:
     using MainConfigTest::m_dialogAnswer;
     using MainConfigTest::m_mouse;
     using MainConfigTest::m_mouseOnStoredProfile;
+    using MainConfigTest::Sets;
 
-    std::vector<Bytes> Sets() const
-    {
-        std::vector<Bytes> out;
-        for (const auto &e : m_mouse->Log())
-            if (e.kind == LogKind::SetFeature)
-                out.push_back(e.bytes);
-        return out;
-    }
     // The profiles written to the mouse's active-profile byte, in order.
     std::vector<int> ActiveWrites() const
     {
@@ -110,6 +102,13 @@ public:
         return Bytes(b, b + sizeof table);
     }
 
+    // The window on the first profile with a stand-in monitor.
+    THKT75CFGMAIN &FormOnFirstProfileWithMonitor()
+    {
+        StartMonitorPeer();
+        EXPECT_TRUE(Dm().SwitchToProfile(0));
+        return Form();
+    }
     // A stand-in monitor window: records the profiles it is told about, and
     // runs OnProfileChanged (once) inside the window's send.
     void StartMonitorPeer()
@@ -340,9 +339,7 @@ class WriteGateDialogs : public WriteGateTest, public ::testing::WithParamInterf
 TEST_P(WriteGateDialogs, TheMousesSwitchAndReportsWaitUntilTheDialogCloses)
 {
     const DialogCase &c = GetParam();
-    StartMonitorPeer();
-    ASSERT_TRUE(Dm().SwitchToProfile(0));
-    THKT75CFGMAIN &form = Form();
+    THKT75CFGMAIN &form = FormOnFirstProfileWithMonitor();
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     const int rate0 = RateOf(0);
@@ -430,9 +427,7 @@ class WriteGateOrder : public WriteGateTest, public ::testing::WithParamInterfac
 TEST_P(WriteGateOrder, ReportsRunInTheMousesOrderAndTheLastProfileIsEverywhere)
 {
     const SequenceCase &c = GetParam();
-    StartMonitorPeer();
-    ASSERT_TRUE(Dm().SwitchToProfile(0));
-    THKT75CFGMAIN &form = Form();
+    THKT75CFGMAIN &form = FormOnFirstProfileWithMonitor();
     form.DeviceWrites().SetWaitMs(5);
     std::vector<int> rates;
     for (int p = 0; p < PROFILE_COUNT; ++p)
@@ -540,16 +535,25 @@ public:
 
 } // namespace
 
-TEST(RunInputLock, SwallowsInputToTheWindowsThereButNotToANewDialogAndShowsBusy)
-{
+// A shown window with one button, and its lock.
+class RunInputLockTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        button = new QPushButton(QStringLiteral("x"), &main);
+        main.resize(200, 100);
+        main.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+        QObject::connect(button, &QPushButton::clicked, [this] { ++clicks; });
+    }
     QWidget main;
-    auto *button = new QPushButton(QStringLiteral("x"), &main);
-    main.resize(200, 100);
-    main.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    TRunInputLock lock(&main);
+    QPushButton *button = nullptr;
+    TRunInputLock lock{&main};
     int clicks = 0;
-    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+};
+
+TEST_F(RunInputLockTest, SwallowsInputToTheWindowsThereButNotToANewDialogAndShowsBusy)
+{
     Recorder seen;
     button->installEventFilter(&seen);
 
@@ -586,16 +590,8 @@ TEST(RunInputLock, SwallowsInputToTheWindowsThereButNotToANewDialogAndShowsBusy)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST(RunInputLock, APressMadeBeforeTheLockEndsAfterIt)
+TEST_F(RunInputLockTest, APressMadeBeforeTheLockEndsAfterIt)
 {
-    QWidget main;
-    auto *button = new QPushButton(QStringLiteral("x"), &main);
-    main.resize(200, 100);
-    main.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
-    TRunInputLock lock(&main);
-    int clicks = 0;
-    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
 
     QTest::mousePress(button, Qt::LeftButton);
     ASSERT_TRUE(button->isDown());
