@@ -191,6 +191,7 @@ struct Probe {
     const char *name;
     void (*run)(WriteGateTest &t);
 };
+void PrintTo(const Probe &p, std::ostream *os) { *os << p.name; }
 
 const Probe kProbes[] = {
     {"an edit while APPLY writes the current profile",
@@ -302,6 +303,7 @@ struct DialogCase {
     void (*open)(THKT75CFGMAIN &form);
     void (*close)(QWidget *dialog);
 };
+void PrintTo(const DialogCase &c, std::ostream *os) { *os << c.name; }
 
 void Reject(QWidget *d) { static_cast<QDialog *>(d)->reject(); }
 
@@ -410,6 +412,7 @@ struct SequenceCase {
     std::vector<int> switchesAfterApply; // profiles written after APPLY's own
     int rateProfile;                     // where 125 Hz ends up (-1: nowhere)
 };
+void PrintTo(const SequenceCase &c, std::ostream *os) { *os << c.name; }
 
 const SequenceCase kSequences[] = {
     {"profile 4, rate", {Switch(3), Rate(8)}, 3, {3}, 3},
