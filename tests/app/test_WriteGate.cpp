@@ -14,6 +14,7 @@
 #include "config/app/MainConfigProfiles.h"
 #include "config/app/PendingMessages.h"
 #include "config/app/RunInputLock.h"
+#include "config/ui/kwLanguage.h"
 #include "core/pubunit_device_commands.h"
 #include "platform/WindowMessages.h"
 #include "support/ReportBytes.h"
@@ -102,6 +103,13 @@ public:
         return Bytes(b, b + sizeof table);
     }
 
+    // A test that chose a language leaves the process's dictionary as it found it.
+    void TearDown() override
+    {
+        MainConfigTest::TearDown();
+        TkwLanguage none;
+        none.SetLang(QStringLiteral("en"));
+    }
     // The window on the first profile with a stand-in monitor.
     THKT75CFGMAIN &FormOnFirstProfileWithMonitor()
     {
