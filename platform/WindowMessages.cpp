@@ -498,8 +498,11 @@ void MessageWindow::ArmDeadlineTimer()
 void MessageWindow::Dispatch(int fd, const MessageFrame &frame)
 {
     if (frame.kind == MessageKind::Post) {
-        QueuePost(frame);
-        return;
+        if (!m_postsInArrivalOrder) {
+            QueuePost(frame);
+            return;
+        }
+        fd = -1; // a post has no reply
     }
     const std::int64_t result = m_handler ? m_handler(frame.message, frame.wParam, frame.lParam) : 0;
     if (fd < 0)

@@ -120,6 +120,11 @@ public:
     bool IsRegistered() const { return m_listenFd >= 0; }
 
     void SetHandler(Handler handler) { m_handler = std::move(handler); }
+    // Posts reach the handler as they arrive, in one order with sends, also
+    // while a send of this thread waits (they are not held). For a window
+    // whose handler itself puts off what must not run nested: held posts
+    // would let a later send overtake them.
+    void SetPostsInArrivalOrder(bool on) { m_postsInArrivalOrder = on; }
     const QString &ClassName() const { return m_className; }
     QString SocketPath() const { return m_socketPath; }
 
@@ -156,6 +161,7 @@ private:
     std::deque<std::unique_ptr<Connection>> m_connections;
     std::deque<MessageFrame> m_heldPosts;
     bool m_flushScheduled = false;
+    bool m_postsInArrivalOrder = false;
     Handler m_handler;
 
     friend std::optional<std::int64_t> SendWindowMessage(const WindowHandle &, std::uint32_t, std::int64_t,

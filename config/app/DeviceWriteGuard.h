@@ -4,10 +4,13 @@
 // RESTORE, RESET ALL, LOAD FILE, ...).
 //
 // A sequence of device writes waits between its writes with the message loop
-// running, so the window keeps painting, timers tick and the user can click.
-// Without a gate a click during those waits could start a second sequence
-// whose writes interleave with the first one's (inside the mouse's write
-// bracket, or switching the current profile mid-APPLY). So:
+// running, so the window keeps painting and timers tick. busyChanged() tells
+// the window when a sequence runs: it then takes no user input
+// (RunInputLock.h) and holds the monitor's messages until the end
+// (PendingMessages.h). Whatever still reaches the gate during those waits
+// (a timer, code of the window) could start a second sequence whose writes
+// interleave with the first one's (inside the mouse's write bracket, or
+// switching the current profile mid-APPLY). So:
 //  - Run() starts a sequence only when none runs, and refuses it otherwise;
 //  - RunOrQueue() runs it at once, or right after the running one ends
 //    (for requests that must not be lost, such as a profile switch that

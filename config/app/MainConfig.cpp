@@ -6,6 +6,7 @@
 #include "config/app/MainConfigLight.h"
 #include "config/app/MainConfigMouse.h"
 #include "config/app/MainConfigProfiles.h"
+#include "config/app/RunInputLock.h"
 #include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguage.h"
 #include "config/ui/kwMenuDefinitions.h"
@@ -15,6 +16,7 @@
 #include "core/DMUnit.h"
 #include "core/kwMacroClassUnit.h"
 #include "core/kwStdCmd.h"
+#include "core/pubunit_device_commands.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProcessStart.h"
@@ -97,6 +99,11 @@ THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
     kwHIDEvent1->OnDeviceArrival = [this](QObject *Sender) { kwHIDEvent1DeviceArrival(Sender); };
     FDevice = std::make_unique<TDeviceWriteGuard>(DMRef, *kwHIDData1, FSetup.RuntimeRoot);
     FDevice->SetWaitMs(FSetup.DeviceWaitMs);
+    FInputLock = std::make_unique<TRunInputLock>(this);
+    FDrainRetry = new QTimer(this);
+    FDrainRetry->setSingleShot(true);
+    FDrainRetry->setInterval(50);
+    connect(FDrainRetry, &QTimer::timeout, this, [this] { DrainPendingMessages(); });
     connect(FDevice.get(), &TDeviceWriteGuard::busyChanged, this, [this](bool b) { OnDeviceBusyChanged(b); });
 
     kwLanguage1 = new TkwLanguage(this, FProgramFolder);
@@ -109,6 +116,9 @@ THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
     FWindow.SetHandler([this](std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam) {
         return WndProc(Msg, WParam, LParam);
     });
+    // The mouse's reports come as posts and its profile switches as sends:
+    // taken as they arrive, a switch never overtakes a report sent before it.
+    FWindow.SetPostsInArrivalOrder(true);
 
     FormCreate(this);
 }
@@ -291,6 +301,7 @@ void THKT75CFGMAIN::FormCreate(QObject *)
     InitMacroDatabase();
     FState.CentreTestAreaPending = true;
     ShowPage(0);
+    StartOnMouseProfile();
 
     const auto &cfg = DMRef.FCurrentProfileInfo.ConfigInfo;
     FState.SystemMouseSettings = {cfg.PointerSpeed, cfg.VWheelSpeed, cfg.PointerAcceleration};
@@ -314,6 +325,20 @@ void THKT75CFGMAIN::FormCreate(QObject *)
     FState.ReportRateChanged = false;
 
     FButtons->ShowMouseView(0);
+}
+
+void THKT75CFGMAIN::StartOnMouseProfile()
+{
+    // The mouse may have been switched while the program was not running:
+    // started on the stored profile, the next APPLY would write that back as
+    // active. The same read as APPLY's; a mouse that does not answer leaves
+    // the stored profile.
+    std::uint8_t active = 0;
+    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) != 0 || active >= PROFILE_COUNT ||
+        active == DMRef.FProfileIndex)
+        return;
+    if (DMRef.SwitchToProfile(active))
+        DMRef.SaveBackAllProfileSettingInfo();
 }
 
 void THKT75CFGMAIN::InitMacroDatabase()
@@ -454,6 +479,29 @@ void THKT75CFGMAIN::RefreshPages()
 
 // ---- dialogs ------------------------------------------------------------------
 
+namespace {
+// A message dialog of the window is open: the monitor's editing messages
+// wait for its end, which drains them.
+class TDialogOpen {
+public:
+    TDialogOpen(int &ADepth, std::function<void()> AOnClose) : FDepth(ADepth), FOnClose(std::move(AOnClose))
+    {
+        ++FDepth;
+    }
+    ~TDialogOpen()
+    {
+        if (--FDepth == 0)
+            FOnClose();
+    }
+    TDialogOpen(const TDialogOpen &) = delete;
+    TDialogOpen &operator=(const TDialogOpen &) = delete;
+
+private:
+    int &FDepth;
+    std::function<void()> FOnClose;
+};
+} // namespace
+
 int THKT75CFGMAIN::Message(const QString &ATitle, const QString &AText)
 {
     // Once the program ends no question is asked: the answer is CANCEL.
@@ -462,6 +510,7 @@ int THKT75CFGMAIN::Message(const QString &ATitle, const QString &AText)
     const QString title = Translate(ATitle), text = Translate(AText);
     // A dialog opened inside a device sequence is one of its waits.
     const TDeviceWriteGuard::WaitScope scope(*FDevice);
+    const TDialogOpen open(FDialogDepth, [this] { ScheduleMessageDrain(); });
     if (FSetup.Dialog)
         return FSetup.Dialog(title, text);
     return ShowDialog(title, text);
@@ -473,6 +522,7 @@ int THKT75CFGMAIN::Message2(const QString &ATitle, const QString &AText, const Q
         return SkinDialog::ResultCancel;
     const QString title = Translate(ATitle), text = Translate(AText), text2 = Translate(AText2);
     const TDeviceWriteGuard::WaitScope scope(*FDevice);
+    const TDialogOpen open(FDialogDepth, [this] { ScheduleMessageDrain(); });
     if (FSetup.Dialog2)
         return FSetup.Dialog2(title, text, text2);
     return ShowDialog2(title, text, text2);
@@ -517,6 +567,11 @@ void THKT75CFGMAIN::BtnOKClick(QObject *)
 
 void THKT75CFGMAIN::OnDeviceBusyChanged(bool ABusy)
 {
+    // What the monitor sent meanwhile runs first, then the user's hand is
+    // back (a release held by the lock comes after the messages).
+    if (!ABusy)
+        ScheduleMessageDrain();
+    FInputLock->SetLocked(ABusy);
     // Neither main button starts a run while one runs.
     BtnApply->setEnabled(!ABusy);
     BtnOK->setEnabled(!ABusy);
@@ -626,22 +681,51 @@ void THKT75CFGMAIN::mousePressEvent(QMouseEvent *AEvent)
 
 // ---- window messages ----------------------------------------------------------------
 
-std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t)
+namespace {
+
+// The monitor's messages that edit a profile or write the mouse, with a
+// value that names something (the others change nothing and are not held).
+bool IsEditingMessage(std::uint32_t Msg, std::int64_t WParam)
 {
+    switch (Msg) {
+    case WM_SWITCH_PROFILE:
+        return WParam >= 0 && WParam < PROFILE_COUNT;
+    case WM_CPI_INDEX_CHANGED:
+        return WParam >= 0 && WParam < CPI_LEVELS_IN_USE;
+    case WM_REPORT_RATE_CHANGED:
+        return WParam == 1 || WParam == 2 || WParam == 4 || WParam == 8;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam)
+{
+    if (IsEditingMessage(Msg, WParam)) {
+        // The program is ending: nothing more is edited or written.
+        if (FEnding)
+            return 0;
+        // Behind one that waits, or while it may not run: held, in order.
+        if (!FPendingMessages.Empty() || MessagesMustWait()) {
+            FPendingMessages.Add({Msg, WParam, LParam});
+            ScheduleMessageDrain();
+            return 0;
+        }
+        RunEditingMessage({Msg, WParam, LParam});
+        return 0;
+    }
+    // Posts reach this window as they arrive; the rest still waits for the
+    // end of a send of this window, as the platform holds posts.
+    if (hkt::platform::InsideSendWait()) {
+        QMetaObject::invokeMethod(
+            this, [this, Msg, WParam, LParam] { WndProc(Msg, WParam, LParam); }, Qt::QueuedConnection);
+        return 0;
+    }
     switch (Msg) {
     case WM_EXIT_PROGRAM:
         WMExitProgram();
-        return 0;
-    case WM_RESERVED:
-        return 0;
-    case WM_SWITCH_PROFILE:
-        WMSwitchProfile(WParam);
-        return 0;
-    case WM_CPI_INDEX_CHANGED:
-        WMCPIIndexChanged(WParam);
-        return 0;
-    case WM_REPORT_RATE_CHANGED:
-        WMReportRateChanged(WParam);
         return 0;
     case hkt::platform::kActivateWindowMessage:
         if (isMinimized())
@@ -652,8 +736,61 @@ std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
         activateWindow();
         return 1;
     default:
+        // WM_RESERVED, and the editing messages with a value that names nothing.
         return 0;
     }
+}
+
+bool THKT75CFGMAIN::MessagesMustWait() const
+{
+    // A run of device writes, a send of this window (what arrives in its wait
+    // would run nested inside whatever sent), or any dialog open: its answer
+    // is for the profile it was opened on.
+    return FDevice->Busy() || hkt::platform::InsideSendWait() || FDialogDepth > 0 ||
+           QApplication::activeModalWidget() != nullptr;
+}
+
+void THKT75CFGMAIN::RunEditingMessage(const TPendingMessage &AMessage)
+{
+    switch (AMessage.Msg) {
+    case WM_SWITCH_PROFILE:
+        WMSwitchProfile(AMessage.WParam);
+        break;
+    case WM_CPI_INDEX_CHANGED:
+        WMCPIIndexChanged(AMessage.WParam);
+        break;
+    case WM_REPORT_RATE_CHANGED:
+        WMReportRateChanged(AMessage.WParam);
+        break;
+    default:
+        break;
+    }
+}
+
+void THKT75CFGMAIN::ScheduleMessageDrain()
+{
+    if (!FPendingMessages.Empty())
+        QMetaObject::invokeMethod(this, [this] { DrainPendingMessages(); }, Qt::QueuedConnection);
+}
+
+void THKT75CFGMAIN::DrainPendingMessages()
+{
+    // One drain at a time: a switch run from here waits with the loop running.
+    if (FDrainingMessages)
+        return;
+    FDrainingMessages = true;
+    // Held messages die with an ending program: its end stores and writes nothing.
+    while (!FEnding && !FPendingMessages.Empty()) {
+        if (MessagesMustWait()) {
+            // The end of a run or of a send drains again; a dialog's end is
+            // looked for.
+            if (!FDevice->Busy() && !hkt::platform::InsideSendWait())
+                FDrainRetry->start();
+            break;
+        }
+        RunEditingMessage(*FPendingMessages.Take());
+    }
+    FDrainingMessages = false;
 }
 
 void THKT75CFGMAIN::WMExitProgram()
@@ -693,7 +830,8 @@ void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam)
     if (WParam < 0 || WParam >= PROFILE_COUNT)
         return;
     const int tag = int(WParam);
-    // The mouse itself has switched: the switch is queued, never dropped.
+    // The mouse itself has switched: the switch is never dropped (it comes
+    // here only when no run is in progress; should one be, it follows it).
     FDevice->RunOrQueue([this, tag] { FProfiles->BtnProfile1Click(tag); });
 }
 

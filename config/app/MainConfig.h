@@ -20,9 +20,12 @@
 //    only while SettingsChanged is set; start-up clears it after its refresh.
 //  - Every write to the mouse runs inside Host.DeviceWrites():
 //      Host.DeviceWrites().Run([&] { ...writes on DeviceWrites().HID()... });
-//    Run refuses (returns false) while another sequence runs, so a click
-//    during APPLY's waits never interleaves; a request that must not be
-//    lost uses RunOrQueue. Between writes call DeviceWrites().Pump() to let
+//    While a sequence runs the window takes no user input (a busy cursor
+//    shows it; the sequence's own dialogs take theirs) and the monitor's
+//    editing messages wait for its end. Run refuses (returns false) while
+//    another sequence runs, so nothing else interleaves; a request that
+//    must not be lost uses RunOrQueue. Code after a Run() still finds the
+//    profile it started with: what waited runs from the event loop. Between writes call DeviceWrites().Pump() to let
 //    messages run once, DeviceWrites().Wait() for the 100 ms pause between
 //    blocks of writes: both keep the window painting. A modal dialog or any
 //    other nested event loop opened inside a sequence goes through
@@ -38,6 +41,7 @@
 #include "config/app/MainConfigApply.h"
 #include "config/app/MainConfigHost.h"
 #include "config/app/MainConfigState.h"
+#include "config/app/PendingMessages.h"
 #include "config/ui/kwCommandSetting.h"
 #include "config/ui/kwSkinKit.h"
 #include "core/kwHIDData.h"
@@ -66,6 +70,7 @@ class TMainConfigInfo;
 class TMainConfigLight;
 class TMainConfigMouse;
 class TMainConfigProfiles;
+class TRunInputLock;
 
 // What the window is built over. The program leaves everything empty (the
 // user's runtime folder, the executable's folder, the process's HID backend,
@@ -138,6 +143,11 @@ public:
     void WMSwitchProfile(std::int64_t WParam);
     void WMCPIIndexChanged(std::int64_t WParam);
     void WMReportRateChanged(std::int64_t WParam);
+    // The monitor's messages that edit or write wait while a run of device
+    // writes, a send of this window or a dialog is in progress, and run
+    // after it in the order they came (PendingMessages.h).
+    bool MessagesMustWait() const;
+    const TPendingMessages &PendingMessages() const { return FPendingMessages; }
 
     // ---- TMainConfigHost
     TDM &DataModule() override { return DMRef; }
@@ -214,6 +224,11 @@ private:
     void InitMacroDatabase();
     void OnDeviceBusyChanged(bool ABusy);
     void EndNow();
+    // The profile the mouse is on, when it answers, becomes the current one.
+    void StartOnMouseProfile();
+    void RunEditingMessage(const TPendingMessage &AMessage);
+    void ScheduleMessageDrain();
+    void DrainPendingMessages();
     bool UseOEMInfoLayout() const;
 
     TDM &DMRef;
@@ -224,6 +239,11 @@ private:
     std::unique_ptr<TDeviceWriteGuard> FDevice;
     hkt::platform::MessageWindow FWindow;
     TMainConfigControls FControls;
+    std::unique_ptr<TRunInputLock> FInputLock;
+    TPendingMessages FPendingMessages;
+    bool FDrainingMessages = false;
+    QTimer *FDrainRetry = nullptr; // while a dialog holds the messages back
+    int FDialogDepth = 0;          // the window's message dialogs open
 
     TMainConfigButtons *FButtons = nullptr;
     TMainConfigDPI *FDPI = nullptr;

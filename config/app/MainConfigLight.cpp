@@ -76,11 +76,8 @@ void TLightColorBox::paintEvent(QPaintEvent *)
 
 void TLightColorBox::mouseReleaseEvent(QMouseEvent *e)
 {
-    if (e->button() != Qt::LeftButton || !rect().contains(e->position().toPoint()))
-        return;
-    const QColor chosen = QColorDialog::getColor(QColor::fromRgba(FColor), this);
-    if (chosen.isValid())
-        setColor(chosen.rgb());
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+        emit clicked();
 }
 
 // ---- the page -----------------------------------------------------------------------------
@@ -120,6 +117,7 @@ TMainConfigLight::TMainConfigLight(TMainConfigHost &AHost, QWidget *AContainer)
     ComboColorSelect->setObjectName(QStringLiteral("ComboColorSelect"));
     ComboColorSelect->setGeometry(kSquareX, 240, 205, 28);
     connect(ComboColorSelect, &TLightColorBox::colorChanged, this, [this] { ComboColorSelectChange(); });
+    connect(ComboColorSelect, &TLightColorBox::clicked, this, [this] { ComboColorSelectDropDown(); });
 
     auto radios = [this](std::array<QRadioButton *, 4> &out, QButtonGroup *&group, int y, const char *heading,
                          const char *const names[4], const char *const captions[4]) {
@@ -195,6 +193,17 @@ void TMainConfigLight::Rectangle10Click(int ASquare)
     // The box's change event stays bound: a new colour previews from there too.
     ComboColorSelect->setColor(c);
     PreviewLightColor(c);
+}
+
+void TMainConfigLight::ComboColorSelectDropDown()
+{
+    // The colour is for the profile shown when the dialog opened: when the
+    // profile changed while it was open, the answer is dropped, as every
+    // dialog's answer is.
+    const int profile = FHost.DataModule().FProfileIndex;
+    const QColor chosen = QColorDialog::getColor(QColor::fromRgba(ComboColorSelect->color()), ComboColorSelect);
+    if (chosen.isValid() && FHost.DataModule().FProfileIndex == profile)
+        ComboColorSelect->setColor(chosen.rgb());
 }
 
 void TMainConfigLight::ComboColorSelectChange()

@@ -20,8 +20,9 @@ namespace hkt::skin {
 class SkinImage;
 } // namespace hkt::skin
 
-// The colour box: a swatch that opens the platform's colour dialog (no
-// alpha). Setting its colour reports a change only when the colour differs.
+// The colour box: a swatch whose click asks for the platform's colour dialog
+// (no alpha). Setting its colour reports a change only when the colour
+// differs.
 class TLightColorBox;
 
 class TMainConfigLight : public QObject {
@@ -35,6 +36,8 @@ public:
 
     // ---- handlers
     void Rectangle10Click(int ASquare);
+    // The colour box's dialog; its choice runs ComboColorSelectChange.
+    void ComboColorSelectDropDown();
     void ComboColorSelectChange();
     void RadioLevelCloseChange(int ATag, bool AChecked);
     void RadioSPCloseChange(int ATag, bool AChecked);
@@ -73,6 +76,7 @@ public:
 
 signals:
     void colorChanged(QRgb AColor);
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent *) override;

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 #include <mutex>
 #include <vector>
 
@@ -81,6 +82,16 @@ protected:
         DM = nullptr;
     }
 
+    // The feature reports the window sent the mouse, in order, ID first.
+    std::vector<std::vector<std::uint8_t>> Sets() const
+    {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto &e : m_mouse->Log())
+            if (e.kind == hkt::sim::LogKind::SetFeature)
+                out.push_back(e.bytes);
+        return out;
+    }
+
     QString ProgramFolder() const { return m_tmp.path() + "/prog/"; }
     QString Runtime() const { return m_tmp.path() + "/run"; }
     QString Documents() const { return m_tmp.path() + "/docs/"; }
@@ -124,6 +135,12 @@ protected:
     {
         if (!m_form) {
             Dm();
+            // The window starts on the mouse's active profile: unless a test
+            // says otherwise, the mouse is on the stored one.
+            if (m_mouseOnStoredProfile) {
+                const std::uint8_t active = std::uint8_t(m_dm->FProfileIndex);
+                m_mouse->Poke(0x43, std::span<const std::uint8_t>(&active, 1));
+            }
             m_form = std::make_unique<THKT75CFGMAIN>(*m_dm, WindowSetup());
             m_form->kwHIDData1->GetHIDDeviceList().clear(); // whatever config.ini beside the tests lists
             EXPECT_TRUE(m_form->RegisterWindow());
@@ -139,6 +156,7 @@ protected:
     std::unique_ptr<THKT75CFGMAIN> m_form;
     std::vector<DialogCall> m_dialogs;
     int m_dialogAnswer = 2;
+    bool m_mouseOnStoredProfile = true;
     QStringList m_started;
     QList<QRect> m_screens{QRect(0, 0, 1280, 1024)};
     int m_programEnded = 0;

@@ -127,6 +127,7 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
     for (const Case &c : cases) {
         THKT75CFGMAIN &form = Form();
         form.show();
+        m_mouse->ClearLog(); // the start-up read of the active profile
         const QString profiles = Dm().GetPersonalDocumentProfilePath();
         for (const QString &f : QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files))
             QFile::remove(profiles + f);

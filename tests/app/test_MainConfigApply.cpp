@@ -22,7 +22,6 @@
 #include <functional>
 
 using namespace hkt::testapp;
-using hkt::sim::LogKind;
 using hkt::test::Bytes;
 using hkt::test::Report;
 
@@ -47,14 +46,6 @@ Bytes Head(const Bytes &report, std::size_t n)
 
 class ApplyTest : public MainConfigTest {
 protected:
-    std::vector<Bytes> Sets() const
-    {
-        std::vector<Bytes> out;
-        for (const auto &e : m_mouse->Log())
-            if (e.kind == LogKind::SetFeature)
-                out.push_back(e.bytes);
-        return out;
-    }
     // A stand-in monitor window that records what reaches it, and how many
     // reports the mouse had seen at that moment.
     void StartMonitorPeer()
@@ -356,7 +347,9 @@ TEST_F(ApplyTest, AProfileSwitchFromTheMouseDuringApplyRunsAfterIt)
     OnlyCurrentProfileMarked();
     QTimer::singleShot(5, &form, [&] { form.WndProc(WM_SWITCH_PROFILE, 3, 0); });
     EXPECT_EQ(form.ApplySettings(), TApplyOutcome::Written);
-    EXPECT_EQ(Dm().FProfileIndex, 3);
+    // It runs once APPLY's handler has returned, from the event loop.
+    EXPECT_EQ(Dm().FProfileIndex, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dm().FProfileIndex == 3; }, 10000));
     EXPECT_EQ(m_mouse->Dump(0x43, 1), Bytes{0x03});
     ASSERT_EQ(m_monitorGot.size(), 2u);
     EXPECT_EQ(m_monitorGot[1][2], 3);
@@ -582,10 +575,12 @@ TEST_F(ApplyTest, ProfilesTheMouseDoesNotYetHoldAreWrittenByTheNextApplyAfterAnI
     m_dm.reset();
     DM = nullptr;
     m_mouse->FailAfter(0, 0);
-    m_mouse->ClearLog();
     m_dialogs.clear();
+    // The restarted window reads the mouse's active profile as it starts.
+    THKT75CFGMAIN &restarted = Form();
+    m_mouse->ClearLog();
 
-    ASSERT_EQ(Form().ApplySettings(), TApplyOutcome::Written);
+    ASSERT_EQ(restarted.ApplySettings(), TApplyOutcome::Written);
     const std::vector<Bytes> expectedHeads = {
         {0x02, 0x06, 0x00},                               // write state 0
         {0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, // read the active profile

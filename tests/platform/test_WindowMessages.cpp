@@ -350,3 +350,20 @@ TEST_F(WindowMessagesTest, StaleSocketNeverBlocksANewWindow)
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), m_root));
 }
+
+TEST_F(WindowMessagesTest, AWindowTakingPostsInArrivalOrderGetsThemBeforeALaterSend)
+{
+    std::vector<Received> log;
+    auto mon = MakeWindow(QStringLiteral("TMON"), log);
+    mon->SetPostsInArrivalOrder(true);
+    // The same peer as above: its post leaves before its send, and reaches
+    // the handler first, inside our wait, without waiting for its end.
+    auto peer = StartPeer({QStringLiteral("TCFG"), QStringLiteral("--on"),
+                           QStringLiteral("7040=post:TMON:7036:5:6,send:TMON:7035:1:2")});
+    ASSERT_TRUE(SendWindowMessage(FindWindowByClass(QStringLiteral("TCFG"), m_root), 7040, 0, 0));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], (Received{7036, 5, 6, true}));
+    EXPECT_EQ(log[1], (Received{7035, 1, 2, true}));
+    SpinBriefly();
+    EXPECT_EQ(log.size(), 2u); // nothing delivered twice
+}
