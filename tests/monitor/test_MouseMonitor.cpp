@@ -329,6 +329,7 @@ TEST_F(MonitorTest, SettingReportsAreForwardedCheckedAndInOrder)
     };
     for (const auto &r : reports)
         m_form->kwHIDData1Data(QString(), QString(), 8, r, 7);
+    Spin(); // forwarded from the window's own queue, in turn
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7042 3 0"));
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7043 8 0"));
 }
