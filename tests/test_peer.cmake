@@ -9,7 +9,7 @@ foreach(t test_platform test_monitor)
 endforeach()
 # The monitor's end-to-end tests start the real programs (the window too).
 if(TARGET test_monitor)
-  foreach(t HKT75MON hkt75-vmouse HKT75)
+  foreach(t HKT75MON hkt75-vmouse HKT75 kwHook)
     if(TARGET ${t})
       add_dependencies(test_monitor ${t})
     endif()

@@ -346,9 +346,11 @@ const Row kRows[] = {
          // With the window stopped, switches wait for it while the
          // microphone toggles at each press; once it runs again it gets
          // the mouse's last profile.
+         // (Ten switches: a monitor that waited for the window on each
+         // would toggle only after the wait's bound, tenfold.)
          t.StopWindow();
          const bool muted = t.Muted();
-         for (int i = 0; i < 6; ++i)
+         for (int i = 0; i < 10; ++i)
              ASSERT_TRUE(t.Press(kMouseCycleKey));
          ASSERT_TRUE(t.Press(kMailButton));
          EXPECT_TRUE(WaitFor([&] { return t.Muted() != muted; }));
@@ -372,5 +374,54 @@ const Row kRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Bursts, ReportOrderEndToEnd, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
+
+// The monitor installed without its hook library says so in a box; while
+// the box is open the monitor's window is there and answers, from its main
+// loop, what the configuration program sends it.
+TEST(MonitorWithoutItsHookLibrary, AnswersItsMessagesWhileTheErrorBoxIsOpen)
+{
+    hkt::testfixtures::PrivateXServer x;
+    if (x.Name().isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    QTemporaryDir tmp(QStringLiteral("/tmp/hkt-nohook-XXXXXX"));
+    for (const char *d : {"/run", "/config", "/home", "/prog"})
+        QDir().mkpath(tmp.path() + d);
+    QFile::setPermissions(tmp.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(QFile::copy(kBin + "/HKT75MON", tmp.path() + "/prog/HKT75MON"));
+    QFile::setPermissions(tmp.path() + "/prog/HKT75MON",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.path() + "/run");
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.path() + "/config");
+    env.insert(QStringLiteral("HOME"), tmp.path() + "/home");
+    env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + tmp.path() + "/run/no-mouse.sock");
+    env.insert(QStringLiteral("DISPLAY"), x.Name());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + tmp.path() + "/run/no-pulse");
+    QProcess monitor;
+    monitor.setProcessEnvironment(env);
+    monitor.setProcessChannelMode(QProcess::ForwardedChannels);
+    monitor.start(tmp.path() + "/prog/HKT75MON", {});
+    ASSERT_TRUE(monitor.waitForStarted(30000));
+
+    QProcess search;
+    search.setProcessEnvironment(env);
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
+                                             QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                             QStringLiteral("^Error$")});
+    ASSERT_TRUE(search.waitForFinished(30000)) << "the error box never opened";
+    ASSERT_EQ(search.exitCode(), 0);
+    const QString root = tmp.path() + "/run";
+    const WindowHandle window = FindWindowByClass(QStringLiteral("THKT75MONMAIN"), root);
+    ASSERT_TRUE(window) << "the monitor's window is not there while the box is open";
+    EXPECT_EQ(SendWindowMessage(window, WM_PROFILE_CHANGED, 1, 2), std::optional<std::int64_t>(0));
+    QByteArray id;
+    DirectoryValueStore store(tmp.path() + "/config/hkt75/registry");
+    EXPECT_EQ(store.ReadValue(kKey, QStringLiteral("ProfileID"), id), ReadStatus::Ok);
+    EXPECT_EQ(id, QByteArray("\x02\x00\x00\x00", 4));
+
+    monitor.terminate();
+    EXPECT_TRUE(monitor.waitForFinished(30000));
+}
 
 } // namespace
