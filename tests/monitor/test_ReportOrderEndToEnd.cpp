@@ -28,6 +28,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ struct Row {
     std::function<void(ReportOrderEndToEnd &)> burst;
     std::function<void(ReportOrderEndToEnd &)> after = {};
 };
+
+void PrintTo(const Row &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 class ReportOrderEndToEnd : public ::testing::TestWithParam<Row> {
 public:
