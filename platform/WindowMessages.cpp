@@ -561,6 +561,10 @@ void MessageWindow::Pump()
         std::optional<MessageFrame> frame;
         if (complete)
             frame = DecodeMessageFrame(c->buffer);
+        // Posts that came before a send are handled ahead of it, unless a
+        // send of ours waits (they are held until it ends, as senders expect).
+        if (frame && frame->kind == MessageKind::Send && !InsideSendWait())
+            FlushHeldPosts();
         if (frame && frame->kind != MessageKind::Reply)
             Dispatch(c->fd, *frame);
         CloseConnection(*c);
@@ -589,10 +593,6 @@ void MessageWindow::Dispatch(int fd, const MessageFrame &frame)
         QueuePost(frame);
         return;
     }
-    // Posts that came before this send are handled first, unless a send of
-    // ours waits (they are held until it ends, as the sender expects).
-    if (!InsideSendWait())
-        FlushHeldPosts();
     const std::int64_t result = m_handler ? m_handler(frame.message, frame.wParam, frame.lParam) : 0;
     if (fd < 0)
         return;
