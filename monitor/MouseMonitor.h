@@ -121,13 +121,13 @@ public:
     // PostMessageW to this window: handled later from the event loop.
     void PostToSelf(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
 
+    // Everything on its way to the configuration window.
+    const TConfigWindowOutbox &ConfigOutbox() const { return *FOutbox; }
+
     // The platform's plain message box (title: the application title, a
     // warning, an OK button), shown through ShowMessageBoxInTurn. Tests
     // replace it to see the texts without a box.
     std::function<void(const QString &AText)> ShowPlatformMessage;
-
-    // Everything on its way to the configuration window.
-    const TConfigWindowOutbox &ConfigOutbox() const { return *FOutbox; }
 
     // Components, in the order of the form.
     TkwLanguage *kwLanguage1 = nullptr;
