@@ -207,12 +207,17 @@ protected:
         StartWindow();
         ASSERT_FALSE(HasFailure());
         // The monitor reads the mouse a while after its start: a switch made
-        // with nothing else running, repeated until the window follows it.
+        // with nothing else running, repeated until the monitor sees it, and
+        // then the window follows it. The window's runs for the repeats end
+        // before a burst starts, so none of them writes into the burst.
         ASSERT_TRUE(WaitFor([&] {
             if (!Profile(4))
                 return false;
-            return WaitFor([&] { return AllOn(4); }, 500);
+            return WaitFor([&] { return StoredProfileID() == 4; }, 500);
         })) << Views();
+        ASSERT_TRUE(WaitFor([&] { return AllOn(4); })) << Views();
+        QThread::msleep(3000);
+        ASSERT_TRUE(AllOn(4)) << Views();
     }
 
     void TearDown() override
