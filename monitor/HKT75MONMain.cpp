@@ -43,9 +43,11 @@ int main(int argc, char **argv)
     const hkt::platform::EndSessionWatch endSession([] { QCoreApplication::exit(0); });
 
     // The hook library's load failure is the platform's message box ("Error",
-    // error icon), not only a log line.
+    // error icon), not only a log line. The window's creation meets it, so
+    // the box opens from the message loop, after the window is registered:
+    // nothing sent to the monitor is lost or handled inside it while it is open.
     TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) {
-        QMessageBox::critical(nullptr, ATitle, AText);
+        ShowMessageBoxInTurn(QMessageBox::Critical, ATitle, AText);
     });
 
     auto dm = std::make_unique<TDM>();

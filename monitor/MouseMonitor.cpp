@@ -13,11 +13,12 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QSystemTrayIcon>
-#include <QThread>
 #include <QTimer>
 
 #include <array>
+#include <deque>
 
 using namespace hkt::platform;
 
@@ -32,10 +33,48 @@ constexpr std::int64_t kProfileKeyBase = 21;
 // FUNCTION_TABLE row of the function-menu item "MAIL": the microphone mute.
 constexpr std::uint16_t kMailFunctionRow = 28;
 
-void ProcessMessageAndSleep50ms()
+// The pause between stopping the readers and starting them again.
+constexpr int kReaderRestartPauseMs = 50;
+
+struct TQueuedBox {
+    QMessageBox::Icon Icon;
+    QString Title;
+    QString Text;
+};
+
+struct TBoxQueue {
+    std::deque<TQueuedBox> Waiting;
+    QPointer<QMessageBox> Showing;
+    bool Scheduled = false;
+};
+
+TBoxQueue &Boxes()
 {
-    QCoreApplication::processEvents();
-    QThread::msleep(50);
+    static TBoxQueue queue;
+    return queue;
+}
+
+void ShowNextBox()
+{
+    TBoxQueue &q = Boxes();
+    q.Scheduled = false;
+    if (q.Showing || q.Waiting.empty())
+        return;
+    const TQueuedBox next = q.Waiting.front();
+    q.Waiting.pop_front();
+    auto *box = new QMessageBox(next.Icon, next.Title, next.Text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box, [] {
+        // The box is on its way out; the next one follows from the loop.
+        Boxes().Showing = nullptr;
+        if (!Boxes().Scheduled && !Boxes().Waiting.empty()) {
+            Boxes().Scheduled = true;
+            QTimer::singleShot(0, [] { ShowNextBox(); });
+        }
+    });
+    q.Showing = box;
+    box->show();
 }
 
 // A plain icon for a tray without the icon file: a tray icon without any
@@ -48,6 +87,21 @@ QIcon FallbackTrayIcon()
 }
 
 } // namespace
+
+void ShowMessageBoxInTurn(QMessageBox::Icon AIcon, const QString &ATitle, const QString &AText)
+{
+    TBoxQueue &q = Boxes();
+    q.Waiting.push_back({AIcon, ATitle, AText});
+    if (!q.Scheduled && !q.Showing) {
+        q.Scheduled = true;
+        QTimer::singleShot(0, [] { ShowNextBox(); });
+    }
+}
+
+QMessageBox *MessageBoxShowingInTurn()
+{
+    return Boxes().Showing.data();
+}
 
 bool IsKnownReportRateCode(std::int64_t Code)
 {
@@ -134,9 +188,13 @@ THKT75MONMAIN::THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup, QWidget *AOwner)
     FStore = FSetup.Store ? FSetup.Store : UserValueStore();
     FMic = FSetup.Mic ? std::move(FSetup.Mic) : std::make_unique<SystemMicMute>();
 
-    ShowPlatformMessage = [this](const QString &AText) {
-        QMessageBox::warning(nullptr, QGuiApplication::applicationDisplayName(), AText);
+    // The mixer's errors: one box after the other, as the toggle meets them,
+    // but none of them holds up the next report.
+    ShowPlatformMessage = [](const QString &AText) {
+        ShowMessageBoxInTurn(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), AText);
     };
+    FOutbox = std::make_unique<TConfigWindowOutbox>([this] { return FindConfigWindowHandle(); },
+                                                    FSetup.ConfigAnswerTimeout);
 
     kwLanguage1 = new TkwLanguage(this, FSetup.ProgramFolder);
     kwLanguage1->LoadResourcesBin(MonitorEmbeddedLanguages());
@@ -170,6 +228,11 @@ THKT75MONMAIN::THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup, QWidget *AOwner)
     TimerDeviceArrial->setSingleShot(true);
     TimerDeviceArrial->setInterval(FSetup.DeviceArrivalIntervalMs);
     connect(TimerDeviceArrial, &QTimer::timeout, this, [this] { TimerDeviceArrialTimer(TimerDeviceArrial); });
+    FRestartReaders = new QTimer(this);
+    FRestartReaders->setSingleShot(true);
+    FRestartReaders->setInterval(kReaderRestartPauseMs);
+    connect(FRestartReaders, &QTimer::timeout, this,
+            [this] { kwHIDData1->HidFindAndReadDevice(HIDUsageAndPage, QStringLiteral("*")); });
 
     kwHIDEvent1 = std::make_unique<TkwHIDEvent>(nullptr, FSetup.Hid);
     kwHIDEvent1->OnDeviceArrival = [this](QObject *Sender) { kwHIDEvent1DeviceArrival(Sender); };
@@ -301,9 +364,11 @@ void THKT75MONMAIN::TimerDeviceArrialTimer(QObject *)
 
 void THKT75MONMAIN::RestartDeviceReading()
 {
+    // The stopped readers' last reports are already queued to this thread,
+    // ahead of anything the new readers send, so they are handled in order
+    // from the loop during the pause; nothing runs nested in here.
     kwHIDData1->HidStopRead();
-    ProcessMessageAndSleep50ms();
-    kwHIDData1->HidFindAndReadDevice(HIDUsageAndPage, QStringLiteral("*"));
+    FRestartReaders->start();
 }
 
 void THKT75MONMAIN::kwHIDData1Data(const QString &, const QString &, std::uint8_t ReportID, const void *Data,
@@ -319,10 +384,19 @@ void THKT75MONMAIN::kwHIDData1Data(const QString &, const QString &, std::uint8_
         PostToSelf(action.Msg, action.WParam, action.LParam);
         return;
     case TMonitorReportAction::TTarget::Config:
-        // Lost when the configuration program is not running.
-        PostWindowMessage(FindConfigWindowHandle(), action.Msg, action.WParam, action.LParam);
+        // Behind the switches the reports before it asked for; lost when the
+        // configuration program is not running.
+        ForwardInTurn(action.Msg, action.WParam, action.LParam);
         return;
     }
+}
+
+void THKT75MONMAIN::ForwardInTurn(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam)
+{
+    // Through this window's own queue, like the profile reports' WM_DEVICE_KEY
+    // before it, so it reaches the outbox after their switches.
+    QMetaObject::invokeMethod(this, [this, Msg, WParam, LParam] { FOutbox->Post(Msg, WParam, LParam); },
+                              Qt::QueuedConnection);
 }
 
 void THKT75MONMAIN::PostToSelf(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam)
@@ -351,7 +425,6 @@ std::int64_t THKT75MONMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
 
 void THKT75MONMAIN::WMDeviceKey(std::int64_t WParam, std::int64_t LParam)
 {
-    const WindowHandle config = FindConfigWindowHandle();
     if (WParam >= kProfileKeyBase && WParam < kProfileKeyBase + kProfileCount) {
         const int p = static_cast<int>(WParam - kProfileKeyBase);
         WriteProfileID(p);
@@ -360,9 +433,9 @@ void THKT75MONMAIN::WMDeviceKey(std::int64_t WParam, std::int64_t LParam)
         // running; when it runs, its WM_PROFILE_CHANGED answer confirms this.
         DMRef.LoadProfileInfoFromRegistry(p);
         DMRef.SwitchToProfile(p);
-        // Sent: the configuration program's WM_PROFILE_CHANGED is handled
-        // inside this wait. Bounded, so a hung program cannot freeze us.
-        SendWindowMessage(config, WM_SWITCH_PROFILE, p, 0);
+        // Sent, in turn with the reports around it; the monitor goes on while
+        // the configuration program switches and answers WM_PROFILE_CHANGED.
+        FOutbox->Send(WM_SWITCH_PROFILE, p, 0);
         return;
     }
     if (WParam >= 0 && WParam < kButtonCount) {

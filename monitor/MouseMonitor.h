@@ -8,6 +8,10 @@
 // Everything here runs on the main thread. Input reports reach it as queued
 // copies from the reader threads; the handler only posts messages, so the
 // slow work (mute, profile switch, stored values) runs later from the queue.
+// Nothing the window handles waits on the configuration program or runs a
+// nested event loop: what goes to that program leaves through one ordered
+// queue (TConfigWindowOutbox) whose answers come back through the loop, and
+// message boxes are shown without a loop of their own.
 
 #include "core/DMUnit.h"
 #include "core/kwHIDData.h"
@@ -16,10 +20,12 @@
 #include "core/pubunit_device.h"
 #include "core/pubunit_device_transport.h"
 #include "config/ui/kwLanguage.h"
+#include "monitor/ConfigWindowOutbox.h"
 #include "platform/MicMute.h"
 #include "platform/ValueStore.h"
 #include "platform/WindowMessages.h"
 
+#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -65,6 +71,9 @@ struct TMonitorSetup {
     std::unique_ptr<hkt::platform::MicMute> Mic;      // null: the system microphone
     std::shared_ptr<hkt::platform::HidBackend> Hid;   // null: the process's backend
     int DeviceArrivalIntervalMs = 1500;
+    // How long the configuration program may take to answer before the
+    // monitor says it is silent (it keeps waiting for the answer all the same).
+    std::chrono::milliseconds ConfigAnswerTimeout = hkt::platform::kDefaultSendTimeout;
 };
 
 class THKT75MONMAIN : public QWidget {
@@ -112,8 +121,12 @@ public:
     // PostMessageW to this window: handled later from the event loop.
     void PostToSelf(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
 
-    // The platform's plain message box (title: the application title). Tests
-    // replace it to see the texts without a modal box.
+    // Everything on its way to the configuration window.
+    const TConfigWindowOutbox &ConfigOutbox() const { return *FOutbox; }
+
+    // The platform's plain message box (title: the application title, a
+    // warning, an OK button), shown through ShowMessageBoxInTurn. Tests
+    // replace it to see the texts without a box.
     std::function<void(const QString &AText)> ShowPlatformMessage;
 
     // Components, in the order they are created.
@@ -136,12 +149,28 @@ private:
     hkt::platform::WindowHandle FindConfigWindowHandle() const;
     void ShowOrStartConfig();
 
+    // The mouse's DPI and rate reports, to the outbox behind what the reports
+    // before them asked for.
+    void ForwardInTurn(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
+
     TDM &DMRef;
     TMonitorSetup FSetup;
     std::shared_ptr<hkt::platform::ValueStore> FStore;
     std::unique_ptr<hkt::platform::MicMute> FMic;
     hkt::platform::MessageWindow FWindow;
+    std::unique_ptr<TConfigWindowOutbox> FOutbox;
+    // The second half of a reader restart: the readers start again once the
+    // stopped ones' last reports are handled.
+    QTimer *FRestartReaders = nullptr;
 };
+
+// A message box without a loop of its own: it is shown from the event loop
+// once the caller's handler has returned, one box at a time, the next one
+// when the previous one is closed. The caller goes on at once, and whatever
+// the program handles meanwhile runs from the main loop, never inside a box.
+void ShowMessageBoxInTurn(QMessageBox::Icon AIcon, const QString &ATitle, const QString &AText);
+// The box showing now (null when none), for tests.
+QMessageBox *MessageBoxShowingInTurn();
 
 // FindWindowW(CONFIG_WINDOW_CLASS, no name): the configuration window, empty
 // when the configuration program is not running.

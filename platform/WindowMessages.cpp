@@ -312,6 +312,94 @@ std::optional<std::int64_t> SendWindowMessage(const WindowHandle &window, std::u
     return result;
 }
 
+// ---- AsyncWindowSend ---------------------------------------------------------
+
+AsyncWindowSend::AsyncWindowSend(const WindowHandle &window, std::uint32_t message, std::int64_t wParam,
+                                 std::int64_t lParam, DoneHandler onDone, TimeoutHandler onTimeout,
+                                 std::chrono::milliseconds timeout, QObject *parent)
+    : QObject(parent), m_onDone(std::move(onDone)), m_onTimeout(std::move(onTimeout))
+{
+    UniqueFd fd(window ? ConnectToWindow(window.socketPath) : -1);
+    const auto bytes = EncodeMessageFrame({MessageKind::Send, message, wParam, lParam, 0});
+    // A new connection's buffer takes a whole frame: the write does not wait
+    // on the receiver, even one that is stopped.
+    if (fd.Get() < 0 || !WriteAll(fd.Get(), bytes.data(), bytes.size(), Clock::now() + kPostWriteLimit)) {
+        // Lost, but never reported inside the constructor: the caller is not
+        // ready for its callback before it has the object.
+        QMetaObject::invokeMethod(this, [this] { Finish(std::nullopt); }, Qt::QueuedConnection);
+        return;
+    }
+    m_fd = fd.Release();
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { ReadReply(); });
+    m_timer = std::make_unique<QTimer>();
+    m_timer->setSingleShot(true);
+    connect(m_timer.get(), &QTimer::timeout, this, [this] {
+        if (m_finished)
+            return;
+        m_timedOut = true;
+        if (m_onTimeout)
+            m_onTimeout();
+    });
+    m_timer->start(timeout);
+}
+
+AsyncWindowSend::~AsyncWindowSend()
+{
+    CloseSocket();
+}
+
+void AsyncWindowSend::ReadReply()
+{
+    while (m_fd >= 0 && m_reply.size() < kMessageFrameSize) {
+        std::uint8_t buf[kMessageFrameSize];
+        const ssize_t n = ::recv(m_fd, buf, kMessageFrameSize - m_reply.size(), 0);
+        if (n > 0) {
+            m_reply.insert(m_reply.end(), buf, buf + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        Finish(std::nullopt); // the receiver went away without answering
+        return;
+    }
+    if (m_fd < 0)
+        return;
+    const auto frame = DecodeMessageFrame(m_reply);
+    if (frame && frame->kind == MessageKind::Reply)
+        Finish(frame->result);
+    else
+        Finish(std::nullopt);
+}
+
+void AsyncWindowSend::CloseSocket()
+{
+    // Closed from the notifier's own signal too: it goes later, not now.
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        m_notifier.release()->deleteLater();
+    }
+    if (m_timer)
+        m_timer->stop();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void AsyncWindowSend::Finish(std::optional<std::int64_t> result)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    CloseSocket();
+    // The handler may destroy this object: nothing of it is used after.
+    DoneHandler done = std::move(m_onDone);
+    if (done)
+        done(result);
+}
+
 // ---- MessageWindow -----------------------------------------------------------
 
 MessageWindow::MessageWindow(QString className, QString root, QObject *parent)
@@ -473,6 +561,10 @@ void MessageWindow::Pump()
         std::optional<MessageFrame> frame;
         if (complete)
             frame = DecodeMessageFrame(c->buffer);
+        // Posts that came before a send are handled ahead of it, unless a
+        // send of ours waits (they are held until it ends, as senders expect).
+        if (frame && frame->kind == MessageKind::Send && !InsideSendWait())
+            FlushHeldPosts();
         if (frame && frame->kind != MessageKind::Reply)
             Dispatch(c->fd, *frame);
         CloseConnection(*c);

@@ -11,6 +11,9 @@
 //    reach any window of this process (so a send can be answered by a send
 //    back, and two crossed sends both finish), but it holds posts until the
 //    outermost wait ends;
+//  - outside such a wait a window handles what reaches it in arrival order:
+//    a send is not handled ahead of the posts that came before it (one
+//    sender's "post, then send" arrives as it was meant);
 //  - a send gives up after a bounded time instead of freezing its caller.
 // Only peers running as the same user are served. Everything here runs on
 // the thread that owns the Qt event loop (the main thread).
@@ -95,6 +98,47 @@ std::optional<std::int64_t> SendWindowMessage(const WindowHandle &window, std::u
 
 // True while a send of this thread waits for its reply.
 bool InsideSendWait();
+
+// SendMessageW without the wait: the frame goes out when the object is made,
+// and what comes of it arrives later through the event loop, on the thread
+// that made it, never inside the constructor. Nothing of the caller's runs
+// nested meanwhile, so its own messages and timers keep being handled.
+//  - OnDone runs once: the receiver's result, or nullopt when the message was
+//    lost (no window, refused peer, the receiver went away without answering).
+//  - OnTimeout runs once when no reply came within the timeout. The send then
+//    goes on waiting: the frame is with the receiver, which handles it when
+//    it runs again. Destroying the object gives up (neither callback runs after).
+class AsyncWindowSend : public QObject {
+    Q_OBJECT
+public:
+    using DoneHandler = std::function<void(std::optional<std::int64_t> result)>;
+    using TimeoutHandler = std::function<void()>;
+
+    AsyncWindowSend(const WindowHandle &window, std::uint32_t message, std::int64_t wParam, std::int64_t lParam,
+                    DoneHandler onDone, TimeoutHandler onTimeout = {},
+                    std::chrono::milliseconds timeout = kDefaultSendTimeout, QObject *parent = nullptr);
+    ~AsyncWindowSend() override;
+
+    AsyncWindowSend(const AsyncWindowSend &) = delete;
+    AsyncWindowSend &operator=(const AsyncWindowSend &) = delete;
+
+    bool Finished() const { return m_finished; }
+    bool TimedOut() const { return m_timedOut; }
+
+private:
+    void ReadReply();
+    void Finish(std::optional<std::int64_t> result);
+    void CloseSocket();
+
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<QTimer> m_timer;
+    std::vector<std::uint8_t> m_reply;
+    DoneHandler m_onDone;
+    TimeoutHandler m_onTimeout;
+    bool m_finished = false;
+    bool m_timedOut = false;
+};
 
 // ---- a window of this process ------------------------------------------------
 

@@ -7,9 +7,9 @@ foreach(t test_platform test_monitor)
     add_dependencies(${t} hkt-test-peer)
   endif()
 endforeach()
-# The monitor's end-to-end tests start the real programs.
+# The monitor's end-to-end tests start the real programs (the window too).
 if(TARGET test_monitor)
-  foreach(t HKT75MON hkt75-vmouse)
+  foreach(t HKT75MON hkt75-vmouse HKT75 kwHook)
     if(TARGET ${t})
       add_dependencies(test_monitor ${t})
     endif()

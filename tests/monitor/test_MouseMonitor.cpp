@@ -3,7 +3,9 @@
 
 #include "peer/PeerProcess.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -25,6 +28,9 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <csignal>
+#include <sys/types.h>
 
 using namespace hkt::platform;
 using T = TMonitorReportAction::TTarget;
@@ -103,8 +109,10 @@ protected:
             setup.Store = m_store;
             setup.Mic = std::move(mic);
             setup.Hid = m_hid;
+            setup.ConfigAnswerTimeout = m_answerTimeout;
             m_form = std::make_unique<THKT75MONMAIN>(*m_dm, std::move(setup));
-            m_form->ShowPlatformMessage = [this](const QString &text) { m_messages.append(text); };
+            if (!m_ownMessageBoxes)
+                m_form->ShowPlatformMessage = [this](const QString &text) { m_messages.append(text); };
             EXPECT_TRUE(m_form->RegisterWindow());
         }
         return *m_form;
@@ -150,7 +158,24 @@ protected:
         ASSERT_TRUE(m_store->WriteValue(kKey, QLatin1String(ALL_SETTINGS_VALUE_NAME), image));
     }
 
+    // The configuration program as the real one answers a switch.
+    std::unique_ptr<PeerProcess> StartSwitchingConfigPeer()
+    {
+        return StartConfigPeer({QStringLiteral("--on"), QStringLiteral("7040=send:THKT75MONMAIN:7035:1:w")});
+    }
+
+    // The mouse's reports as the readers hand them over: {ID, data bytes 0, 1}.
+    void Reports(std::initializer_list<std::array<std::uint8_t, 3>> reports)
+    {
+        for (const auto &r : reports) {
+            const std::uint8_t data[7] = {r[1], r[2], 0, 0, 0, 0, 0};
+            m_form->kwHIDData1Data(QString(), QString(), r[0], data, 7);
+        }
+    }
+
     QTemporaryDir m_tmp;
+    std::chrono::milliseconds m_answerTimeout = kDefaultSendTimeout;
+    bool m_ownMessageBoxes = false; // the window's own boxes instead of the recorder
     std::shared_ptr<HidBackend> m_hid = MakeNullHidBackend();
     std::shared_ptr<DirectoryValueStore> m_store;
     std::unique_ptr<TDM> m_dm;
@@ -329,6 +354,7 @@ TEST_F(MonitorTest, SettingReportsAreForwardedCheckedAndInOrder)
     };
     for (const auto &r : reports)
         m_form->kwHIDData1Data(QString(), QString(), 8, r, 7);
+    Spin(); // forwarded from the window's own queue, in turn
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7042 3 0"));
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7043 8 0"));
 }
@@ -546,4 +572,150 @@ TEST_F(MonitorTest, CreatesItsHookComponentAndAMissingLibraryIsReportedAsAnError
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].first, QStringLiteral("Error"));
     EXPECT_EQ(shown[0].second, QStringLiteral("kwHook.dll can not be found!"));
+}
+
+// The mouse's reports: profile {8, 1, p}, DPI level {8, 2, l}, rate {8, 6, code}.
+constexpr std::array<std::uint8_t, 3> Profile(int p) { return {8, 1, std::uint8_t(p)}; }
+constexpr std::array<std::uint8_t, 3> Dpi(int l) { return {8, 2, std::uint8_t(l)}; }
+constexpr std::array<std::uint8_t, 3> Rate(int c) { return {8, 6, std::uint8_t(c)}; }
+
+TEST_F(MonitorTest, ReportsReachTheConfigurationProgramInTheMouseOrder)
+{
+    // A report never overtakes the one before it: a rate or DPI level after
+    // a profile switch belongs to the new profile.
+    struct Case {
+        std::vector<std::array<std::uint8_t, 3>> reports;
+        QStringList received;
+        std::uint32_t lastProfile;
+    } cases[] = {
+        {{Profile(3), Rate(8)}, {"recv 7040 3 0", "recv 7043 8 0"}, 3},
+        {{Profile(1), Profile(3), Rate(8)}, {"recv 7040 1 0", "recv 7040 3 0", "recv 7043 8 0"}, 3},
+        {{Dpi(2), Profile(2), Dpi(4), Rate(1)}, {"recv 7042 2 0", "recv 7040 2 0", "recv 7042 4 0", "recv 7043 1 0"}, 2},
+        {{Rate(2), Profile(0), Profile(4)}, {"recv 7043 2 0", "recv 7040 0 0", "recv 7040 4 0"}, 4},
+    };
+    Form();
+    auto peer = StartSwitchingConfigPeer();
+    for (const Case &c : cases) {
+        for (const auto &r : c.reports)
+            Reports({r});
+        for (const QString &line : c.received) {
+            ASSERT_TRUE(SpinUntil([&] { return peer->Process().canReadLine() || peer->Process().waitForReadyRead(20); }));
+            EXPECT_EQ(peer->NextLine(), line);
+        }
+        // All handed over and answered; the last switch's answer is stored.
+        ASSERT_TRUE(SpinUntil([&] { return m_form->ConfigOutbox().Pending().empty() && !m_form->ConfigOutbox().AwaitingAnswer(); }));
+        ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(c.lastProfile); }));
+    }
+}
+
+TEST_F(MonitorTest, AConfigurationProgramThatDoesNotAnswerGetsTheLatestSwitchesInOrderWhenItRunsAgain)
+{
+    // A short answer timeout: the window is found silent long before it runs again.
+    m_answerTimeout = std::chrono::milliseconds(200);
+    StoreButtonRow(0, 5, 28);
+    Form();
+    auto peer = StartSwitchingConfigPeer();
+    const pid_t pid = pid_t(peer->Process().processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+
+    Reports({Profile(1), Profile(2), Profile(3), Rate(8), Dpi(1), Dpi(3), Profile(4)});
+    const std::uint8_t key22[7] = {0x00, 0x00, 0x40, 0, 0, 0, 0}; // stands for profile 1
+    m_form->kwHIDData1Data(QString(), QString(), 7, key22, 7);
+    Reports({{7, 0x00, 0x00}}); // a release: nothing
+    Reports({Profile(0)});
+    // The monitor's own work goes on while the switch to profile 1 waits:
+    // the mouse's last profile is its own (button 5 of profile 0 is "MAIL").
+    const std::uint8_t key5[7] = {0x20, 0, 0, 0, 0, 0, 0};
+    m_form->kwHIDData1Data(QString(), QString(), 7, key5, 7);
+    ASSERT_TRUE(SpinUntil([&] { return m_mic->setCalls == 1; }));
+    EXPECT_EQ(ProfileID(), Dword(0));
+    ASSERT_TRUE(SpinUntil([&] { return m_form->ConfigOutbox().WindowSilent(); }));
+    EXPECT_TRUE(m_form->ConfigOutbox().AwaitingAnswer());
+    using Item = TConfigWindowOutbox::TItem;
+    const std::deque<Item> waiting = {{true, WM_SWITCH_PROFILE, 3, 0},
+                                      {false, WM_REPORT_RATE_CHANGED, 8, 0},
+                                      {false, WM_CPI_INDEX_CHANGED, 3, 0},
+                                      {true, WM_SWITCH_PROFILE, 0, 0}};
+    EXPECT_EQ(m_form->ConfigOutbox().Pending(), waiting);
+
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    for (const char *line : {"recv 7040 1 0", "recv 7040 3 0", "recv 7043 8 0", "recv 7042 3 0", "recv 7040 0 0"}) {
+        ASSERT_TRUE(SpinUntil([&] { return peer->Process().canReadLine() || peer->Process().waitForReadyRead(20); }));
+        EXPECT_EQ(peer->NextLine(), QString::fromLatin1(line));
+    }
+    ASSERT_TRUE(SpinUntil([&] { return m_form->ConfigOutbox().Pending().empty() && !m_form->ConfigOutbox().AwaitingAnswer(); }));
+    // The window's answers ended on the mouse's last profile.
+    EXPECT_EQ(ProfileID(), Dword(0));
+    EXPECT_FALSE(peer->Process().waitForReadyRead(300)) << peer->NextLine().toStdString();
+}
+
+TEST_F(MonitorTest, AConfigurationProgramThatEndsWithSwitchesPendingLeavesNothingBehind)
+{
+    Form();
+    auto peer = StartSwitchingConfigPeer();
+    ASSERT_EQ(::kill(pid_t(peer->Process().processId()), SIGSTOP), 0);
+    Reports({Profile(2), Rate(4), Profile(3)});
+    ASSERT_TRUE(SpinUntil([&] { return m_form->ConfigOutbox().Pending().size() == 2; }));
+    peer.reset(); // killed while stopped: the pending messages have no window
+    ASSERT_TRUE(SpinUntil([&] { return !m_form->ConfigOutbox().AwaitingAnswer(); }));
+    EXPECT_TRUE(m_form->ConfigOutbox().Pending().empty());
+    EXPECT_EQ(ProfileID(), Dword(3));
+
+    // A configuration program started afterwards gets the next report.
+    auto next = StartSwitchingConfigPeer();
+    Reports({Profile(1)});
+    ASSERT_TRUE(SpinUntil([&] { return next->Process().canReadLine() || next->Process().waitForReadyRead(20); }));
+    EXPECT_EQ(next->NextLine(), QStringLiteral("recv 7040 1 0"));
+}
+
+TEST_F(MonitorTest, MixerErrorBoxesShowOneAfterTheOtherWithoutALoopOfTheirOwn)
+{
+    m_ownMessageBoxes = true;
+    Form();
+    // A box with a loop of its own would be closed by this, after the switch
+    // posted before it had been handled inside it.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(50);
+
+    m_mic->status = MicStatus::NoMuteControl;
+    m_mic->showsErrors = true;
+    m_form->PostToSelf(WM_DEVICE_KEY, 21 + 2, 1);
+    m_form->MicrophoneMute();
+    EXPECT_EQ(ProfileID(), "<none>") << "a switch was handled inside the mute";
+    EXPECT_EQ(MessageBoxShowingInTurn(), nullptr); // shown from the loop, after the handler
+    ASSERT_TRUE(SpinUntil([&] { return MessageBoxShowingInTurn() != nullptr; }));
+    QMessageBox *first = MessageBoxShowingInTurn();
+    EXPECT_EQ(first->text(), QStringLiteral("GetLineInfo Error"));
+    EXPECT_EQ(first->windowTitle(), QGuiApplication::applicationDisplayName());
+    EXPECT_FALSE(first->isModal());
+    // The switch is handled from the main loop while the box is open.
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(2); }));
+    EXPECT_EQ(MessageBoxShowingInTurn(), first);
+    first->button(QMessageBox::Ok)->click();
+    // The second box comes once the first is closed.
+    ASSERT_TRUE(SpinUntil([&] { return MessageBoxShowingInTurn() != nullptr && MessageBoxShowingInTurn() != first; }));
+    EXPECT_EQ(MessageBoxShowingInTurn()->text(), QStringLiteral("GetLineInfo Error"));
+    MessageBoxShowingInTurn()->button(QMessageBox::Ok)->click();
+    ASSERT_TRUE(SpinUntil([&] { return MessageBoxShowingInTurn() == nullptr; }));
+    Spin();
+    EXPECT_EQ(MessageBoxShowingInTurn(), nullptr);
+    EXPECT_EQ(m_mic->setCalls, 0);
+}
+
+TEST_F(MonitorTest, AReaderRestartRunsNothingInsideIt)
+{
+    auto hid = std::make_shared<CountingHidBackend>();
+    m_hid = hid;
+    Form();
+    m_form->PostToSelf(WM_DEVICE_KEY, 21 + 4, 1);
+    m_form->RestartDeviceReading();
+    EXPECT_EQ(ProfileID(), "<none>") << "the posted switch ran inside the restart";
+    EXPECT_EQ(hid->enumerations, 0);
+    // Both follow from the loop: the switch first, then the readers.
+    ASSERT_TRUE(SpinUntil([&] { return hid->enumerations == 1; }));
+    EXPECT_EQ(ProfileID(), Dword(4));
 }

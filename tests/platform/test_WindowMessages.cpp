@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,82 @@ TEST_F(WindowMessagesTest, SendToAPeerThatDoesNotAnswerGivesUp)
     auto peer = StartPeer({QStringLiteral("TCFG"), QStringLiteral("--on"), QStringLiteral("7040=sleep:5000")});
     EXPECT_FALSE(SendWindowMessage(FindWindowByClass(QStringLiteral("TCFG"), m_root), 7040, 1, 0, 300ms));
     EXPECT_FALSE(InsideSendWait());
+}
+
+TEST_F(WindowMessagesTest, ASendThatDoesNotWaitGetsItsResultThroughTheEventLoop)
+{
+    // The peer answers by sending back to us first, as the configuration
+    // program answers a switch: our window handles that from the loop too.
+    std::vector<Received> log;
+    auto mon = MakeWindow(QStringLiteral("TMON"), log, 55);
+    auto peer = StartPeer({QStringLiteral("TCFG"), QStringLiteral("--on"),
+                           QStringLiteral("7040=send:TMON:7035:1:w")});
+    std::vector<std::optional<std::int64_t>> results;
+    AsyncWindowSend send(FindWindowByClass(QStringLiteral("TCFG"), m_root), 7040, 3, 0,
+                         [&](std::optional<std::int64_t> r) { results.push_back(r); });
+    EXPECT_TRUE(results.empty()); // never inside the call
+    ASSERT_TRUE(SpinUntil([&] { return !results.empty(); }));
+    EXPECT_EQ(results, (std::vector<std::optional<std::int64_t>>{55}));
+    EXPECT_TRUE(send.Finished());
+    EXPECT_FALSE(send.TimedOut());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], (Received{7035, 1, 3, false})); // from the loop, not a send's wait
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7040 3 0"));
+}
+
+TEST_F(WindowMessagesTest, ASendThatDoesNotWaitReportsLossAndSilenceThroughTheEventLoop)
+{
+    // No window: lost, said from the loop.
+    std::vector<std::optional<std::int64_t>> results;
+    {
+        AsyncWindowSend lost(WindowHandle{SocketPath(QStringLiteral("TNONE"))}, 7040, 1, 0,
+                             [&](std::optional<std::int64_t> r) { results.push_back(r); });
+        EXPECT_TRUE(results.empty());
+        ASSERT_TRUE(SpinUntil([&] { return !results.empty(); }));
+        EXPECT_EQ(results, (std::vector<std::optional<std::int64_t>>{std::nullopt}));
+    }
+
+    // A receiver busier than the timeout: silence first, then its answer.
+    auto peer = StartPeer({QStringLiteral("TCFG"), QStringLiteral("--on"),
+                           QStringLiteral("7040=sleep:1500,result:9")});
+    results.clear();
+    int timeouts = 0;
+    AsyncWindowSend slow(FindWindowByClass(QStringLiteral("TCFG"), m_root), 7040, 1, 0,
+                         [&](std::optional<std::int64_t> r) { results.push_back(r); }, [&] { ++timeouts; },
+                         100ms);
+    ASSERT_TRUE(SpinUntil([&] { return !results.empty(); }));
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_TRUE(slow.TimedOut());
+    EXPECT_EQ(results, (std::vector<std::optional<std::int64_t>>{9}));
+
+    // A receiver that goes away without answering: lost.
+    auto dying = StartPeer({QStringLiteral("TDIE"), QStringLiteral("--on"), QStringLiteral("7040=sleep:60000")});
+    results.clear();
+    AsyncWindowSend gone(FindWindowByClass(QStringLiteral("TDIE"), m_root), 7040, 1, 0,
+                         [&](std::optional<std::int64_t> r) { results.push_back(r); });
+    EXPECT_EQ(dying->NextLine(), QStringLiteral("recv 7040 1 0"));
+    dying.reset();
+    ASSERT_TRUE(SpinUntil([&] { return !results.empty(); }));
+    EXPECT_EQ(results, (std::vector<std::optional<std::int64_t>>{std::nullopt}));
+    EXPECT_FALSE(InsideSendWait());
+}
+
+TEST_F(WindowMessagesTest, ASendIsHandledAfterThePostsThatReachedTheWindowBeforeIt)
+{
+    std::vector<Received> log;
+    auto w = MakeWindow(QStringLiteral("TWINA"), log);
+    auto peer = StartPeer({QStringLiteral("TCFG")});
+    peer->Command(QStringLiteral("post TWINA 7043 8 0"));
+    peer->Command(QStringLiteral("send TWINA 7040 3 0"));
+    ASSERT_EQ(peer->NextLine(), QStringLiteral("posted 1"));
+    ASSERT_EQ(peer->NextLine(), QStringLiteral("sending"));
+    // Both are with the window before it looks (the send's frame follows
+    // "sending" at once), so one round of the loop sees them together.
+    QThread::msleep(300);
+    ASSERT_TRUE(SpinUntil([&] { return log.size() == 2; }));
+    EXPECT_EQ(log[0], (Received{7043, 8, 0, false}));
+    EXPECT_EQ(log[1], (Received{7040, 3, 0, false}));
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("result 77"));
 }
 
 TEST_F(WindowMessagesTest, MalformedFramesAreDropped)

@@ -1,0 +1,438 @@
+// Bursts of changes made on the mouse reach the configuration window in the
+// mouse's order, and afterwards the window, the monitor and the mouse agree
+// on the mouse's last profile. The real HKT75 and HKT75MON run against the
+// simulated mouse daemon on a private X server, with a private PulseAudio for
+// the microphone; nothing is injected into the programs. Each row of the
+// table is one burst; after it the window's profile (the one it stores as
+// current), the monitor's "ProfileID" and the mouse's active profile (0x43)
+// are compared, once everything the burst started has ended and again after
+// an APPLY clicked on the window (which writes the window's view back).
+#include "core/DMUnit.h"
+#include "platform/SimWire.h"
+#include "platform/ValueStore.h"
+#include "platform/WindowMessages.h"
+#include "sim/VMouseControl.h"
+
+#include "peer/PrivatePulse.h"
+#include "support/PrivateXServer.h"
+#include "support/VMouseCommand.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using namespace hkt::platform;
+namespace wire = hkt::platform::simwire;
+
+namespace {
+
+const QString kBin = QStringLiteral(HKT75_BIN_DIR);
+const QString kKey = QStringLiteral("software\\HKT75GM");
+constexpr int kMouseCycleKey = 13; // the mouse's own profile-cycle button
+constexpr int kMailButton = 3;     // "MAIL" in every profile of the stores
+
+bool WaitFor(const std::function<bool()> &pred, int ms = 30000)
+{
+    QDeadlineTimer limit(ms);
+    while (!pred()) {
+        if (limit.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+class ReportOrderEndToEnd;
+
+// One burst: what is done on the mouse (and to the programs) while they run.
+// What is checked after the burst, besides the three views agreeing (in
+// the mouse's memory, after the APPLY).
+struct Row {
+    const char *name;
+    std::function<void(ReportOrderEndToEnd &)> burst;
+    std::function<void(ReportOrderEndToEnd &)> after = {};
+};
+
+void PrintTo(const Row &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ReportOrderEndToEnd : public ::testing::TestWithParam<Row> {
+public:
+    // ---- the mouse, through the daemon's own control socket ----
+
+    // Requests on the daemon's socket, as its command line makes them but
+    // without a process start between them, so bursts can be 1 ms apart.
+    bool OnTheMouse(wire::Type type, std::uint32_t arg)
+    {
+        const auto reply = hkt::sim::ControlRequest(MouseSocket(), wire::Message{type, 0, arg, {}});
+        return reply && reply->status == 0;
+    }
+    bool Profile(int p) { return OnTheMouse(wire::Type::Profile, std::uint32_t(p)); }
+    bool Rate(int code) { return OnTheMouse(wire::Type::Rate, std::uint32_t(code)); }
+    bool Press(int key) { return OnTheMouse(wire::Type::Press, std::uint32_t(key)); }
+    bool Unplug() { return OnTheMouse(wire::Type::Unplug, 0); }
+    bool Plug() { return OnTheMouse(wire::Type::Plug, 0); }
+    // One byte of the mouse's memory; -1 when the daemon does not answer.
+    int MouseByte(int addr)
+    {
+        QByteArray len;
+        wire::PutU32(len, 1);
+        const auto reply =
+            hkt::sim::ControlRequest(MouseSocket(), wire::Message{wire::Type::Dump, 0, std::uint32_t(addr), len});
+        if (!reply || reply->status != 0 || reply->body.size() != 1)
+            return -1;
+        return std::uint8_t(reply->body[0]);
+    }
+    int MouseProfile() { return MouseByte(0x43); }
+    int MouseRate(int p) { return MouseByte(0x48 + p); }
+
+    // ---- the programs ----
+
+    // "ProfileID" as the monitor stored it; -1 when unreadable.
+    int StoredProfileID()
+    {
+        QByteArray id;
+        if (Store()->ReadValue(kKey, QStringLiteral("ProfileID"), id) != ReadStatus::Ok || id.size() != 4)
+            return -1;
+        return int(std::uint8_t(id[0])) | int(std::uint8_t(id[1])) << 8 | int(std::uint8_t(id[2])) << 16 |
+               int(std::uint8_t(id[3])) << 24;
+    }
+    // The profile the window stored as its current one.
+    int WindowProfile()
+    {
+        TDM dm(TDMRoots{Store(), kBin, m_tmp.path() + "/home/Documents/"});
+        dm.LoadAllProfileInfoFromRegistry();
+        return dm.FAllProfileSettingInfo.CurrentGame;
+    }
+    std::string Views()
+    {
+        return "window " + std::to_string(WindowProfile()) + ", monitor " + std::to_string(StoredProfileID()) +
+               ", mouse " + std::to_string(MouseProfile());
+    }
+    bool AllOn(int p) { return WindowProfile() == p && StoredProfileID() == p && MouseProfile() == p; }
+
+    QProcess &Window() { return *m_window; }
+    void StartWindow()
+    {
+        m_window = std::make_unique<QProcess>();
+        m_window->setProcessEnvironment(m_env);
+        m_window->setProcessChannelMode(QProcess::ForwardedChannels);
+        m_window->start(kBin + "/HKT75", {});
+        ASSERT_TRUE(m_window->waitForStarted(30000));
+        ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime())); }));
+    }
+    void CloseWindow()
+    {
+        PostWindowMessage(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()), WM_EXIT_PROGRAM, 0, 0);
+        ASSERT_TRUE(m_window->waitForFinished(30000));
+    }
+    void StopWindow() { ::kill(pid_t(m_window->processId()), SIGSTOP); }
+    void ContinueWindow() { ::kill(pid_t(m_window->processId()), SIGCONT); }
+    bool WindowRunning() { return m_window && m_window->state() == QProcess::Running; }
+
+    // APPLY, clicked on the real window.
+    bool ClickApply()
+    {
+        QByteArray ids;
+        if (Run(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--class"), QStringLiteral("HKT75")},
+                &ids) != 0)
+            return false;
+        const QByteArray window = ids.split('\n').first().trimmed();
+        return !window.isEmpty() &&
+               Run(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("--window"), QString::fromLatin1(window),
+                    QStringLiteral("742"), QStringLiteral("92"), QStringLiteral("click"), QStringLiteral("1")}) == 0;
+    }
+
+    bool Muted() { return m_pulse.SourceMuted(QStringLiteral("test_mic")); }
+
+protected:
+    void SetUp() override
+    {
+        if (m_x.Name().isEmpty())
+            GTEST_SKIP() << "no Xvfb";
+        if (!m_pulse.Usable())
+            GTEST_SKIP() << "pulseaudio cannot run here: " << m_pulse.Error().toStdString();
+        for (const char *d : {"/run", "/config", "/home/Documents"})
+            QDir().mkpath(m_tmp.path() + d);
+        QFile::setPermissions(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_env = m_pulse.Environment();
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp.path() + "/config");
+        m_env.insert(QStringLiteral("HOME"), m_tmp.path() + "/home");
+        m_env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + MouseSocket());
+        m_env.insert(QStringLiteral("DISPLAY"), m_x.Name());
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // The desktop's settings go to GIO's memory, never to the user's.
+        m_env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+        ASSERT_EQ(hkt::testfixtures::VMouseCommand(MouseSocket(), {QStringLiteral("start")}), 0);
+
+        // Profile 0 current, "MAIL" on one button of every profile.
+        {
+            TDM dm(TDMRoots{Store(), kBin, m_tmp.path() + "/home/Documents/"});
+            for (int p = 0; p < 5; ++p) {
+                auto info = std::make_unique<TMouseProfileInfo>();
+                ASSERT_TRUE(dm.ReadProfileInfo(*info, p));
+                info->ConfigInfo.ButtonFuncInfo[kMailButton].FunctionIndex = 28;
+                ASSERT_TRUE(dm.SaveBackToProfileInfo(*info, p));
+                ASSERT_TRUE(dm.SaveProfileInfoToRegistry(p));
+            }
+            ASSERT_TRUE(dm.SwitchToProfile(0));
+            ASSERT_TRUE(dm.SaveBackAllProfileSettingInfo());
+        }
+        // The monitor first, as the session starts it; the window finds it.
+        m_monitor = std::make_unique<QProcess>();
+        QProcessEnvironment monitorEnv = m_env;
+        monitorEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_monitor->setProcessEnvironment(monitorEnv);
+        m_monitor->setProcessChannelMode(QProcess::ForwardedChannels);
+        m_monitor->start(kBin + "/HKT75MON", {});
+        ASSERT_TRUE(m_monitor->waitForStarted(30000));
+        ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+        StartWindow();
+        ASSERT_FALSE(HasFailure());
+        // The monitor reads the mouse a while after its start: a switch made
+        // with nothing else running, repeated until the monitor sees it, and
+        // then the window follows it. The window's runs for the repeats end
+        // before a burst starts, so none of them writes into the burst.
+        ASSERT_TRUE(WaitFor([&] {
+            if (!Profile(4))
+                return false;
+            return WaitFor([&] { return StoredProfileID() == 4; }, 500);
+        })) << Views();
+        ASSERT_TRUE(WaitFor([&] { return AllOn(4); })) << Views();
+        QThread::msleep(3000);
+        ASSERT_TRUE(AllOn(4)) << Views();
+    }
+
+    void TearDown() override
+    {
+        if (m_window && m_window->state() != QProcess::NotRunning) {
+            ContinueWindow();
+            PostWindowMessage(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()), WM_EXIT_PROGRAM, 0,
+                              0);
+            if (!m_window->waitForFinished(15000))
+                m_window->kill();
+            m_window->waitForFinished(5000);
+        }
+        if (m_monitor && m_monitor->state() != QProcess::NotRunning) {
+            m_monitor->terminate();
+            if (!m_monitor->waitForFinished(15000))
+                m_monitor->kill();
+        }
+        if (!m_x.Name().isEmpty() && m_pulse.Usable())
+            hkt::testfixtures::VMouseCommand(MouseSocket(), {QStringLiteral("stop")});
+    }
+
+    QString Runtime() const { return m_tmp.path() + "/run"; }
+    QString MouseSocket() const { return Runtime() + "/vm.sock"; }
+    std::shared_ptr<DirectoryValueStore> Store()
+    {
+        return std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+    }
+    int Run(const QString &exe, const QStringList &args, QByteArray *out = nullptr)
+    {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(exe, args);
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        if (out)
+            *out = p.readAllStandardOutput();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    PrivatePulse m_pulse;
+    hkt::testfixtures::PrivateXServer m_x;
+    QTemporaryDir m_tmp{QStringLiteral("/tmp/hkt-order-XXXXXX")};
+    QProcessEnvironment m_env;
+    std::unique_ptr<QProcess> m_monitor;
+    std::unique_ptr<QProcess> m_window;
+};
+
+// Everything the burst started has ended and the three agree on the mouse's
+// last profile; an APPLY then writes the window's view back, and the mouse
+// keeps it.
+void ExpectAllOnTheMouseProfile(ReportOrderEndToEnd &t)
+{
+    const int last = t.MouseProfile();
+    ASSERT_GE(last, 0);
+    EXPECT_TRUE(WaitFor([&] { return t.AllOn(last); })) << t.Views();
+    // What is still under way (a write run of the window, its message to
+    // the monitor) ends first.
+    QThread::msleep(3000);
+    EXPECT_TRUE(t.AllOn(last)) << t.Views();
+    ASSERT_TRUE(t.ClickApply());
+    QThread::msleep(3000);
+    EXPECT_TRUE(WaitFor([&] { return t.AllOn(last); })) << "after APPLY: " << t.Views();
+}
+
+TEST_P(ReportOrderEndToEnd, TheWindowTheMonitorAndTheMouseEndOnTheMouseProfile)
+{
+    GetParam().burst(*this);
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(WindowRunning());
+    ExpectAllOnTheMouseProfile(*this);
+    if (GetParam().after)
+        GetParam().after(*this);
+}
+
+// A rate reported right after a switch belongs to the new profile: the
+// window stores it there, so APPLY leaves it there, and the profiles shown
+// before keep the rate the mouse has for them (500 Hz, code 2, from its
+// factory state; the window's first profiles have the same).
+void ExpectRate8OnlyInProfile3(ReportOrderEndToEnd &t)
+{
+    EXPECT_EQ(t.MouseRate(3), 8);
+    for (int p : {1, 4})
+        EXPECT_EQ(t.MouseRate(p), 2) << "profile " << p << ": the rate went into the profile shown before the switch";
+}
+
+const Row kRows[] = {
+    {"ProfileThenRateBackToBack",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_EQ(t.MouseRate(4), 2);
+         ASSERT_TRUE(t.Profile(3));
+         ASSERT_TRUE(t.Rate(8));
+     },
+     ExpectRate8OnlyInProfile3},
+    {"TwoProfilesThenRate1msApart",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_EQ(t.MouseRate(4), 2);
+         ASSERT_TRUE(t.Profile(1));
+         QThread::usleep(1000);
+         ASSERT_TRUE(t.Profile(3));
+         QThread::usleep(1000);
+         ASSERT_TRUE(t.Rate(8));
+     },
+     ExpectRate8OnlyInProfile3},
+    {"ThreeCyclePresses2To4msApart",
+     [](ReportOrderEndToEnd &t) {
+         for (int gapUs : {2000, 4000, 0}) {
+             ASSERT_TRUE(t.Press(kMouseCycleKey));
+             QThread::usleep(gapUs);
+         }
+         EXPECT_EQ(t.MouseProfile(), (4 + 3) % 5);
+     }},
+    {"CyclePressesDuringApply",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_TRUE(t.ClickApply());
+         for (int gapMs : {100, 300, 200}) {
+             QThread::msleep(gapMs);
+             ASSERT_TRUE(t.Press(kMouseCycleKey));
+         }
+     }},
+    {"UnplugDuringTheCatchUp",
+     [](ReportOrderEndToEnd &t) {
+         for (int i = 0; i < 3; ++i) {
+             ASSERT_TRUE(t.Press(kMouseCycleKey));
+             QThread::usleep(3000);
+         }
+         QThread::usleep(5000);
+         ASSERT_TRUE(t.Unplug());
+         QThread::msleep(2000);
+         ASSERT_TRUE(t.Plug());
+     }},
+    {"StoppedWindowWhileMailIsPressed",
+     [](ReportOrderEndToEnd &t) {
+         // With the window stopped, switches wait for it while the
+         // microphone toggles at each press; once it runs again it gets
+         // the mouse's last profile.
+         // (Ten switches: a monitor that waited for the window on each
+         // would toggle only after the wait's bound, tenfold.)
+         t.StopWindow();
+         const bool muted = t.Muted();
+         for (int i = 0; i < 10; ++i)
+             ASSERT_TRUE(t.Press(kMouseCycleKey));
+         ASSERT_TRUE(t.Press(kMailButton));
+         EXPECT_TRUE(WaitFor([&] { return t.Muted() != muted; }));
+         for (int i = 0; i < 4; ++i)
+             ASSERT_TRUE(t.Press(kMouseCycleKey));
+         ASSERT_TRUE(t.Press(kMailButton));
+         EXPECT_TRUE(WaitFor([&] { return t.Muted() == muted; }));
+         // The monitor already follows the mouse.
+         EXPECT_TRUE(WaitFor([&] { return t.StoredProfileID() == t.MouseProfile(); }));
+         t.ContinueWindow();
+     }},
+    {"ProfileSwitchedOnTheMouseWhileTheWindowIsClosed",
+     [](ReportOrderEndToEnd &t) {
+         t.CloseWindow();
+         ASSERT_TRUE(t.Profile(2));
+         ASSERT_TRUE(WaitFor([&] { return t.StoredProfileID() == 2; }));
+         t.StartWindow();
+         // The window starts on the mouse's profile, not the one it stored.
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Bursts, ReportOrderEndToEnd, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
+
+// The monitor installed without its hook library says so in a box; while
+// the box is open the monitor's window is there and answers, from its main
+// loop, what the configuration program sends it.
+TEST(MonitorWithoutItsHookLibrary, AnswersItsMessagesWhileTheErrorBoxIsOpen)
+{
+    hkt::testfixtures::PrivateXServer x;
+    if (x.Name().isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    QTemporaryDir tmp(QStringLiteral("/tmp/hkt-nohook-XXXXXX"));
+    for (const char *d : {"/run", "/config", "/home", "/prog"})
+        QDir().mkpath(tmp.path() + d);
+    QFile::setPermissions(tmp.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(QFile::copy(kBin + "/HKT75MON", tmp.path() + "/prog/HKT75MON"));
+    QFile::setPermissions(tmp.path() + "/prog/HKT75MON",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.path() + "/run");
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.path() + "/config");
+    env.insert(QStringLiteral("HOME"), tmp.path() + "/home");
+    env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + tmp.path() + "/run/no-mouse.sock");
+    env.insert(QStringLiteral("DISPLAY"), x.Name());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + tmp.path() + "/run/no-pulse");
+    QProcess monitor;
+    monitor.setProcessEnvironment(env);
+    monitor.setProcessChannelMode(QProcess::ForwardedChannels);
+    monitor.start(tmp.path() + "/prog/HKT75MON", {});
+    ASSERT_TRUE(monitor.waitForStarted(30000));
+
+    QProcess search;
+    search.setProcessEnvironment(env);
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
+                                             QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                             QStringLiteral("^Error$")});
+    ASSERT_TRUE(search.waitForFinished(30000)) << "the error box never opened";
+    ASSERT_EQ(search.exitCode(), 0);
+    const QString root = tmp.path() + "/run";
+    const WindowHandle window = FindWindowByClass(QStringLiteral("THKT75MONMAIN"), root);
+    ASSERT_TRUE(window) << "the monitor's window is not there while the box is open";
+    EXPECT_EQ(SendWindowMessage(window, WM_PROFILE_CHANGED, 1, 2), std::optional<std::int64_t>(0));
+    QByteArray id;
+    DirectoryValueStore store(tmp.path() + "/config/hkt75/registry");
+    EXPECT_EQ(store.ReadValue(kKey, QStringLiteral("ProfileID"), id), ReadStatus::Ok);
+    EXPECT_EQ(id, QByteArray("\x02\x00\x00\x00", 4));
+
+    monitor.terminate();
+    EXPECT_TRUE(monitor.waitForFinished(30000));
+}
+
+} // namespace
