@@ -141,8 +141,9 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
             form.WndProc(WM_EXIT_PROGRAM, 0, 0);
         EXPECT_FALSE(form.isVisible()) << c.how;
         EXPECT_EQ(m_dialogs.size(), c.asked ? 1u : 0u) << c.how;
-        if (c.asked)
+        if (c.asked) {
             EXPECT_EQ(m_dialogs[0].text, QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
+        }
         EXPECT_EQ(QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files).size(), c.stored ? 5 : 0)
             << c.how;
         EXPECT_TRUE(m_mouse->Log().empty() || !c.stored);

@@ -548,8 +548,9 @@ TEST_F(MacroManager, ClosingWhileRecordingStopsAndKeepsTheSteps)
             Key(form->windowHandle(), true, Qt::Key_A, kScanA, 1000);
             Key(form->windowHandle(), false, Qt::Key_A, kScanA, 1020);
             e.close(*form);
-            if (std::string(e.name) != "destroyed")
+            if (std::string(e.name) != "destroyed") {
                 EXPECT_FALSE(form->Model().Recording()) << e.name;
+            }
         }
         EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x41, 0}, {6, 0, 20, 0}, {4, 0, 0x41, 0}})) << e.name;
         // The recorder is gone: keys reach other windows again.
@@ -617,8 +618,9 @@ TEST_F(MacroManager, ScreenshotsInEnglishAndChinese)
         ASSERT_EQ(shot.size(), QSize(757, 582));
         const QString title = form->LabelTitle->text();
         EXPECT_EQ(title, Translate(QStringLiteral("MACRO MANAGER")));
-        if (QString::fromLatin1(id) == QStringLiteral("0804"))
+        if (QString::fromLatin1(id) == QStringLiteral("0804")) {
             EXPECT_EQ(title, QString::fromUtf8("宏管理器"));
+        }
         const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
         if (!dir.isEmpty()) {
             QDir().mkpath(dir);
