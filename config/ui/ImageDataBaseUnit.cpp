@@ -2,11 +2,9 @@
 
 #include "platform/Paths.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
-#include <QStringList>
 
 #include <memory>
 

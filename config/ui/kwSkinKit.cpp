@@ -1,7 +1,6 @@
 #include "config/ui/kwSkinKit.h"
 
 #include "config/ui/ImageDataBaseUnit.h"
-#include "config/ui/kwLanguage.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -11,8 +11,6 @@
 
 namespace hkt::skin {
 
-// ---- translation -----------------------------------------------------------
-
 // The translation every self-translating control applies to its source text:
 // the language component's Translate, unless a function is set here (tests
 // and tools set one; an empty function goes back to the component's).
