@@ -2,9 +2,9 @@
 // looks for it: the HID backend the programs would use (HKT75_HID), the
 // mouse's vendor usage page and the [IncludeHIDDeviceList] of the config.ini
 // beside this tool. Before the answer it lists every HID collection with the
-// mouse's vendor usage page and its hardware identifiers, the form
-// [IncludeHIDDeviceList] takes. scripts/start-suite asks it to choose between
-// the real mouse and the simulated one. Exit status 0 when one can be
+// mouse's vendor usage page and its hardware identifiers, as
+// [IncludeHIDDeviceList] names them. scripts/start-suite asks it to choose
+// between the real mouse and the simulated one. Exit status 0 when one can be
 // reached, 1 otherwise.
 #include "core/kwHIDData.h"
 #include "core/pubunit_device_transport.h"

@@ -44,8 +44,8 @@ TEST(FindMouse, AnswersWhetherTheMouseCanBeOpenedAndListsItsIdentifiers)
     FindResult found = FindMouse(sock);
     hkt::testfixtures::VMouseCommand(sock, {QStringLiteral("stop")});
     EXPECT_EQ(found.exitCode, 0) << found.output.toStdString();
-    // Only the vendor collection (interface 1) is listed, in the form
-    // [IncludeHIDDeviceList] takes.
+    // Only the vendor collection (interface 1) is listed, with identifiers
+    // as [IncludeHIDDeviceList] names them.
     const QStringList lines = found.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << found.output.toStdString();
     EXPECT_TRUE(lines[0].startsWith(sock + QStringLiteral("/if1: "))) << lines[0].toStdString();
