@@ -3,12 +3,16 @@
 # hkt_folder_library(<name> <dir> [EXCLUDE file...] [LIBS lib...])
 # A static library of every .cpp in <dir> (not recursive). When the folder has
 # no sources yet the target is an INTERFACE library, so dependents still link.
+# An excluded unit's header goes too (its moc output belongs to the library
+# that builds the unit).
 function(hkt_folder_library name dir)
   cmake_parse_arguments(A "" "" "EXCLUDE;LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS "${dir}/*.cpp")
   file(GLOB hdrs CONFIGURE_DEPENDS "${dir}/*.h")
   foreach(x IN LISTS A_EXCLUDE)
     list(REMOVE_ITEM srcs "${dir}/${x}")
+    string(REGEX REPLACE "\\.cpp$" ".h" x_header "${x}")
+    list(REMOVE_ITEM hdrs "${dir}/${x_header}")
   endforeach()
   if(srcs)
     add_library(${name} STATIC ${srcs} ${hdrs})
@@ -62,4 +66,58 @@ function(hkt_test_area area)
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY "${HKT75_OUT_DIR}"
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HKT75_TEST=1" TIMEOUT 300)
+endfunction()
+
+# hkt_forbid_widgets(<target>)
+# Keeps a target display-free by the build: a Qt Widgets header reached from
+# any of its sources stops the compile (a shadow of the header every Widgets
+# header includes, searched first), and Qt Widgets among the libraries it
+# links, directly or through another library, stops the configure step. The
+# link check runs once every target of the tree is defined.
+function(hkt_forbid_widgets target)
+  target_include_directories(${target} BEFORE PRIVATE "${CMAKE_SOURCE_DIR}/cmake/no-widgets")
+  target_compile_definitions(${target} PRIVATE HKT75_DISPLAY_FREE=1)
+  cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY \"${CMAKE_SOURCE_DIR}\" CALL _hkt_check_no_widgets ${target})")
+endfunction()
+
+function(_hkt_collect_links item out_var)
+  set(seen ${${out_var}})
+  string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" item "${item}")
+  if(item IN_LIST seen OR item MATCHES "^\\$<" OR item MATCHES "^-")
+    return()
+  endif()
+  list(APPEND seen "${item}")
+  if(TARGET "${item}")
+    get_target_property(aliased "${item}" ALIASED_TARGET)
+    if(aliased)
+      list(APPEND seen "${aliased}")
+      set(item "${aliased}")
+    endif()
+    get_target_property(type "${item}" TYPE)
+    set(links "")
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(direct "${item}" LINK_LIBRARIES)
+      if(direct)
+        list(APPEND links ${direct})
+      endif()
+    endif()
+    get_target_property(iface "${item}" INTERFACE_LINK_LIBRARIES)
+    if(iface)
+      list(APPEND links ${iface})
+    endif()
+    foreach(l IN LISTS links)
+      _hkt_collect_links("${l}" seen)
+    endforeach()
+  endif()
+  set(${out_var} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(_hkt_check_no_widgets target)
+  set(all "")
+  _hkt_collect_links(${target} all)
+  foreach(l IN LISTS all)
+    if(l MATCHES "^Qt[0-9]*::Widgets" OR l MATCHES "Qt[0-9]*Widgets")
+      message(FATAL_ERROR "${target} must stay display-free, but links ${l} (through: ${all})")
+    endif()
+  endforeach()
 endfunction()

@@ -90,7 +90,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libkwHook.so is private to the program folder: the dependency scan must not
 # look for it among the system's libraries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "/usr/${HKT75_PROGRAM_DIR}")
+# Every file under /etc is a conffile: dpkg keeps a user's edit of the
+# autostart entry through an upgrade (and asks), and removes it only on purge.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  "${CMAKE_SOURCE_DIR}/packaging/postinst" "${CMAKE_SOURCE_DIR}/packaging/postrm")
+  "${CMAKE_SOURCE_DIR}/packaging/postinst" "${CMAKE_SOURCE_DIR}/packaging/postrm"
+  "${CMAKE_SOURCE_DIR}/packaging/conffiles")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -160,9 +160,8 @@ void TDM::Bind(TkwProfile &store, const QString &name)
 void TDM::DataModuleCreate(QObject *)
 {
     ReadOptions();
-    // The mouse's vendor collection, which every device routine opens.
-    HIDUsageAndPage.UsagePage = 0xFFA0;
-    HIDUsageAndPage.Usage = 1;
+    HIDUsageAndPage.UsagePage = kMouseVendorUsagePage;
+    HIDUsageAndPage.Usage = kMouseVendorUsage;
     FProfileGroupIndex = 0;
 
     // Group store.

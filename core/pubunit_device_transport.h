@@ -13,6 +13,9 @@
 // The collection that is the mouse (usage page 0xFFA0, usage 1 once the data
 // module has set it at start-up; all zero before). Main thread only.
 extern USAGE_AND_PAGE HIDUsageAndPage;
+// The mouse's vendor collection, which every device routine opens.
+inline constexpr std::uint16_t kMouseVendorUsagePage = 0xFFA0;
+inline constexpr std::uint16_t kMouseVendorUsage = 1;
 
 // The 8-byte command header: byte 0 the command code, bytes 1..7 its
 // arguments (memory commands 2 and 3: address lo, address hi, length lo,

@@ -5,19 +5,24 @@
 // double-click time (200..900 ms).
 //
 // Backends are chosen at run time:
-//  - GSettings through GIO when the schema org.gnome.desktop.peripherals.mouse
-//    is installed: speed, acceleration profile and double-click time;
+//  - GSettings through GIO when its writes reach the desktop: the schema
+//    org.gnome.desktop.peripherals.mouse installed, a session bus on which
+//    the dconf service runs or can be started, and the user's dconf database
+//    writable. Speed, acceleration profile and double-click time;
 //  - otherwise the X server's pointer control (acceleration factor and
-//    threshold) when an X display is there;
+//    threshold) when an X display is there. GSettings is then never touched,
+//    so dconf neither tries to start a bus nor warns about it;
 //  - always the suite's own Qt settings (double-click interval and wheel
 //    lines), so the suite's windows follow at once.
-// A setting that no backend of the running desktop holds is logged once.
+// A setting that no backend of the running desktop holds is logged once, and
+// so is a change the desktop's settings service did not take.
 //
 // SetMouse, SetMouseSpeed and SetWheelScrollLines may be called from a
 // worker thread; the Qt part is then carried out on the main thread.
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -53,15 +58,33 @@ public:
     virtual QString Name() const = 0;
 };
 
-// GSettings; null when the schema is not installed.
+// GSettings; null when the schema is not installed. Whether its writes reach
+// the desktop is not checked here (see GnomeSettingsReachDesktop).
 std::unique_ptr<SystemMouseSettings> MakeGnomeMouseSettings();
+
+// What decides where the acceleration goes.
+struct DesktopSettingsFacts {
+    bool gnomeSchema = false;   // org.gnome.desktop.peripherals.mouse installed
+    bool sessionBus = false;    // a session bus reachable without starting one
+    bool dconfService = false;  // the dconf service runs or is activatable on it
+    bool dconfWritable = false; // the user's dconf database can be written
+    bool xDisplay = false;      // an X display can be opened
+    bool operator==(const DesktopSettingsFacts &) const = default;
+};
+enum class AccelerationBackend { GSettings, X11, Neither };
+AccelerationBackend ChooseAccelerationBackend(const DesktopSettingsFacts &facts);
+// The GSettings half of the facts, from this process's environment. Looks
+// only for a bus that is there ($DBUS_SESSION_BUS_ADDRESS, else
+// $XDG_RUNTIME_DIR/bus): it never autolaunches one.
+DesktopSettingsFacts ProbeGnomeSettings();
 // The X server's pointer control on `display` (empty: $DISPLAY); null when
 // no X display can be opened.
 std::unique_ptr<SystemMouseSettings> MakeX11MouseSettings(const QString &display = QString());
 // The suite's own Qt settings (QStyleHints).
 std::unique_ptr<SystemMouseSettings> MakeQtMouseSettings();
 
-// Every setting goes to every backend; what none takes is logged once.
+// Every setting goes to every backend; what none takes is logged once, even
+// when several threads find it missing at the same moment.
 class DesktopMouseSettings : public SystemMouseSettings {
 public:
     explicit DesktopMouseSettings(std::vector<std::unique_ptr<SystemMouseSettings>> backends);
@@ -74,10 +97,11 @@ public:
 private:
     template <class F> bool Each(const char *what, int bit, F &&f);
     std::vector<std::unique_ptr<SystemMouseSettings>> m_backends;
-    int m_loggedMissing = 0; // one bit per setting already logged
+    std::atomic<int> m_loggedMissing{0}; // one bit per setting already logged
 };
 
-// GIO when its schema is there, else X11 when a display is there; Qt always.
-std::unique_ptr<SystemMouseSettings> MakeSystemMouseSettings();
+// GIO when its writes reach the desktop, else X11 on `display` (empty:
+// $DISPLAY) when it can be opened; Qt always.
+std::unique_ptr<SystemMouseSettings> MakeSystemMouseSettings(const QString &display = QString());
 
 } // namespace hkt::platform

@@ -15,3 +15,7 @@ if(TARGET test_monitor)
     endif()
   endforeach()
 endif()
+# scripts/start-suite's choice of mouse is tested on the real tool.
+if(TARGET test_sim AND TARGET hkt75-findmouse)
+  add_dependencies(test_sim hkt75-findmouse hkt75-vmouse)
+endif()

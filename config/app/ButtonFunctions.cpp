@@ -1,7 +1,7 @@
 #include "config/app/ButtonFunctions.h"
 
 #include "config/ui/kwLanguage.h"
-#include "config/ui/kwMenuDefinitions.h"
+#include "config/ui/kwMenuItems.h"
 #include "core/DMUnit.h"
 #include "core/kwKeyCode.h"
 #include "core/kwMacroClassUnit.h"

@@ -1,7 +1,7 @@
 #include "config/app/HelpAndLanguage.h"
 
-#include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguage.h"
+#include "config/ui/kwSkinPath.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "config/app/MacroManagerModel.h"
 
-#include "config/ui/kwSkinKit.h"
+#include "config/ui/kwTranslateHook.h"
 #include "core/kwKeyCode.h"
 
 #include <algorithm>

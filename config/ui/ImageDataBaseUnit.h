@@ -2,6 +2,8 @@
 // under the file name they were asked for, and handed out as copies.
 #pragma once
 
+#include "config/ui/kwSkinPath.h"
+
 #include <QImage>
 #include <QString>
 
@@ -59,13 +61,6 @@ namespace hkt::skin {
 
 // The folder the running program lives in, ending in '/' (the platform's).
 QString ProgramFolder();
-
-// Turns '\' into '/' and resolves every component that does not exist as
-// spelt by a case-insensitive match in its parent folder (the exact spelling
-// wins; among several case-insensitive matches the first in code-point
-// order). Components that match nothing are kept as given, so the result of
-// a path that does not exist still names the intended place.
-QString ResolvePath(const QString &APath);
 
 // The skin folder for a language: <program>/images/<id> when that folder
 // exists, else <program>/images/0409 (also for an empty or malformed id).

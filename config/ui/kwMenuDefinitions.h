@@ -1,26 +1,9 @@
-// The suite's four popup menus as data: their item trees (captions exactly
-// as the windows show them, before translation) and their root parameters.
-// The button-function menu's identifiers follow from the order of its items
-// and are what FUNCTION_TABLE and stored profiles carry.
+// The suite's four popup menus: their item trees (kwMenuItems.h), their
+// root parameters and how a menu is filled from them.
 #pragma once
 
 #include "config/ui/kwMenuEx.h"
-
-#include <QString>
-
-#include <vector>
-
-// One item of a menu tree.
-struct TkwMenuItemDef {
-    QString Caption;
-    std::vector<TkwMenuItemDef> SubItems;
-};
-
-// Top-level items of each menu, in order.
-const std::vector<TkwMenuItemDef> &FunctionMenuItems();   // KWMENUEX1 (configuration window)
-const std::vector<TkwMenuItemDef> &MacroMenuItems();      // kwMenuMacro (macro manager)
-const std::vector<TkwMenuItemDef> &MacroListMenuItems();  // kwMenuMacroList
-const std::vector<TkwMenuItemDef> &MouseEventMenuItems(); // kwMenuExMouseEvent
+#include "config/ui/kwMenuItems.h"
 
 // Root parameters of each menu (every other parameter at its default).
 TMenuParams FunctionMenuParams();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "config/ui/kwSkinPaint.h"
+#include "config/ui/kwTranslateHook.h"
 
 #include <QDialog>
 #include <QImage>
@@ -24,27 +25,6 @@
 class TImageDataBase;
 
 namespace hkt::skin {
-
-// ---- translation -----------------------------------------------------------
-
-// The translation every self-translating control applies to its source text:
-// the language component's Translate, unless a function is set here (tests
-// and tools set one; an empty function goes back to the component's).
-using TranslateFn = std::function<QString(const QString &)>;
-void SetTranslator(TranslateFn fn);
-QString TranslateText(const QString &source);
-
-// Tells every self-translating control to translate its source text again;
-// raised on every language change of the language component too.
-class TranslationNotifier : public QObject
-{
-    Q_OBJECT
-public:
-    static TranslationNotifier &Instance();
-signals:
-    void changed();
-};
-void NotifyTranslationChanged();
 
 // ---- fonts and styles --------------------------------------------------------
 

@@ -5,10 +5,10 @@
 #include "config/app/MainConfig.h"
 #include "config/app/MainConfigMouse.h"
 #include "core/DMUnit.h"
-#include "platform/SystemMouseSettings.h"
 #include "platform/ValueStore.h"
 #include "sim/InProcessHidBackend.h"
 #include "sim/VirtualMouse.h"
+#include "support/RecordingMouseSettings.h"
 
 #include <QDir>
 #include <QStringList>
@@ -18,49 +18,9 @@
 
 #include <memory>
 #include <span>
-#include <mutex>
 #include <vector>
 
 namespace hkt::testapp {
-
-// Records every call; takes every setting.
-class RecordingMouseSettings : public hkt::platform::SystemMouseSettings {
-public:
-    struct Call {
-        QString what;
-        std::vector<int> values;
-        bool operator==(const Call &) const = default;
-    };
-    bool SetMouse(const hkt::platform::MouseAccelerationRow &r) override
-    {
-        return Add({QStringLiteral("mouse"), {r.threshold1, r.threshold2, r.acceleration}});
-    }
-    bool SetMouseSpeed(int s) override { return Add({QStringLiteral("speed"), {s}}); }
-    bool SetWheelScrollLines(int l) override { return Add({QStringLiteral("wheel"), {l}}); }
-    bool SetDoubleClickTime(int ms) override { return Add({QStringLiteral("dblclick"), {ms}}); }
-    QString Name() const override { return QStringLiteral("recording"); }
-
-    std::vector<Call> Calls()
-    {
-        std::lock_guard<std::mutex> lock(m);
-        return calls;
-    }
-    void Clear()
-    {
-        std::lock_guard<std::mutex> lock(m);
-        calls.clear();
-    }
-
-private:
-    bool Add(Call c)
-    {
-        std::lock_guard<std::mutex> lock(m);
-        calls.push_back(std::move(c));
-        return true;
-    }
-    std::mutex m;
-    std::vector<Call> calls;
-};
 
 struct DialogCall {
     QString title, text;

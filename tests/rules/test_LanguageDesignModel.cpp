@@ -1,5 +1,5 @@
 // The translation editor's commands on a small language list, without a window.
-#include "TranslateFixture.h"
+#include "translate/TranslateFixture.h"
 
 #include <QDir>
 #include <QTemporaryDir>
