@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 
 std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOptions &options, bool save)
 {
@@ -42,4 +41,10 @@ void InstallProfileFileDialogsQt(QWidget *parent)
     SetProfileFileMessage([owner](const QString &text) {
         QMessageBox::warning(owner.data(), QString(), text);
     });
+}
+
+void UninstallProfileFileDialogsQt()
+{
+    SetProfileFileDialogs(nullptr);
+    SetProfileFileMessage(nullptr);
 }

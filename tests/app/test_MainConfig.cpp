@@ -141,13 +141,35 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
             form.WndProc(WM_EXIT_PROGRAM, 0, 0);
         EXPECT_FALSE(form.isVisible()) << c.how;
         EXPECT_EQ(m_dialogs.size(), c.asked ? 1u : 0u) << c.how;
-        if (c.asked)
+        if (c.asked) {
             EXPECT_EQ(m_dialogs[0].text, QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
+        }
         EXPECT_EQ(QDir(profiles).entryList({QStringLiteral("*.pfd")}, QDir::Files).size(), c.stored ? 5 : 0)
             << c.how;
         EXPECT_TRUE(m_mouse->Log().empty() || !c.stored);
         m_form.reset();
         m_dialogs.clear();
+    }
+}
+
+TEST_F(MainConfigTest, OpensCentredOnTheFirstDisplay)
+{
+    struct Case {
+        QList<QRect> screens;
+        QPoint at;
+    };
+    const Case cases[] = {
+        {{QRect(0, 0, 1280, 1024)}, QPoint(239, 193)},
+        // Centred, then kept to the first display's left edge when shown.
+        {{QRect(1920, 0, 1920, 1080), QRect(0, 0, 1920, 1080)}, QPoint(1920, 221)},
+        {{QRect(0, 0, 800, 600)}, QPoint(0, -19)}, // smaller than the window: its middle still is
+    };
+    for (const Case &c : cases) {
+        m_screens = c.screens;
+        THKT75CFGMAIN &form = Form();
+        form.show();
+        EXPECT_EQ(form.pos(), c.at) << c.screens.first().width();
+        m_form.reset();
     }
 }
 
