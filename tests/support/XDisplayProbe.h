@@ -35,9 +35,9 @@ public:
         m_wmClass = Atom("WM_CLASS");
         m_changeState = Atom("WM_CHANGE_STATE");
         // A program asks the desktop to minimise a window with a client
-        // message to the root window that any client watching the root's
-        // substructure receives.
-        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        // message to the root window, which a client watching the root's
+        // structure receives too.
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_conn, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(m_conn);
     }
