@@ -10,10 +10,10 @@
 // clicked at those places. A control added to the window is pressed without
 // a change to this test.
 #include "ConfigEndToEndFixture.h"
+#include "MainConfigFixture.h"
 
 #include "config/app/MainConfig.h"
 #include "config/ui/kwSkinKit.h"
-#include "platform/SystemMouseSettings.h"
 #include "sim/InProcessHidBackend.h"
 #include "sim/VirtualMouse.h"
 
@@ -48,17 +48,6 @@ struct Control {
     bool checkBox = false; // pressed on its box
 };
 
-// Desktop settings that go nowhere: the inventory window must not touch the
-// desktop of the machine running the test.
-class NoDesktop : public hkt::platform::SystemMouseSettings {
-public:
-    bool SetMouse(const hkt::platform::MouseAccelerationRow &) override { return true; }
-    bool SetMouseSpeed(int) override { return true; }
-    bool SetWheelScrollLines(int) override { return true; }
-    bool SetDoubleClickTime(int) override { return true; }
-    QString Name() const override { return QStringLiteral("none"); }
-};
-
 // The controls the window shows, built over the shipped program folder in
 // this process (offscreen, private stores, an in-process mouse).
 std::vector<Control> Inventory()
@@ -71,7 +60,8 @@ std::vector<Control> Inventory()
     s.RuntimeRoot = tmp.path() + "/run";
     s.ProgramFolder = QStringLiteral(HKT75_BIN_DIR);
     s.Hid = hkt::sim::MakeInProcessHidBackend(std::make_shared<hkt::sim::VirtualMouse>());
-    s.DesktopMouse = std::make_shared<NoDesktop>();
+    // Recorded, so the desktop of the machine running the test is not touched.
+    s.DesktopMouse = std::make_shared<hkt::testapp::RecordingMouseSettings>();
     s.Dialog = [](const QString &, const QString &) { return 2; };
     s.Dialog2 = [](const QString &, const QString &, const QString &) { return 2; };
     s.StartMonitor = [](const QString &, const QString &) { return true; };
