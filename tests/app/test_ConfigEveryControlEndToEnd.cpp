@@ -8,7 +8,8 @@
 // this process over the shipped program folder and every control it shows,
 // page by page, is collected with its place; the real program is then
 // clicked at those places. A control added to the window is pressed without
-// a change to this test.
+// a change to this test. With HKT75_LIST_CONTROLS set, the controls and
+// what each press did are printed.
 #include "ConfigEndToEndFixture.h"
 #include "MainConfigFixture.h"
 
@@ -272,8 +273,14 @@ protected:
     QStringList PressAll(const std::vector<Control> &controls)
     {
         std::vector<const Control *> again;
+        std::map<const Control *, bool> farFirst;
+        bool far = false;
         for (const Control &c : controls) {
-            QString effect = Press(c, PlaceOf(c));
+            // Track bars are pressed at alternate ends: two linked bars (a
+            // DPI level's X and Y) then both move.
+            if (c.kind == Kind::Track)
+                far = farFirst[&c] = !far;
+            QString effect = Press(c, PlaceOf(c, farFirst[&c]));
             CloseOpened();
             if (!effect.isEmpty() && c.kind == Kind::Toggle) {
                 effect = Press(c, PlaceOf(c));
@@ -286,12 +293,14 @@ protected:
         }
         QStringList dead;
         for (const Control *c : again) {
-            const QString effect = Press(*c, PlaceOf(*c, true));
+            const QString effect = Press(*c, PlaceOf(*c, !farFirst[c]));
             CloseOpened();
             if (effect.isEmpty())
                 dead << c->name;
-            else if (c->kind == Kind::Toggle)
-                Press(*c, PlaceOf(*c, true)), CloseOpened();
+            else if (c->kind == Kind::Toggle) {
+                Press(*c, PlaceOf(*c));
+                CloseOpened();
+            }
         }
         return dead;
     }
