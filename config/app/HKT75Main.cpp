@@ -1,5 +1,6 @@
 // HKT75: the configuration program's main block. No command line is read.
 #include "config/app/MainConfig.h"
+#include "config/ui/ProfileFileDialogsQt.h"
 #include "core/DMUnit.h"
 #include "core/kwHook.h"
 #include "core/pubunit_device.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 #include <cstdio>
 #include <memory>
@@ -60,6 +62,10 @@ int ConfigProgramMain(int argc, char **argv)
     int rc = 0;
     {
         THKT75CFGMAIN form(*dm);
+        // LOAD FILE and SAVE AS open the real file dialogs over the window;
+        // they are taken down with it.
+        InstallProfileFileDialogsQt(&form);
+        const auto dropDialogs = qScopeGuard([] { UninstallProfileFileDialogsQt(); });
         if (!hkt::platform::EndSessionWatch::Requested()) {
             window = &form;
             form.RegisterWindow();

@@ -15,6 +15,9 @@
 // The message for a help document that names a file that is not there
 // (title "WARNING"; both translated by the caller).
 inline constexpr char HELP_FILE_MISSING_TEXT[] = "THE HELP FILE WAS NOT FOUND!";
+// The message for a help button with no help document or link set up for the
+// language nor for 0409 (title "WARNING"; both translated by the caller).
+inline constexpr char HELP_NOT_CONFIGURED_TEXT[] = "NO HELP IS CONFIGURED!";
 
 // The value of the entry named by the language identifier (compared without
 // regard to case); else that of "0409"; else empty.
@@ -23,7 +26,7 @@ QString HelpValueForLanguage(const TNameValueList &list, const QString &language
 // What to do with a help value.
 struct THelpTarget {
     enum class Kind {
-        None,        // an empty value: nothing is handed to the desktop
+        None,        // an empty value: nothing is handed to the desktop, the user is told
         File,        // an existing file: Target is its full path
         Address,     // a web or mail address: Target is the value
         MissingFile, // a file name that names nothing: tell the user

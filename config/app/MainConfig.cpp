@@ -54,6 +54,17 @@ constexpr int kProgressLastStepMs = 1000;
 constexpr int kCloseAfterOKMs = 500;
 
 const QString kDefaultMacroSet = QStringLiteral("DefaultMacroSet");
+
+// The displays' rectangles, first display first.
+QList<QRect> DisplayRects(const TMainConfigSetup &ASetup)
+{
+    if (ASetup.Screens)
+        return ASetup.Screens();
+    QList<QRect> screens;
+    for (QScreen *s : QGuiApplication::screens())
+        screens.append(s->geometry());
+    return screens;
+}
 constexpr char kNoDocumentsFolderText[] =
     "THE FOLDERS FOR PROFILES AND MACROS CANNOT BE CREATED, THEY WILL NOT BE SAVED THERE!";
 
@@ -121,6 +132,15 @@ THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
     FWindow.SetPostsInArrivalOrder(true);
 
     FormCreate(this);
+
+    // The window opens centred on the first display: without a frame the
+    // desktop has nothing to place it by, and X servers without a window
+    // manager would leave it at the top left corner.
+    const QList<QRect> displays = DisplayRects(FSetup);
+    if (!displays.isEmpty()) {
+        const QRect d = displays.first();
+        move(d.left() + (d.width() - kFormWidth) / 2, d.top() + (d.height() - kFormHeight) / 2);
+    }
 }
 
 THKT75CFGMAIN::~THKT75CFGMAIN()
@@ -427,13 +447,7 @@ void THKT75CFGMAIN::FormShow(QObject *)
         else
             hkt::platform::StartProgram(FProgramFolder, monitorExe);
     }
-    QList<QRect> screens;
-    if (FSetup.Screens) {
-        screens = FSetup.Screens();
-    } else {
-        for (QScreen *s : QGuiApplication::screens())
-            screens.append(s->geometry());
-    }
+    const QList<QRect> screens = DisplayRects(FSetup);
     if (screens.size() > 1)
         move(screens.first().left(), y());
 }

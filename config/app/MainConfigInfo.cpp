@@ -140,7 +140,10 @@ void TMainConfigInfo::OpenHelp(const TNameValueList &AList)
     const THelpTarget t = ResolveHelpTarget(FHost.ProgramFolder(), value);
     switch (t.What) {
     case THelpTarget::Kind::None:
-        break; // nothing to hand to the desktop
+        // Nothing to hand to the desktop; a button that answers nothing
+        // looks broken, so say why.
+        FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(HELP_NOT_CONFIGURED_TEXT));
+        break;
     case THelpTarget::Kind::File:
         OpenUrl(QUrl::fromLocalFile(t.Target));
         break;

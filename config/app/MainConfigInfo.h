@@ -2,8 +2,8 @@
 // The INFO page (both layouts), the help documents and links, the web labels
 // and the language box.
 //
-// Help values are never handed to the desktop empty, and a help file that is
-// not there is reported. The language box shows the languages the system
+// Help values are never handed to the desktop empty: a help file that is not
+// there, and a language with no help set up at all, are reported. The language box shows the languages the system
 // knows by their native names and maps each row to the language's position
 // in the language file (what CurrentLanguage stores), so skipping an
 // unknown language never shifts the others.

@@ -1,8 +1,9 @@
 #include "config/ui/ProfileFileDialogsQt.h"
 
+#include "config/ui/kwSkinKit.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 
 std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOptions &options, bool save)
 {
@@ -17,6 +18,24 @@ std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOp
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!options.DefaultExt.isEmpty())
         dialog.setDefaultSuffix(options.DefaultExt);
+    // In the skin's colours and face, over the dark window. Names only: the
+    // detail columns (size, type, date) do not fit and show cut.
+    // The program's style sheet stops a palette from passing to children:
+    // each gets it.
+    const QPalette palette = hkt::skin::SkinPalette();
+    dialog.setPalette(palette);
+    for (QWidget *w : dialog.findChildren<QWidget *>())
+        w->setPalette(palette);
+    dialog.setFont(hkt::skin::SkinFont(QStringLiteral("Tahoma"), 12));
+    dialog.setViewMode(QFileDialog::List);
+    // Its words in the program's language, as the window around it.
+    dialog.setLabelText(QFileDialog::LookIn, hkt::skin::TranslateText(QStringLiteral("Look in:")));
+    dialog.setLabelText(QFileDialog::FileName, hkt::skin::TranslateText(QStringLiteral("File name:")));
+    dialog.setLabelText(QFileDialog::FileType, hkt::skin::TranslateText(QStringLiteral("Files of type:")));
+    dialog.setLabelText(QFileDialog::Accept,
+                        hkt::skin::TranslateText(save ? QStringLiteral("Save") : QStringLiteral("Open")));
+    dialog.setLabelText(QFileDialog::Reject, hkt::skin::TranslateText(QStringLiteral("Cancel")));
+    dialog.resize(640, 420);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
@@ -42,4 +61,10 @@ void InstallProfileFileDialogsQt(QWidget *parent)
     SetProfileFileMessage([owner](const QString &text) {
         QMessageBox::warning(owner.data(), QString(), text);
     });
+}
+
+void UninstallProfileFileDialogsQt()
+{
+    SetProfileFileDialogs(nullptr);
+    SetProfileFileMessage(nullptr);
 }

@@ -4,7 +4,8 @@
 
 #include "core/Function_ProfileFiles.h"
 
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 class TProfileFileDialogsQt final : public TProfileFileDialogs {
 public:
@@ -15,9 +16,11 @@ public:
 
 private:
     std::optional<QString> Execute(const TProfileFileDialogOptions &options, bool save);
-    QWidget *FParent;
+    QPointer<QWidget> FParent; // the dialogs' owner; gone with its window
 };
 
 // Installs TProfileFileDialogsQt and a plain, untranslated message box as the
 // dialogs and message of ImportProfileFile/ExportProfileFile.
 void InstallProfileFileDialogsQt(QWidget *parent = nullptr);
+// Takes them away again: both routines then behave as if cancelled.
+void UninstallProfileFileDialogsQt();

@@ -52,6 +52,34 @@ QFont SkinFont(const QString &family, int pixelSize, bool bold, bool italic)
     return f;
 }
 
+QPalette SkinPalette()
+{
+    auto c = [](QRgb rgb) { return QColor::fromRgba(rgb); };
+    QPalette pal;
+    pal.setColor(QPalette::Window, c(colour::Base));
+    pal.setColor(QPalette::WindowText, c(colour::Text));
+    pal.setColor(QPalette::Base, c(colour::Void));
+    pal.setColor(QPalette::AlternateBase, c(colour::Raised));
+    pal.setColor(QPalette::Text, c(colour::Text));
+    pal.setColor(QPalette::PlaceholderText, c(colour::TextDim));
+    pal.setColor(QPalette::Button, c(colour::Face));
+    pal.setColor(QPalette::ButtonText, c(colour::Text));
+    pal.setColor(QPalette::BrightText, c(colour::Text));
+    pal.setColor(QPalette::Highlight, c(colour::AccentDeep));
+    pal.setColor(QPalette::HighlightedText, c(colour::Text));
+    pal.setColor(QPalette::Light, c(colour::FaceHot));
+    pal.setColor(QPalette::Midlight, c(colour::Face));
+    pal.setColor(QPalette::Mid, c(colour::Edge));
+    pal.setColor(QPalette::Dark, c(colour::EdgeDark));
+    pal.setColor(QPalette::Shadow, c(colour::EdgeDark));
+    pal.setColor(QPalette::ToolTipBase, c(colour::Raised));
+    pal.setColor(QPalette::ToolTipText, c(colour::Text));
+    pal.setColor(QPalette::Link, c(colour::Accent));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, c(colour::TextDim));
+    return pal;
+}
+
 namespace {
 QPointer<QWidget> &MainWindowRef()
 {

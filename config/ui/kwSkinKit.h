@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 #include <QSpinBox>
 #include <QString>
@@ -33,6 +34,10 @@ namespace hkt::skin {
 void InstallFontSubstitutes();
 // A font sized in pixels, as the windows give their sizes.
 QFont SkinFont(const QString &family, int pixelSize, bool bold = false, bool italic = false);
+
+// The skin's colours for Qt's own widgets (the standard file dialogs): dark
+// surfaces, light text, the accent for selections; disabled text dimmed.
+QPalette SkinPalette();
 
 // Whether a text holds Han, kana or hangul: such texts are shown upright.
 bool HasCjk(const QString &text);

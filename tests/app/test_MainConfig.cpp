@@ -162,6 +162,27 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
     }
 }
 
+TEST_F(MainConfigTest, OpensCentredOnTheFirstDisplay)
+{
+    struct Case {
+        QList<QRect> screens;
+        QPoint at;
+    };
+    const Case cases[] = {
+        {{QRect(0, 0, 1280, 1024)}, QPoint(239, 193)},
+        // Centred, then kept to the first display's left edge when shown.
+        {{QRect(1920, 0, 1920, 1080), QRect(0, 0, 1920, 1080)}, QPoint(1920, 221)},
+        {{QRect(0, 0, 800, 600)}, QPoint(0, -19)}, // smaller than the window: its middle still is
+    };
+    for (const Case &c : cases) {
+        m_screens = c.screens;
+        THKT75CFGMAIN &form = Form();
+        form.show();
+        EXPECT_EQ(form.pos(), c.at) << c.screens.first().width();
+        m_form.reset();
+    }
+}
+
 TEST_F(MainConfigTest, ShowStartsTheMonitorOnlyWhenItIsNotThereAndKeepsToTheFirstDisplay)
 {
     m_screens = {QRect(-1280, 0, 1280, 1024), QRect(0, 0, 1920, 1080)};

@@ -573,12 +573,19 @@ TEST_F(MainConfigPagesTest, HelpOpensFilesAndLinksByLanguage)
     QTest::mouseClick(Info().bsbtnopenwebsite, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1].scheme(), QStringLiteral("https"));
-    // Without any entry nothing reaches the desktop.
+    // Without any entry (the shipped config.ini) nothing reaches the
+    // desktop and the user is told that no help is set up, for either list.
     Dm().FOtherConfig.HelpFile.clear();
+    Dm().FOtherConfig.HelpLinks.clear();
     m_dialogs.clear();
     Info().BTNHELPClick();
+    QTest::mouseClick(Info().BSBTNHELPLINK, Qt::LeftButton);
     EXPECT_EQ(opened.size(), 2u);
-    EXPECT_TRUE(m_dialogs.empty());
+    ASSERT_EQ(m_dialogs.size(), 2u);
+    for (const DialogCall &d : m_dialogs) {
+        EXPECT_EQ(d.title, QStringLiteral("WARNING"));
+        EXPECT_EQ(d.text, QStringLiteral("NO HELP IS CONFIGURED!"));
+    }
 }
 
 TEST_F(MainConfigPagesTest, LanguageChoiceReachesTheMonitor)

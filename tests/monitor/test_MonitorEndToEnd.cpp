@@ -6,11 +6,9 @@
 
 #include "peer/PeerProcess.h"
 #include "peer/PrivatePulse.h"
+#include "support/PrivateSession.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -20,22 +18,12 @@
 #include <memory>
 
 using namespace hkt::platform;
+using hkt::testfixtures::WaitFor;
 
 namespace {
 
 const QString kBin = QStringLiteral(HKT75_BIN_DIR);
 const QString kKey = QStringLiteral("software\\HKT75GM");
-
-bool WaitFor(const std::function<bool()> &pred)
-{
-    QDeadlineTimer limit(30000);
-    while (!pred()) {
-        if (limit.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 class MonitorEndToEnd : public ::testing::Test {
 protected:
@@ -43,14 +31,8 @@ protected:
     {
         if (!m_pulse.Usable())
             GTEST_SKIP() << "pulseaudio cannot run here: " << m_pulse.Error().toStdString();
-        for (const char *d : {"/run", "/config", "/home/Documents"})
-            QDir().mkpath(m_tmp.path() + d);
-        QFile::setPermissions(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_env = m_pulse.Environment();
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp.path() + "/config");
-        m_env.insert(QStringLiteral("HOME"), m_tmp.path() + "/home");
-        m_env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + MouseSocket());
+        ASSERT_TRUE(m_session.IsValid());
+        m_env = m_session.Environment(m_pulse.Environment());
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         ASSERT_EQ(VMouse({QStringLiteral("start")}), 0);
     }
@@ -60,8 +42,8 @@ protected:
             VMouse({QStringLiteral("stop")});
     }
 
-    QString Runtime() const { return m_tmp.path() + "/run"; }
-    QString MouseSocket() const { return Runtime() + "/vm.sock"; }
+    QString Runtime() const { return m_session.Runtime(); }
+    QString MouseSocket() const { return m_session.MouseSocket(); }
 
     int VMouse(QStringList args)
     {
@@ -78,11 +60,11 @@ protected:
     // our own over the same folders.
     std::shared_ptr<DirectoryValueStore> Store()
     {
-        return std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+        return std::make_shared<DirectoryValueStore>(m_session.StoreRoot());
     }
     void PrepareStores(const std::function<void(TDM &)> &edit)
     {
-        TDM dm(TDMRoots{Store(), kBin, m_tmp.path() + "/home/Documents/"});
+        TDM dm(TDMRoots{Store(), kBin, m_session.Documents()});
         edit(dm);
     }
     static void SetRow(TDM &dm, int p, int button, std::uint16_t row)
@@ -141,7 +123,7 @@ protected:
     }
 
     PrivatePulse m_pulse;
-    QTemporaryDir m_tmp{QStringLiteral("/tmp/hkt-e2e-XXXXXX")};
+    hkt::testfixtures::PrivateSession m_session{QStringLiteral("/tmp/hkt-e2e-XXXXXX")};
     QProcessEnvironment m_env;
 };
 

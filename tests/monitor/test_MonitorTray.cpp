@@ -3,12 +3,11 @@
 #include "platform/ProcessStart.h"
 
 #include "peer/PeerProcess.h"
+#include "support/PrivateSession.h"
+#include "support/PrivateXServer.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -17,21 +16,11 @@
 #include <memory>
 
 using namespace hkt::platform;
+using hkt::testfixtures::WaitFor;
 
 namespace {
 
 const QString kBin = QStringLiteral(HKT75_BIN_DIR);
-
-bool WaitFor(const std::function<bool()> &pred, int limitMs = 30000)
-{
-    QDeadlineTimer limit(limitMs);
-    while (!pred()) {
-        if (limit.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
 
 void EndProcess(QProcess &p)
 {
@@ -51,44 +40,22 @@ protected:
         for (const char *tool : {"Xvfb", "trayer", "xdotool"})
             if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
                 GTEST_SKIP() << tool << " is not installed";
-        ASSERT_TRUE(m_tmp.isValid());
-        for (const char *d : {"/run", "/config", "/home"})
-            ASSERT_TRUE(QDir().mkpath(m_tmp.path() + d));
-        QFile::setPermissions(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-        // A display number nobody uses, chosen by the server itself.
-        m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                               QStringLiteral("-screen"), QStringLiteral("0"),
-                                               QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp")});
+        ASSERT_TRUE(m_session.IsValid());
         // Like the private sound server: a machine where the X server cannot
         // run at all skips, rather than fails, the test.
-        if (!m_xvfb.waitForStarted(30000) || !WaitFor([&] {
-                m_xvfb.waitForReadyRead(100);
-                return m_xvfb.canReadLine() || m_xvfb.state() == QProcess::NotRunning;
-            }) || !m_xvfb.canReadLine())
+        if (m_x.Name().isEmpty())
             GTEST_SKIP() << "Xvfb cannot run here";
-        m_display = QStringLiteral(":") + QString::fromUtf8(m_xvfb.readLine()).trimmed();
-
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert(QStringLiteral("DISPLAY"), m_display);
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        m_env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp.path() + "/config");
-        m_env.insert(QStringLiteral("HOME"), m_tmp.path() + "/home");
         // No mouse and no sound server: only the tray is looked at here.
-        m_env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + Runtime() + "/no-mouse.sock");
-        m_env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + Runtime() + "/no-pulse");
+        m_env = m_session.DesktopEnvironment(m_x.Name(), Runtime() + "/no-mouse.sock");
+        m_env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     }
     void TearDown() override
     {
         EndProcess(m_monitor);
         EndProcess(m_trayer);
-        EndProcess(m_xvfb);
     }
 
-    QString Runtime() const { return m_tmp.path() + "/run"; }
+    QString Runtime() const { return m_session.Runtime(); }
 
     // xdotool's output lines (empty on failure).
     QStringList XDo(const QStringList &args)
@@ -112,11 +79,10 @@ protected:
              QStringLiteral("8"), QStringLiteral("click"), button});
     }
 
-    QTemporaryDir m_tmp{QStringLiteral("/tmp/hkt-tray-XXXXXX")};
-    QProcess m_xvfb;
+    hkt::testfixtures::PrivateSession m_session{QStringLiteral("/tmp/hkt-tray-XXXXXX")};
+    hkt::testfixtures::PrivateXServer m_x{QStringLiteral("640x480x24")};
     QProcess m_trayer;
     QProcess m_monitor;
-    QString m_display;
     QProcessEnvironment m_env;
 };
 

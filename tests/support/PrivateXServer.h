@@ -14,7 +14,8 @@ namespace hkt::testfixtures {
 
 class PrivateXServer {
 public:
-    PrivateXServer()
+    // `screen` is the size of its one screen, as Xvfb takes it.
+    explicit PrivateXServer(const QString &screen = QStringLiteral("1280x1024x24"))
     {
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
@@ -26,7 +27,7 @@ public:
             if (QFileInfo::exists(socket))
                 continue; // another server's display
             m_server.start(xvfb, {name, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
-                                  QStringLiteral("0"), QStringLiteral("1280x1024x24")});
+                                  QStringLiteral("0"), screen});
             if (!m_server.waitForStarted(5000))
                 continue;
             for (int i = 0; i < 100; ++i) {
