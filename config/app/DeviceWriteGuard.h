@@ -84,6 +84,20 @@ public:
     void NotifyMonitorProfileChanged();
     const QString &RuntimeRoot() const { return FRuntimeRoot; }
 
+    // The window's own writes of the mouse's active profile (APPLY, a profile
+    // switch), counted, with the profile the last one wrote. A switch the
+    // mouse made is judged by them: the mouse on another profile than the
+    // switch says has either moved on by itself, or been put back by one of
+    // these writes after the switch was reported (APPLY writes the window's
+    // profile as active).
+    void NoteActiveProfileWritten(std::uint8_t AProfile)
+    {
+        ++FActiveProfileWrites;
+        FLastActiveProfileWritten = AProfile;
+    }
+    std::uint64_t ActiveProfileWrites() const { return FActiveProfileWrites; }
+    int LastActiveProfileWritten() const { return FLastActiveProfileWritten; }
+
 signals:
     // Raised when a sequence starts (true) and when the last one ends (false).
     void busyChanged(bool ABusy);
@@ -105,4 +119,6 @@ private:
     int FWaitMs = 100;
     std::deque<std::function<void()>> FQueue;
     bool FDraining = false;
+    std::uint64_t FActiveProfileWrites = 0;
+    int FLastActiveProfileWritten = -1;
 };

@@ -723,11 +723,11 @@ std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
             return 0;
         // Behind one that waits, or while it may not run: held, in order.
         if (!FPendingMessages.Empty() || MessagesMustWait()) {
-            FPendingMessages.Add({Msg, WParam, LParam});
+            FPendingMessages.Add({Msg, WParam, LParam, FDevice->ActiveProfileWrites()});
             ScheduleMessageDrain();
             return 0;
         }
-        RunEditingMessage({Msg, WParam, LParam});
+        RunEditingMessage({Msg, WParam, LParam, FDevice->ActiveProfileWrites()});
         return 0;
     }
     // Posts reach this window as they arrive; the rest still waits for the
@@ -768,7 +768,7 @@ void THKT75CFGMAIN::RunEditingMessage(const TPendingMessage &AMessage)
 {
     switch (AMessage.Msg) {
     case WM_SWITCH_PROFILE:
-        WMSwitchProfile(AMessage.WParam);
+        WMSwitchProfile(AMessage.WParam, AMessage.ActiveProfileWrites);
         break;
     case WM_CPI_INDEX_CHANGED:
         WMCPIIndexChanged(AMessage.WParam);
@@ -838,7 +838,7 @@ void THKT75CFGMAIN::EndNow()
         QCoreApplication::exit(0);
 }
 
-void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam)
+void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam, std::uint64_t AWritesAtReport)
 {
     // Only profiles 0..4 have a button.
     if (WParam < 0 || WParam >= PROFILE_COUNT)
@@ -846,7 +846,7 @@ void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam)
     const int tag = int(WParam);
     // The mouse itself has switched: the switch is never dropped (it comes
     // here only when no run is in progress; should one be, it follows it).
-    FDevice->RunOrQueue([this, tag] { FProfiles->BtnProfile1Click(tag); });
+    FDevice->RunOrQueue([this, tag, AWritesAtReport] { FProfiles->SwitchMadeOnTheMouse(tag, AWritesAtReport); });
 }
 
 void THKT75CFGMAIN::WMCPIIndexChanged(std::int64_t WParam)

@@ -140,7 +140,8 @@ public:
     // so the mouse is never left inside its write bracket; the window takes
     // no input meanwhile. Also the session's end.
     void WMExitProgram();
-    void WMSwitchProfile(std::int64_t WParam);
+    // AWritesAtReport: the gate's ActiveProfileWrites() when the switch arrived.
+    void WMSwitchProfile(std::int64_t WParam, std::uint64_t AWritesAtReport);
     void WMCPIIndexChanged(std::int64_t WParam);
     void WMReportRateChanged(std::int64_t WParam);
     // The monitor's messages that edit or write wait while a run of device

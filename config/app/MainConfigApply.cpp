@@ -320,7 +320,8 @@ TApplyOutcome RunApply(TApplyContext &c)
 
     // 10-14: macros, active profile, the bracket closed, refresh, monitor.
     log.Ok(WriteMacroArea(hid, macroArea.Area(), MACRO_AREA_BASE));
-    log.Ok(WriteActiveProfile(hid, std::uint8_t(dm.FProfileIndex), ACTIVE_PROFILE_ADDRESS));
+    if (log.Ok(WriteActiveProfile(hid, std::uint8_t(dm.FProfileIndex), ACTIVE_PROFILE_ADDRESS)))
+        dev.NoteActiveProfileWritten(std::uint8_t(dm.FProfileIndex));
     dev.Pump();
     log.Ok(SendWriteStateCommand(hid, 1));
     dev.Pump();

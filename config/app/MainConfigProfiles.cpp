@@ -73,11 +73,32 @@ void TMainConfigProfiles::kwCommandSetting1Commands3Execute()
 
 bool TMainConfigProfiles::BtnProfile1Click(int ATag)
 {
+    return SwitchProfile(ATag, std::nullopt);
+}
+
+bool TMainConfigProfiles::SwitchMadeOnTheMouse(int ATag, std::uint64_t AWritesAtReport)
+{
+    return SwitchProfile(ATag, AWritesAtReport);
+}
+
+bool TMainConfigProfiles::SwitchProfile(int ATag, const std::optional<std::uint64_t> &AMouseWritesAtReport)
+{
     // No profile button has another Tag: such a switch writes nothing.
     if (!TDM::IsProfileIndexInRange(ATag))
         return false;
     TDeviceWriteGuard &device = FHost.DeviceWrites();
     return device.Run([&] {
+        // Reports reach the window after the mouse made them: the mouse may
+        // be further on by now (cycle presses a few ms apart). Writing this
+        // profile back would undo what the user did on the mouse.
+        bool writeTheMouse = true;
+        if (AMouseWritesAtReport) {
+            std::uint8_t onTheMouse = 0;
+            const bool read = ReadActiveProfile(device.HID(), onTheMouse, ACTIVE_PROFILE_ADDRESS) == 0;
+            const bool putBackByTheWindow = device.ActiveProfileWrites() != *AMouseWritesAtReport &&
+                                            int(onTheMouse) == device.LastActiveProfileWritten();
+            writeTheMouse = read && (onTheMouse == std::uint8_t(ATag) || putBackByTheWindow);
+        }
         TDM &dm = FHost.DataModule();
         if (!dm.SwitchToProfile(ATag))
             return;
@@ -93,9 +114,12 @@ bool TMainConfigProfiles::BtnProfile1Click(int ATag)
         FHost.ButtonsPage().SyncButtonMacros();
         loadMouseSettings();
         FHost.RefreshPages();
-        WriteActiveProfile(device.HID(), uint8_t(ATag), ACTIVE_PROFILE_ADDRESS);
-        device.Pump();
-        SendRefreshCommand(device.HID(), 1, uint8_t(dm.FAllProfileSettingInfo.CurrentGame));
+        if (writeTheMouse) {
+            if (WriteActiveProfile(device.HID(), uint8_t(ATag), ACTIVE_PROFILE_ADDRESS) == 0)
+                device.NoteActiveProfileWritten(uint8_t(ATag));
+            device.Pump();
+            SendRefreshCommand(device.HID(), 1, uint8_t(dm.FAllProfileSettingInfo.CurrentGame));
+        }
         device.NotifyMonitorProfileChanged();
     });
 }

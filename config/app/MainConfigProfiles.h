@@ -9,6 +9,9 @@
 
 #include <QObject>
 
+#include <cstdint>
+#include <optional>
+
 class QWidget;
 class TMainConfigHost;
 
@@ -27,9 +30,19 @@ public:
 
     // "SetProfileBtn" refresh (command 3): the pressed profile button.
     void kwCommandSetting1Commands3Execute();
-    // A click on the profile button whose Tag is ATag (also WM_SWITCH_PROFILE
-    // and RESET ALL). True when the switch ran.
+    // A click on the profile button whose Tag is ATag (also RESET ALL). True
+    // when the switch ran.
     bool BtnProfile1Click(int ATag);
+    // A switch the mouse itself made (WM_SWITCH_PROFILE): the window and the
+    // monitor follow it as a click would. AWritesAtReport is the gate's
+    // ActiveProfileWrites() when the switch was reported. The mouse is
+    // written as for a click while it is on that profile, or when one of the
+    // window's own writes has put it back since the report (APPLY during the
+    // switch); when it has moved on by itself (its next report is on the
+    // way) or does not answer, nothing is written, so an older switch is
+    // never written back over a newer state of the mouse. True when the
+    // switch ran.
+    bool SwitchMadeOnTheMouse(int ATag, std::uint64_t AWritesAtReport);
     void BtnRestorClick();
     void BtnRestoreallClick();
     void BtnLoadMouseUp();
@@ -44,6 +57,7 @@ protected:
 
 private:
     void WriteCurrentCPITable(int AProfile);
+    bool SwitchProfile(int ATag, const std::optional<std::uint64_t> &AMouseWritesAtReport);
 
     TMainConfigHost &FHost;
 };

@@ -28,6 +28,9 @@ struct TPendingMessage {
     std::uint32_t Msg = 0;
     std::int64_t WParam = 0;
     std::int64_t LParam = 0;
+    // For a switch: the window's active-profile writes counted when it
+    // arrived (TDeviceWriteGuard::ActiveProfileWrites).
+    std::uint64_t ActiveProfileWrites = 0;
     bool operator==(const TPendingMessage &) const = default;
 };
 

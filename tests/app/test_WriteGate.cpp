@@ -683,3 +683,41 @@ TEST_F(WriteGateTest, ASwitchArrivingWhileTheLanguageIsSentRunsAfterTheSend)
     ASSERT_TRUE(SettledOn(target));
     EXPECT_EQ(Mem(0x43, 1), Bytes{std::uint8_t(target)});
 }
+
+// A switch reaches the window after the mouse made it; by then the mouse may
+// have moved on by itself (cycle presses a few ms apart), or be gone. The
+// window follows the reported switch, and the monitor hears of it, but the
+// mouse is written only while it is on that profile: an older switch is
+// never written back over a newer state of the mouse.
+TEST_F(WriteGateTest, ASwitchFromTheMouseIsWrittenBackOnlyWhileTheMouseIsOnIt)
+{
+    struct Case {
+        const char *name;
+        int mouseOn;  // the mouse's profile when the window handles the switch
+        bool unplugged;
+        std::vector<int> written; // active-profile writes of the switch
+    };
+    const Case cases[] = {
+        {"the mouse is on the switch's profile", 1, false, {1}},
+        {"the mouse has moved on by itself", 2, false, {}},
+        {"the mouse is gone", 1, true, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        THKT75CFGMAIN &form = FormOnFirstProfileWithMonitor();
+        m_mouse->SetProfile(c.mouseOn);
+        if (c.unplugged)
+            m_mouse->Unplug();
+        m_mouse->ClearLog();
+        Send(Switch(1));
+        ASSERT_TRUE(SettledOn(1));
+        EXPECT_EQ(ActiveWrites(), c.written);
+        if (c.unplugged)
+            m_mouse->Plug();
+        EXPECT_EQ(Mem(0x43, 1), Bytes{std::uint8_t(c.mouseOn)});
+        (void)form;
+        m_form.reset();
+        m_monitor.reset();
+        m_monitorProfiles.clear();
+    }
+}
