@@ -25,12 +25,9 @@ int main(int argc, char **argv)
     // A lock that cannot be taken at all (the runtime folder is refused) is
     // no second monitor: say why and fail.
     hkt::platform::SingleInstance instance;
-    if (!instance.Acquire(QString::fromLatin1(MONITOR_WINDOW_CLASS))) {
-        if (instance.Problem().isEmpty())
-            return 0;
-        std::fprintf(stderr, "HKT75MON: %s\n", qUtf8Printable(instance.Problem()));
-        return 1;
-    }
+    if (const auto exitCode =
+            hkt::platform::StartSingleInstance(instance, QString::fromLatin1(MONITOR_WINDOW_CLASS), "HKT75MON"))
+        return *exitCode;
 
     QApplication app(argc, argv);
     // The window stays hidden; a closed message box must not end the monitor.

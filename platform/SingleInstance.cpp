@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -63,6 +64,17 @@ void SingleInstance::Release()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+}
+
+std::optional<int> StartSingleInstance(SingleInstance &instance, const QString &className, const char *program,
+                                       const QString &root)
+{
+    if (instance.Acquire(className, root))
+        return std::nullopt;
+    if (instance.Problem().isEmpty())
+        return 0;
+    std::fprintf(stderr, "%s: %s\n", program, qUtf8Printable(instance.Problem()));
+    return 1;
 }
 
 } // namespace hkt::platform

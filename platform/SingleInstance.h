@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace hkt::platform {
 
 class SingleInstance {
@@ -32,5 +34,15 @@ private:
     int m_fd = -1;
     QString m_problem;
 };
+
+// How a program that runs once per user starts: it takes the lock of its
+// window class before anything else (and so before its window's stale socket
+// is removed). nullopt: this process holds the lock and goes on. Otherwise
+// the exit code to end with at once: 0 when another instance runs (it ends
+// without a word), 1 when no lock could be taken at all, after one line
+// "<program>: <why>" on stderr (a refused runtime folder is no second
+// instance).
+std::optional<int> StartSingleInstance(SingleInstance &instance, const QString &className, const char *program,
+                                       const QString &root = {});
 
 } // namespace hkt::platform

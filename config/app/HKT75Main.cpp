@@ -28,12 +28,8 @@ int ConfigProgramMain(int argc, char **argv)
     // socket is removed. A lock that cannot be taken at all (the runtime
     // folder is refused) is no second instance: say why and fail.
     hkt::platform::SingleInstance instance;
-    if (!instance.Acquire(QString::fromLatin1(CONFIG_WINDOW_CLASS))) {
-        if (instance.Problem().isEmpty())
-            return 0;
-        std::fprintf(stderr, "HKT75: %s\n", qUtf8Printable(instance.Problem()));
-        return 1;
-    }
+    if (const auto exitCode = hkt::platform::StartSingleInstance(instance, QString::fromLatin1(CONFIG_WINDOW_CLASS), "HKT75"))
+        return *exitCode;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HKT75"));

@@ -347,6 +347,13 @@ void THKT75CFGMAIN::FormCreate(QObject *)
     FButtons->ShowMouseView(0);
 }
 
+void THKT75CFGMAIN::MacrosChanged(bool ASyncButtons)
+{
+    if (ASyncButtons)
+        FButtons->SyncButtonMacros();
+    FButtons->BuildMacroSubmenu();
+}
+
 void THKT75CFGMAIN::StartOnMouseProfile()
 {
     // The mouse may have been switched while the program was not running:

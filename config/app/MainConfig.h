@@ -165,12 +165,14 @@ public:
     int Message(const QString &ATitle, const QString &AText) override;
     int Message2(const QString &ATitle, const QString &AText, const QString &AText2) override;
     void RefreshPages() override;
-    TMainConfigButtons &ButtonsPage() override { return *FButtons; }
-    TMainConfigDPI &DPIPage() override { return *FDPI; }
-    TMainConfigLight &LightPage() override { return *FLight; }
-    TMainConfigMouse &MousePage() override { return *FMouse; }
-    TMainConfigProfiles &ProfilesPage() override { return *FProfiles; }
-    TMainConfigInfo &InfoPage() override { return *FInfo; }
+    void MacrosChanged(bool ASyncButtons) override;
+    // The pages, for tests.
+    TMainConfigButtons &ButtonsPage() { return *FButtons; }
+    TMainConfigDPI &DPIPage() { return *FDPI; }
+    TMainConfigLight &LightPage() { return *FLight; }
+    TMainConfigMouse &MousePage() { return *FMouse; }
+    TMainConfigProfiles &ProfilesPage() { return *FProfiles; }
+    TMainConfigInfo &InfoPage() { return *FInfo; }
 
     // ---- components, in the order they are created (back to front)
     hkt::skin::SkinImage *ImageMain = nullptr;

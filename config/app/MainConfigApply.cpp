@@ -16,18 +16,6 @@
 
 namespace {
 
-constexpr int kDisabledFunctionRow = 47;
-constexpr int kDisabledMenuID = 16;
-
-void MakeDisabled(TBUTTONFUNCINFO &b)
-{
-    b.FunctionType = FUNCTION_TYPE_HID_CODE;
-    b.FunctionIndex = kDisabledFunctionRow;
-    b.DeviceFunctionCode = DEVICE_FUNCTION_HID_CODE;
-    b.MenuID = kDisabledMenuID;
-    b.HIDCode = {};
-}
-
 // The writes of one run; the first failure decides the outcome.
 struct TWriteLog {
     bool Failed = false;
@@ -60,7 +48,8 @@ void BuildProfileDeviceImages(const TMouseProfileInfo &AProfile, const TMACROKEY
             continue;
         const int slot = b.MacroKeyInfo.nMacroIndex;
         if (slot < 0 || slot >= count || AArea.Lengths[slot] <= 0) {
-            MakeDisabled(b);
+            // The button map is encoded from this copy: the mouse gets DISABLE.
+            DisableButton(b);
             continue;
         }
         b.MacroKeyInfo = AMacros.MacroInfos[slot];

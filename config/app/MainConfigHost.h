@@ -16,12 +16,6 @@ class TDeviceWriteGuard;
 class TkwLanguage;
 class TkwMacroSetClass;
 class TkwMenuEx;
-class TMainConfigButtons;
-class TMainConfigDPI;
-class TMainConfigLight;
-class TMainConfigMouse;
-class TMainConfigProfiles;
-class TMainConfigInfo;
 namespace hkt::skin {
 class StateButton;
 }
@@ -70,11 +64,9 @@ public:
     // kwCommandSetting1.SetData: the six page refreshes in their order.
     virtual void RefreshPages() = 0;
 
-    // The pages, for the few calls one page makes into another.
-    virtual TMainConfigButtons &ButtonsPage() = 0;
-    virtual TMainConfigDPI &DPIPage() = 0;
-    virtual TMainConfigLight &LightPage() = 0;
-    virtual TMainConfigMouse &MousePage() = 0;
-    virtual TMainConfigProfiles &ProfilesPage() = 0;
-    virtual TMainConfigInfo &InfoPage() = 0;
+    // The one call a page makes into another: after the current profile or
+    // the macro database changed, the MACRO sub-menu is built again from the
+    // current set, and with ASyncButtons the current profile's macro buttons
+    // are first brought in line with the database.
+    virtual void MacrosChanged(bool ASyncButtons) = 0;
 };

@@ -1,6 +1,5 @@
 #include "config/app/MainConfigInfo.h"
 
-#include "config/app/MainConfigButtons.h"
 #include "config/app/MainConfigHost.h"
 #include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguage.h"
@@ -227,7 +226,7 @@ void TMainConfigInfo::PopBoxLanguageChange(int ARow)
     dm.FAllProfileSettingInfo.CurrentLanguage = uint8_t(position);
     dm.SaveBackAllProfileSettingInfo();
     ApplyLanguage();
-    FHost.ButtonsPage().BuildMacroSubmenu();
+    FHost.MacrosChanged(false);
     using namespace hkt::platform;
     if (const WindowHandle monitor = FindWindowByClass(QString::fromLatin1(MONITOR_WINDOW_CLASS), FHost.RuntimeRoot()))
         SendWindowMessage(monitor, WM_LANGUAGE_CHANGED, position, 0);

@@ -1,7 +1,6 @@
 #include "config/app/MainConfigProfiles.h"
 
 #include "config/app/DeviceWriteGuard.h"
-#include "config/app/MainConfigButtons.h"
 #include "config/app/MainConfigHost.h"
 #include "config/ui/kwSkinKit.h"
 #include "core/DMUnit.h"
@@ -110,8 +109,7 @@ bool TMainConfigProfiles::SwitchProfile(int ATag, const std::optional<std::uint6
         };
         loadMouseSettings();
         state.LiveLEDConfig = dm.FCurrentProfileInfo.ConfigInfo.LEDConfig;
-        FHost.ButtonsPage().BuildMacroSubmenu();
-        FHost.ButtonsPage().SyncButtonMacros();
+        FHost.MacrosChanged(true);
         loadMouseSettings();
         FHost.RefreshPages();
         if (writeTheMouse) {
@@ -148,7 +146,7 @@ void TMainConfigProfiles::BtnRestorClick()
         return;
     FHost.DeviceWrites().Run([&] {
         dm.RestoreCurrentProfileInfoToDefault();
-        FHost.ButtonsPage().BuildMacroSubmenu();
+        FHost.MacrosChanged(false);
         WriteCurrentCPITable(p);
         FHost.RefreshPages();
         FHost.State().SettingsChanged = true;
@@ -180,8 +178,7 @@ void TMainConfigProfiles::BtnLoadMouseUp()
             r = ImportProfileFile(FHost.DataModule(), ProfilePath());
         }
         if (r == PROFILE_IMPORT_LOADED) {
-            FHost.ButtonsPage().SyncButtonMacros();
-            FHost.ButtonsPage().BuildMacroSubmenu();
+            FHost.MacrosChanged(true);
             FHost.RefreshPages();
         } else if (r == PROFILE_IMPORT_REFUSED) {
             FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(PROFILE_VERSION_INCORRECT_TEXT));

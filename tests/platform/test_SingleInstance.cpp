@@ -89,3 +89,18 @@ TEST(SingleInstance, RefusesAnUnusableFolderOrName)
                                       | QFile::ExeOther);
     EXPECT_FALSE(s.Acquire(QStringLiteral("THKT75MONMAIN"), dir.path()));
 }
+
+// A program's start: it goes on when it holds the lock, ends with 0 (and no
+// word) when another instance runs, and with 1 when no lock can be taken.
+TEST(SingleInstance, StartGoesOnEndsQuietlyOrFailsAsTheLockAllows)
+{
+    QTemporaryDir dir;
+    SingleInstance first, second, third;
+    EXPECT_EQ(hkt::platform::StartSingleInstance(first, QStringLiteral("THKT75CFGMAIN"), "HKT75", dir.path()),
+              std::nullopt);
+    EXPECT_EQ(hkt::platform::StartSingleInstance(second, QStringLiteral("THKT75CFGMAIN"), "HKT75", dir.path()),
+              std::optional<int>(0));
+    EXPECT_FALSE(second.Held());
+    EXPECT_EQ(hkt::platform::StartSingleInstance(third, QStringLiteral("../x"), "HKT75", dir.path()),
+              std::optional<int>(1));
+}
