@@ -14,10 +14,10 @@
 #include "sim/VMouseControl.h"
 
 #include "peer/PrivatePulse.h"
+#include "support/PrivateSession.h"
 #include "support/PrivateXServer.h"
 #include "support/VMouseCommand.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -42,16 +42,7 @@ const QString kKey = QStringLiteral("software\\HKT75GM");
 constexpr int kMouseCycleKey = 13; // the mouse's own profile-cycle button
 constexpr int kMailButton = 3;     // "MAIL" in every profile of the stores
 
-bool WaitFor(const std::function<bool()> &pred, int ms = 30000)
-{
-    QDeadlineTimer limit(ms);
-    while (!pred()) {
-        if (limit.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
+using hkt::testfixtures::WaitFor;
 
 class ReportOrderEndToEnd;
 
@@ -113,7 +104,7 @@ public:
     // The profile the window stored as its current one.
     int WindowProfile()
     {
-        TDM dm(TDMRoots{Store(), kBin, m_tmp.path() + "/home/Documents/"});
+        TDM dm(TDMRoots{Store(), kBin, m_session.Documents()});
         dm.LoadAllProfileInfoFromRegistry();
         return dm.FAllProfileSettingInfo.CurrentGame;
     }
@@ -168,14 +159,9 @@ protected:
             GTEST_SKIP() << "no Xvfb";
         if (!m_pulse.Usable())
             GTEST_SKIP() << "pulseaudio cannot run here: " << m_pulse.Error().toStdString();
-        for (const char *d : {"/run", "/config", "/home/Documents"})
-            QDir().mkpath(m_tmp.path() + d);
-        QFile::setPermissions(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_env = m_pulse.Environment();
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp.path() + "/config");
-        m_env.insert(QStringLiteral("HOME"), m_tmp.path() + "/home");
-        m_env.insert(QStringLiteral("HKT75_HID"), QStringLiteral("sim:") + MouseSocket());
+        ASSERT_TRUE(m_session.IsValid());
+        // The private PulseAudio stands in for the session's sound server.
+        m_env = m_session.Environment(m_pulse.Environment());
         m_env.insert(QStringLiteral("DISPLAY"), m_x.Name());
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         // The desktop's settings go to GIO's memory, never to the user's.
@@ -184,7 +170,7 @@ protected:
 
         // Profile 0 current, "MAIL" on one button of every profile.
         {
-            TDM dm(TDMRoots{Store(), kBin, m_tmp.path() + "/home/Documents/"});
+            TDM dm(TDMRoots{Store(), kBin, m_session.Documents()});
             for (int p = 0; p < 5; ++p) {
                 auto info = std::make_unique<TMouseProfileInfo>();
                 ASSERT_TRUE(dm.ReadProfileInfo(*info, p));
@@ -239,30 +225,20 @@ protected:
             hkt::testfixtures::VMouseCommand(MouseSocket(), {QStringLiteral("stop")});
     }
 
-    QString Runtime() const { return m_tmp.path() + "/run"; }
-    QString MouseSocket() const { return Runtime() + "/vm.sock"; }
+    QString Runtime() const { return m_session.Runtime(); }
+    QString MouseSocket() const { return m_session.MouseSocket(); }
     std::shared_ptr<DirectoryValueStore> Store()
     {
-        return std::make_shared<DirectoryValueStore>(m_tmp.path() + "/config/hkt75/registry");
+        return std::make_shared<DirectoryValueStore>(m_session.StoreRoot());
     }
     int Run(const QString &exe, const QStringList &args, QByteArray *out = nullptr)
     {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(exe, args);
-        if (!p.waitForFinished(30000)) {
-            p.kill();
-            p.waitForFinished();
-            return -1;
-        }
-        if (out)
-            *out = p.readAllStandardOutput();
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return hkt::testfixtures::RunProgram(m_env, exe, args, out);
     }
 
     PrivatePulse m_pulse;
     hkt::testfixtures::PrivateXServer m_x;
-    QTemporaryDir m_tmp{QStringLiteral("/tmp/hkt-order-XXXXXX")};
+    hkt::testfixtures::PrivateSession m_session{QStringLiteral("/tmp/hkt-order-XXXXXX")};
     QProcessEnvironment m_env;
     std::unique_ptr<QProcess> m_monitor;
     std::unique_ptr<QProcess> m_window;
