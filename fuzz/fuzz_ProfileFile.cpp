@@ -5,6 +5,8 @@
 #include "core/DMUnit.h"
 #include "core/Function_ProfileFiles.h"
 
+#include "ProfileFileInput.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -35,20 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static World *world = new World; // lives for the whole run
     QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
-    // Inputs starting with 'P' are stretched past a whole profile, and those
-    // starting with 'V' also carry the profile version, so the accepting path
-    // is reached as often as the refusing ones.
-    if (input.startsWith('P') || input.startsWith('V')) {
-        const bool stamp = input.startsWith('V');
-        input = input.mid(1) + QByteArray(qsizetype(PROFILE_RECORD_SIZE) + qsizetype(size % 7), '\0');
-        if (stamp)
-            std::memcpy(input.data(), &PROFILE_FILE_VERSION, sizeof PROFILE_FILE_VERSION);
-    }
-    {
-        QFile f(world->file);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(input) != input.size())
-            std::abort();
-    }
+    input = ShapeProfileFileInput(input, size);
+    WriteProfileFileInput(world->file, input);
     world->dm->SetProfileChanged(world->dm->FProfileIndex, false);
     const QByteArray before = State(*world->dm);
     const int result = LoadProfileFileIntoCurrentProfile(*world->dm, world->file);

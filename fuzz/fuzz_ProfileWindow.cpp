@@ -16,6 +16,8 @@
 #include "sim/InProcessHidBackend.h"
 #include "sim/VirtualMouse.h"
 
+#include "ProfileFileInput.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -111,17 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QByteArray patch = input.mid(3, profile.size() - offset);
         profile.replace(offset, patch.size(), patch);
         input = profile;
-    } else if (input.startsWith('P') || input.startsWith('V')) {
-        const bool stamp = input.startsWith('V');
-        input = input.mid(1) + QByteArray(qsizetype(PROFILE_RECORD_SIZE) + qsizetype(size % 7), '\0');
-        if (stamp)
-            std::memcpy(input.data(), &PROFILE_FILE_VERSION, sizeof PROFILE_FILE_VERSION);
+    } else {
+        input = ShapeProfileFileInput(input, size);
     }
-    {
-        QFile f(world->file);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(input) != input.size())
-            std::abort();
-    }
+    WriteProfileFileInput(world->file, input);
     THKT75CFGMAIN &form = *world->form;
     form.ProfilesPage().BtnLoadMouseUp();
     for (int page = 0; page < 4; ++page) {
