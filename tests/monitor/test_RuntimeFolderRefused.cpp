@@ -2,19 +2,39 @@
 // folder (no XDG_RUNTIME_DIR), where another local user got there first, or
 // so deep that no window's socket fits in it.
 #include <QDir>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <ranges>
 #include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// How many processes other than `own` run with `entry` in their environment.
+int OthersWithEnvironment(const QByteArray &entry, const std::vector<qint64> &own)
+{
+    int n = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint64 id = pid.toLongLong(&number);
+        if (!number || std::find(own.begin(), own.end(), id) != own.end())
+            continue;
+        QFile f(QStringLiteral("/proc/") + pid + QStringLiteral("/environ"));
+        if (f.open(QIODevice::ReadOnly) && f.readAll().split('\0').contains(entry))
+            ++n;
+    }
+    return n;
+}
 
 const QString kBin = QStringLiteral(HKT75_BIN_DIR);
 
@@ -126,7 +146,18 @@ TEST_F(RuntimeFolderRefused, AWindowThatCannotBeRegisteredIsSaidInOneLineByBothP
         EXPECT_EQ(proc.state(), QProcess::Running) << p.name << " runs on";
         errors.push_back(err);
     }
-    for (auto &proc : running) {
+    // The monitor HKT75 started (it cannot find ours: no window is findable
+    // here) ends on the lock ours holds; ours stays until it has, or it
+    // would take the lock and outlive the test.
+    std::vector<qint64> own;
+    for (auto &proc : running)
+        own.push_back(proc->processId());
+    const QByteArray entry = "TMPDIR=" + deep.toLocal8Bit();
+    QDeadlineTimer limit(30000);
+    while (OthersWithEnvironment(entry, own) > 0 && !limit.hasExpired())
+        QThread::msleep(50);
+    EXPECT_EQ(OthersWithEnvironment(entry, own), 0) << "a monitor started by HKT75 runs on";
+    for (auto &proc : std::ranges::reverse_view(running)) {
         proc->terminate();
         if (!proc->waitForFinished(30000))
             proc->kill();
