@@ -146,6 +146,17 @@ uint8_t GetReportRateCode(const TMouseProfileInfo &Profile)
     }
 }
 
+int ReportRateOfCode(uint8_t Code)
+{
+    switch (Code) {
+    case REPORT_RATE_CODE_125: return 125;
+    case REPORT_RATE_CODE_250: return 250;
+    case REPORT_RATE_CODE_500: return 500;
+    case REPORT_RATE_CODE_1000: return 1000;
+    default: return 0;
+    }
+}
+
 void EncodeMacroStep(uint32_t StepType, uint32_t State, uint32_t Value1, uint32_t Value2, uint8_t (&Step)[3])
 {
     Step[0] = Step[1] = Step[2] = 0;

@@ -80,6 +80,9 @@ void EncodeLEDBlock(const TLEDCONFIG &Light, TDeviceLEDBlock &Block);
 // 125 -> 8, 250 -> 4, 500 -> 2, 1000 -> 1; any other rate gives 4 (250 Hz),
 // the code the monitor itself reads any unknown code as.
 uint8_t GetReportRateCode(const TMouseProfileInfo &Profile);
+// The rate in Hz of one of the four codes the mouse uses (1, 2, 4, 8);
+// 0 for any other byte, which names no rate the suite would store.
+int ReportRateOfCode(uint8_t Code);
 // Clears the 30 length entries and encodes the first nMacroInfoCount (at
 // most 30) macros into their slots; a macro of more than 59 steps keeps its
 // first 59 and the end step.

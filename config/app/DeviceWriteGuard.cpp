@@ -8,6 +8,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <utility>
+
 TDeviceWriteGuard::TDeviceWriteGuard(TDM &ADM, TkwHIDData &AHID, QString ARuntimeRoot, QObject *AParent)
     : QObject(AParent), FDM(ADM), FHID(AHID), FRuntimeRoot(std::move(ARuntimeRoot))
 {
@@ -102,4 +104,51 @@ void TDeviceWriteGuard::NotifyMonitorProfileChanged()
         hkt::platform::FindWindowByClass(QString::fromLatin1(MONITOR_WINDOW_CLASS), FRuntimeRoot);
     if (monitor)
         hkt::platform::SendWindowMessage(monitor, WM_PROFILE_CHANGED, 1, FDM.FProfileIndex);
+}
+
+const TDeviceWriteGuard::TMouseStateNote *TDeviceWriteGuard::Note(TMouseState AWhat, int AProfile) const
+{
+    if (AWhat == TMouseState::ActiveProfile)
+        return &FMouseStateNotes[0];
+    if (AProfile < 0 || AProfile >= PROFILE_COUNT)
+        return nullptr;
+    const std::size_t base = AWhat == TMouseState::CPILevel ? 1 : 1 + PROFILE_COUNT;
+    return &FMouseStateNotes[base + std::size_t(AProfile)];
+}
+
+TDeviceWriteGuard::TMouseStateNote *TDeviceWriteGuard::Note(TMouseState AWhat, int AProfile)
+{
+    return const_cast<TMouseStateNote *>(std::as_const(*this).Note(AWhat, AProfile));
+}
+
+void TDeviceWriteGuard::NoteMouseStateWritten(TMouseState AWhat, int AProfile, int AValue)
+{
+    if (TMouseStateNote *n = Note(AWhat, AProfile))
+        *n = {++FMouseStateSerial, AValue};
+}
+
+bool TDeviceWriteGuard::WrittenSince(TMouseState AWhat, int AProfile, std::uint64_t AArrivedAt) const
+{
+    const TMouseStateNote *n = Note(AWhat, AProfile);
+    return n && n->Serial > AArrivedAt;
+}
+
+bool TDeviceWriteGuard::RewriteOverwrittenReport(TMouseState AWhat, int AProfile, int AReported,
+                                                 std::uint64_t AArrivedAt,
+                                                 const std::function<std::uint32_t(int &)> &ARead,
+                                                 const std::function<std::uint32_t()> &AWrite)
+{
+    const TMouseStateNote *n = Note(AWhat, AProfile);
+    if (!n || n->Serial <= AArrivedAt || n->Value == AReported)
+        return false;
+    const int written = n->Value;
+    int onTheMouse = -1;
+    // A mouse that does not answer, or that moved on from what the window
+    // wrote, is left alone: its own report of where it went follows.
+    if (ARead(onTheMouse) != 0 || onTheMouse != written)
+        return false;
+    if (AWrite() != 0)
+        return false;
+    NoteMouseStateWritten(AWhat, AProfile, AReported);
+    return true;
 }

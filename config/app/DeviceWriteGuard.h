@@ -30,6 +30,8 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 
@@ -84,19 +86,33 @@ public:
     void NotifyMonitorProfileChanged();
     const QString &RuntimeRoot() const { return FRuntimeRoot; }
 
-    // The window's own writes of the mouse's active profile (APPLY, a profile
-    // switch), counted, with the profile the last one wrote. A switch the
-    // mouse made is judged by them: the mouse on another profile than the
-    // switch says has either moved on by itself, or been put back by one of
-    // these writes after the switch was reported (APPLY writes the window's
-    // profile as active).
-    void NoteActiveProfileWritten(std::uint8_t AProfile)
-    {
-        ++FActiveProfileWrites;
-        FLastActiveProfileWritten = AProfile;
-    }
-    std::uint64_t ActiveProfileWrites() const { return FActiveProfileWrites; }
-    int LastActiveProfileWritten() const { return FLastActiveProfileWritten; }
+    // What the mouse also changes by itself, from its own buttons: its active
+    // profile, and each profile's DPI level and polling rate.
+    enum class TMouseState { ActiveProfile, CPILevel, ReportRate };
+    // The window's own writes of these (APPLY, a profile switch, a DPI level,
+    // RESTORE) are noted with the value written and a serial number, so a
+    // report the mouse made can be judged by what the window wrote after it
+    // arrived. MouseStateWrites() is the serial of the latest note; a report
+    // keeps the one current when it arrived.
+    void NoteMouseStateWritten(TMouseState AWhat, int AProfile, int AValue);
+    std::uint64_t MouseStateWrites() const { return FMouseStateSerial; }
+    // A report the mouse made (AReported, for AProfile; the profile is
+    // ignored for the active profile) that arrived at serial AArrivedAt is
+    // written into the mouse again when, and only when, one of the window's
+    // own writes put something else there after it arrived and the mouse
+    // still holds what the window wrote: the user's press came after the
+    // state the window wrote, so it is what both must hold. When the window
+    // wrote nothing there since, the mouse holds the report's value already
+    // (or has moved on by itself, and reports that too): nothing is written,
+    // so a report is never written back over a newer state of the mouse.
+    // ARead fetches what the mouse holds and AWrite writes the report's
+    // value; they run back to back, with nothing between them that takes
+    // time (no disk, painting or event handling). True when written.
+    bool RewriteOverwrittenReport(TMouseState AWhat, int AProfile, int AReported, std::uint64_t AArrivedAt,
+                                  const std::function<std::uint32_t(int &)> &ARead,
+                                  const std::function<std::uint32_t()> &AWrite);
+    // Whether a write of the window's own to that state came after AArrivedAt.
+    bool WrittenSince(TMouseState AWhat, int AProfile, std::uint64_t AArrivedAt) const;
 
 signals:
     // Raised when a sequence starts (true) and when the last one ends (false).
@@ -119,6 +135,13 @@ private:
     int FWaitMs = 100;
     std::deque<std::function<void()>> FQueue;
     bool FDraining = false;
-    std::uint64_t FActiveProfileWrites = 0;
-    int FLastActiveProfileWritten = -1;
+    struct TMouseStateNote {
+        std::uint64_t Serial = 0; // 0: never written by the window
+        int Value = -1;
+    };
+    // The active profile, then the five levels, then the five rates.
+    TMouseStateNote *Note(TMouseState AWhat, int AProfile);
+    const TMouseStateNote *Note(TMouseState AWhat, int AProfile) const;
+    std::array<TMouseStateNote, 11> FMouseStateNotes{};
+    std::uint64_t FMouseStateSerial = 0;
 };

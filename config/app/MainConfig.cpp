@@ -38,6 +38,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 using namespace hkt::skin;
 
 namespace {
@@ -361,11 +363,49 @@ void THKT75CFGMAIN::StartOnMouseProfile()
     // active. The same read as APPLY's; a mouse that does not answer leaves
     // the stored profile.
     std::uint8_t active = 0;
-    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) != 0 || active >= PROFILE_COUNT ||
-        active == DMRef.FProfileIndex)
-        return;
-    if (DMRef.SwitchToProfile(active))
+    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) == 0 && active < PROFILE_COUNT &&
+        active != DMRef.FProfileIndex && DMRef.SwitchToProfile(active))
         DMRef.SaveBackAllProfileSettingInfo();
+    KeepLevelsAndRatesMadeOnTheMouse();
+}
+
+void THKT75CFGMAIN::KeepLevelsAndRatesMadeOnTheMouse()
+{
+    // The mouse's DPI and rate buttons change its profiles while no window
+    // is there to hear of it (or in the moment before one ended). A profile
+    // that the mouse holds as the PC stored it takes the mouse's level and
+    // rate, so the window shows what the mouse plays and APPLY does not
+    // write the old values back. A profile still owed to the mouse keeps
+    // the PC's: the user edited it after the mouse last got it. Nothing is
+    // marked: the mouse already holds these.
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    bool any = false;
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        if (DMRef.IsProfileChanged(p) || !DMRef.ReadProfileInfo(*profile, p))
+            continue;
+        TMOUSECONFIGINFO &cfg = profile->ConfigInfo;
+        bool changed = false;
+        int level = 0;
+        if (ReadProfileCPIIndex(*kwHIDData1, p, level) == 0 && level < CheckedCPILevel(cfg) &&
+            cfg.CPIState[level].Enabled == 1 && level != cfg.CurrentCPIIndex) {
+            cfg.CurrentCPIIndex = level;
+            changed = true;
+        }
+        std::uint8_t code = 0;
+        const int rate = ReadDeviceMemory(*kwHIDData1, &code, 1, ReportRateAddress(p)) == 0 ? ReportRateOfCode(code) : 0;
+        if (rate != 0 && rate != cfg.ReportRate) {
+            cfg.ReportRate = std::uint16_t(rate);
+            changed = true;
+        }
+        if (changed && DMRef.SaveBackToProfileInfo(*profile, p)) {
+            DMRef.SaveProfileInfoToRegistry(p);
+            any = true;
+        }
+    }
+    if (!any)
+        return;
+    DMRef.SaveBackAllProfileInfoToFile();
+    DMRef.ReadCurrentProfileInfo();
 }
 
 void THKT75CFGMAIN::InitMacroDatabase()
@@ -730,11 +770,11 @@ std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
             return 0;
         // Behind one that waits, or while it may not run: held, in order.
         if (!FPendingMessages.Empty() || MessagesMustWait()) {
-            FPendingMessages.Add({Msg, WParam, LParam, FDevice->ActiveProfileWrites()});
+            FPendingMessages.Add({Msg, WParam, LParam, FDevice->MouseStateWrites()});
             ScheduleMessageDrain();
             return 0;
         }
-        RunEditingMessage({Msg, WParam, LParam, FDevice->ActiveProfileWrites()});
+        RunEditingMessage({Msg, WParam, LParam, FDevice->MouseStateWrites()});
         return 0;
     }
     // Posts reach this window as they arrive; the rest still waits for the
@@ -768,20 +808,29 @@ bool THKT75CFGMAIN::MessagesMustWait() const
     // would run nested inside whatever sent), or any dialog open: its answer
     // is for the profile it was opened on.
     return FDevice->Busy() || hkt::platform::InsideSendWait() || FDialogDepth > 0 ||
-           QApplication::activeModalWidget() != nullptr;
+           QApplication::activeModalWidget() != nullptr || BarHeld();
+}
+
+bool THKT75CFGMAIN::BarHeld() const
+{
+    // A held bar writes each move into the profile shown when the drag
+    // began; a switch in the middle would carry the rest of the drag into
+    // the next profile.
+    const auto bars = findChildren<hkt::skin::TrackBar *>();
+    return std::any_of(bars.begin(), bars.end(), [](const hkt::skin::TrackBar *b) { return b->isDragging(); });
 }
 
 void THKT75CFGMAIN::RunEditingMessage(const TPendingMessage &AMessage)
 {
     switch (AMessage.Msg) {
     case WM_SWITCH_PROFILE:
-        WMSwitchProfile(AMessage.WParam, AMessage.ActiveProfileWrites);
+        WMSwitchProfile(AMessage.WParam, AMessage.MouseStateWrites);
         break;
     case WM_CPI_INDEX_CHANGED:
-        WMCPIIndexChanged(AMessage.WParam);
+        WMCPIIndexChanged(AMessage.WParam, AMessage.MouseStateWrites);
         break;
     case WM_REPORT_RATE_CHANGED:
-        WMReportRateChanged(AMessage.WParam);
+        WMReportRateChanged(AMessage.WParam, AMessage.MouseStateWrites);
         break;
     default:
         break;
@@ -845,35 +894,74 @@ void THKT75CFGMAIN::EndNow()
         QCoreApplication::exit(0);
 }
 
-void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam, std::uint64_t AWritesAtReport)
+void THKT75CFGMAIN::WMSwitchProfile(std::int64_t WParam, std::optional<std::uint64_t> AArrivedAt)
 {
     // Only profiles 0..4 have a button.
     if (WParam < 0 || WParam >= PROFILE_COUNT)
         return;
     const int tag = int(WParam);
+    const std::uint64_t arrivedAt = AArrivedAt.value_or(FDevice->MouseStateWrites());
     // The mouse itself has switched: the switch is never dropped (it comes
     // here only when no run is in progress; should one be, it follows it).
-    FDevice->RunOrQueue([this, tag, AWritesAtReport] { FProfiles->SwitchMadeOnTheMouse(tag, AWritesAtReport); });
+    FDevice->RunOrQueue([this, tag, arrivedAt] { FProfiles->SwitchMadeOnTheMouse(tag, arrivedAt); });
 }
 
-void THKT75CFGMAIN::WMCPIIndexChanged(std::int64_t WParam)
+void THKT75CFGMAIN::WMCPIIndexChanged(std::int64_t WParam, std::optional<std::uint64_t> AArrivedAt)
 {
     if (WParam < 0 || WParam >= CPI_LEVELS_IN_USE)
         return;
-    DMRef.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = std::int32_t(WParam);
+    using State = TDeviceWriteGuard::TMouseState;
+    const int level = int(WParam);
+    const int p = DMRef.FProfileIndex;
+    const bool changed = DMRef.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex != level;
+    DMRef.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = std::int32_t(level);
+    if (AArrivedAt && FDevice->WrittenSince(State::CPILevel, p, *AArrivedAt)) {
+        // The window's own write of this profile's table (APPLY) came after
+        // the user's press: the mouse gets the press back.
+        TDeviceCPITable table{};
+        EncodeCPITable(DMRef.FCurrentProfileInfo, table);
+        TkwHIDData &hid = FDevice->HID();
+        FDevice->Run([&] {
+            FDevice->RewriteOverwrittenReport(
+                State::CPILevel, p, table.CurrentCPIIndex, *AArrivedAt,
+                [&](int &onTheMouse) { return ReadProfileCPIIndex(hid, p, onTheMouse); },
+                [&] { return WriteCPITable(hid, table, CPITableAddress(p)); });
+        });
+    }
+    // Kept in the profile as the rate is, so a switch (which loads the next
+    // profile from its store), the monitor's reload and APPLY keep it.
+    if (changed) {
+        DMRef.SaveBackToCurrentProfileInfo();
+        FState.SettingsChanged = true;
+    }
     FDPI->ShowCPILevelSelection();
 }
 
-void THKT75CFGMAIN::WMReportRateChanged(std::int64_t WParam)
+void THKT75CFGMAIN::WMReportRateChanged(std::int64_t WParam, std::optional<std::uint64_t> AArrivedAt)
 {
-    int rate;
-    switch (WParam) {
-    case 1: rate = 1000; break;
-    case 2: rate = 500; break;
-    case 4: rate = 250; break;
-    case 8: rate = 125; break;
-    default: return; // not a rate code of the mouse
+    const int rate = WParam > 0 && WParam <= 0xFF ? ReportRateOfCode(std::uint8_t(WParam)) : 0;
+    if (rate == 0)
+        return; // not a rate code of the mouse
+    using State = TDeviceWriteGuard::TMouseState;
+    const int p = DMRef.FProfileIndex;
+    if (AArrivedAt && FDevice->WrittenSince(State::ReportRate, p, *AArrivedAt)) {
+        // APPLY wrote this profile's rate after the user's press: the mouse
+        // gets the press back.
+        const auto code = std::uint8_t(WParam);
+        TkwHIDData &hid = FDevice->HID();
+        FDevice->Run([&] {
+            FDevice->RewriteOverwrittenReport(
+                State::ReportRate, p, code, *AArrivedAt,
+                [&](int &onTheMouse) {
+                    std::uint8_t v = 0;
+                    const std::uint32_t r = ReadDeviceMemory(hid, &v, 1, ReportRateAddress(p));
+                    onTheMouse = v;
+                    return r;
+                },
+                [&] { return WriteReportRate(hid, code, ReportRateAddress(p)); });
+        });
     }
     DMRef.FCurrentProfileInfo.ConfigInfo.ReportRate = std::uint16_t(rate);
+    // Checking the rate's radio keeps it in the profile and marks it.
     FMouse->ShowReportRate();
 }

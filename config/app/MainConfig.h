@@ -56,6 +56,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QProgressBar;
@@ -140,14 +141,20 @@ public:
     // so the mouse is never left inside its write bracket; the window takes
     // no input meanwhile. Also the session's end.
     void WMExitProgram();
-    // AWritesAtReport: the gate's ActiveProfileWrites() when the switch arrived.
-    void WMSwitchProfile(std::int64_t WParam, std::uint64_t AWritesAtReport);
-    void WMCPIIndexChanged(std::int64_t WParam);
-    void WMReportRateChanged(std::int64_t WParam);
+    // The mouse's own changes. AArrivedAt: the gate's MouseStateWrites() when
+    // the message arrived (none: now). Each is kept in the current profile's
+    // store like an edit made in the window; the mouse is written only when
+    // one of the window's own writes has put something else there since the
+    // report arrived (TDeviceWriteGuard::RewriteOverwrittenReport).
+    void WMSwitchProfile(std::int64_t WParam, std::optional<std::uint64_t> AArrivedAt = std::nullopt);
+    void WMCPIIndexChanged(std::int64_t WParam, std::optional<std::uint64_t> AArrivedAt = std::nullopt);
+    void WMReportRateChanged(std::int64_t WParam, std::optional<std::uint64_t> AArrivedAt = std::nullopt);
     // The monitor's messages that edit or write wait while a run of device
     // writes, a send of this window or a dialog is in progress, and run
     // after it in the order they came (PendingMessages.h).
     bool MessagesMustWait() const;
+    // A track bar of the window is being dragged.
+    bool BarHeld() const;
     const TPendingMessages &PendingMessages() const { return FPendingMessages; }
 
     // ---- TMainConfigHost
@@ -227,8 +234,12 @@ private:
     void InitMacroDatabase();
     void OnDeviceBusyChanged(bool ABusy);
     void EndNow();
-    // The profile the mouse is on, when it answers, becomes the current one.
+    // The profile the mouse is on, when it answers, becomes the current one;
+    // then KeepLevelsAndRatesMadeOnTheMouse.
     void StartOnMouseProfile();
+    // Each profile not owed to the mouse takes the DPI level and polling
+    // rate the mouse holds for it, in the stores too.
+    void KeepLevelsAndRatesMadeOnTheMouse();
     void RunEditingMessage(const TPendingMessage &AMessage);
     void ScheduleMessageDrain();
     void DrainPendingMessages();

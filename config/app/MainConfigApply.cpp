@@ -297,9 +297,16 @@ TApplyOutcome RunApply(TApplyContext &c)
         dev.Pump();
         ok = log.Ok(WriteLEDConfig(hid, images.Light, LEDConfigAddress(p))) && ok;
         dev.Pump();
-        ok = log.Ok(WriteCPITable(hid, images.CPI, CPITableAddress(p))) && ok;
+        using State = TDeviceWriteGuard::TMouseState;
+        if (log.Ok(WriteCPITable(hid, images.CPI, CPITableAddress(p))))
+            dev.NoteMouseStateWritten(State::CPILevel, p, images.CPI.CurrentCPIIndex);
+        else
+            ok = false;
         dev.Pump();
-        ok = log.Ok(WriteReportRate(hid, images.RateCode, ReportRateAddress(p))) && ok;
+        if (log.Ok(WriteReportRate(hid, images.RateCode, ReportRateAddress(p))))
+            dev.NoteMouseStateWritten(State::ReportRate, p, images.RateCode);
+        else
+            ok = false;
         // A profile the mouse did not take whole stays marked, so the next
         // APPLY writes it again.
         if (ok && !displaced[size_t(p)])
@@ -310,7 +317,7 @@ TApplyOutcome RunApply(TApplyContext &c)
     // 10-14: macros, active profile, the bracket closed, refresh, monitor.
     log.Ok(WriteMacroArea(hid, macroArea.Area(), MACRO_AREA_BASE));
     if (log.Ok(WriteActiveProfile(hid, std::uint8_t(dm.FProfileIndex), ACTIVE_PROFILE_ADDRESS)))
-        dev.NoteActiveProfileWritten(std::uint8_t(dm.FProfileIndex));
+        dev.NoteMouseStateWritten(TDeviceWriteGuard::TMouseState::ActiveProfile, dm.FProfileIndex, dm.FProfileIndex);
     dev.Pump();
     log.Ok(SendWriteStateCommand(hid, 1));
     dev.Pump();

@@ -265,7 +265,8 @@ void TMainConfigDPI::doSetDPIIndexchanged(int i, bool AChecked)
         dm.SaveBackToCurrentProfileInfo();
         TDeviceCPITable table{};
         EncodeCPITable(dm.FCurrentProfileInfo, table);
-        WriteCPITable(device.HID(), table, CPITableAddress(p));
+        if (WriteCPITable(device.HID(), table, CPITableAddress(p)) == 0)
+            device.NoteMouseStateWritten(TDeviceWriteGuard::TMouseState::CPILevel, p, table.CurrentCPIIndex);
         device.Wait();
         device.SendRefreshAndNotify();
     });

@@ -75,29 +75,42 @@ bool TMainConfigProfiles::BtnProfile1Click(int ATag)
     return SwitchProfile(ATag, std::nullopt);
 }
 
-bool TMainConfigProfiles::SwitchMadeOnTheMouse(int ATag, std::uint64_t AWritesAtReport)
+bool TMainConfigProfiles::SwitchMadeOnTheMouse(int ATag, std::uint64_t AArrivedAt)
 {
-    return SwitchProfile(ATag, AWritesAtReport);
+    return SwitchProfile(ATag, AArrivedAt);
 }
 
-bool TMainConfigProfiles::SwitchProfile(int ATag, const std::optional<std::uint64_t> &AMouseWritesAtReport)
+bool TMainConfigProfiles::SwitchProfile(int ATag, const std::optional<std::uint64_t> &AArrivedAt)
 {
     // No profile button has another Tag: such a switch writes nothing.
     if (!TDM::IsProfileIndexInRange(ATag))
         return false;
     TDeviceWriteGuard &device = FHost.DeviceWrites();
+    using State = TDeviceWriteGuard::TMouseState;
     return device.Run([&] {
-        // Reports reach the window after the mouse made them: the mouse may
-        // be further on by now (cycle presses a few ms apart). Writing this
-        // profile back would undo what the user did on the mouse.
-        bool writeTheMouse = true;
-        if (AMouseWritesAtReport) {
-            std::uint8_t onTheMouse = 0;
-            const bool read = ReadActiveProfile(device.HID(), onTheMouse, ACTIVE_PROFILE_ADDRESS) == 0;
-            const bool putBackByTheWindow = device.ActiveProfileWrites() != *AMouseWritesAtReport &&
-                                            int(onTheMouse) == device.LastActiveProfileWritten();
-            writeTheMouse = read && (onTheMouse == std::uint8_t(ATag) || putBackByTheWindow);
+        // The mouse first, before anything that takes time (the stores'
+        // flushes to disk, the pages): the mouse can change by itself at any
+        // moment, so what decides the write and the write are one step.
+        TkwHIDData &hid = device.HID();
+        auto write = [&] { return WriteActiveProfile(hid, std::uint8_t(ATag), ACTIVE_PROFILE_ADDRESS); };
+        bool written = false;
+        if (AArrivedAt) {
+            written = device.RewriteOverwrittenReport(
+                State::ActiveProfile, ATag, ATag, *AArrivedAt,
+                [&](int &onTheMouse) {
+                    std::uint8_t v = 0;
+                    const std::uint32_t r = ReadActiveProfile(hid, v, ACTIVE_PROFILE_ADDRESS);
+                    onTheMouse = v;
+                    return r;
+                },
+                write);
+        } else if (write() == 0) {
+            device.NoteMouseStateWritten(State::ActiveProfile, ATag, ATag);
+            written = true;
         }
+        if (written)
+            SendRefreshCommand(hid, 1, std::uint8_t(ATag));
+
         TDM &dm = FHost.DataModule();
         if (!dm.SwitchToProfile(ATag))
             return;
@@ -112,12 +125,7 @@ bool TMainConfigProfiles::SwitchProfile(int ATag, const std::optional<std::uint6
         FHost.MacrosChanged(true);
         loadMouseSettings();
         FHost.RefreshPages();
-        if (writeTheMouse) {
-            if (WriteActiveProfile(device.HID(), uint8_t(ATag), ACTIVE_PROFILE_ADDRESS) == 0)
-                device.NoteActiveProfileWritten(uint8_t(ATag));
-            device.Pump();
-            SendRefreshCommand(device.HID(), 1, uint8_t(dm.FAllProfileSettingInfo.CurrentGame));
-        }
+        device.Pump();
         device.NotifyMonitorProfileChanged();
     });
 }
@@ -128,7 +136,8 @@ void TMainConfigProfiles::WriteCurrentCPITable(int AProfile)
     device.Wait();
     TDeviceCPITable table{};
     EncodeCPITable(FHost.DataModule().FCurrentProfileInfo, table);
-    WriteCPITable(device.HID(), table, CPITableAddress(AProfile));
+    if (WriteCPITable(device.HID(), table, CPITableAddress(AProfile)) == 0)
+        device.NoteMouseStateWritten(TDeviceWriteGuard::TMouseState::CPILevel, AProfile, table.CurrentCPIIndex);
     device.Pump();
 }
 

@@ -34,15 +34,14 @@ public:
     // when the switch ran.
     bool BtnProfile1Click(int ATag);
     // A switch the mouse itself made (WM_SWITCH_PROFILE): the window and the
-    // monitor follow it as a click would. AWritesAtReport is the gate's
-    // ActiveProfileWrites() when the switch was reported. The mouse is
-    // written as for a click while it is on that profile, or when one of the
-    // window's own writes has put it back since the report (APPLY during the
-    // switch); when it has moved on by itself (its next report is on the
-    // way) or does not answer, nothing is written, so an older switch is
-    // never written back over a newer state of the mouse. True when the
-    // switch ran.
-    bool SwitchMadeOnTheMouse(int ATag, std::uint64_t AWritesAtReport);
+    // monitor follow it as a click would, but the mouse, which is on that
+    // profile already or has moved on by itself, is not written; only when
+    // one of the window's own writes has put it on another profile since the
+    // report arrived (AArrivedAt: the gate's MouseStateWrites() then; APPLY
+    // during the switch) is the switch written back, decided and written in
+    // one step before the window's stores and pages
+    // (TDeviceWriteGuard::RewriteOverwrittenReport). True when the switch ran.
+    bool SwitchMadeOnTheMouse(int ATag, std::uint64_t AArrivedAt);
     void BtnRestorClick();
     void BtnRestoreallClick();
     void BtnLoadMouseUp();
@@ -57,7 +56,7 @@ protected:
 
 private:
     void WriteCurrentCPITable(int AProfile);
-    bool SwitchProfile(int ATag, const std::optional<std::uint64_t> &AMouseWritesAtReport);
+    bool SwitchProfile(int ATag, const std::optional<std::uint64_t> &AArrivedAt);
 
     TMainConfigHost &FHost;
 };

@@ -9,16 +9,14 @@
 // mouse sends "profile 3, rate 125 Hz" and the rate belongs to profile 3, so
 // it must run after that switch and never before it.
 //
-// Switches are coalesced. Each switch is written back to the mouse (active
-// profile and refresh), so replaying every superseded one would put the
-// mouse on old profiles, and a press of its own profile button in that
-// moment would cycle on from the wrong one. A switch that arrives right
-// behind another pending switch, with nothing between them, replaces it:
-// nothing could have looked at the profile in between, so only the latest
-// matters. A switch with another message behind it stays: that message was
-// made on its profile (a rate stored into it), and dropping the switch
-// would put the message on the profile before. The switch being run at the
-// moment is no longer pending and is never replaced.
+// Switches are coalesced. A switch that arrives right behind another pending
+// switch, with nothing between them, replaces it: nothing could have looked
+// at the profile in between, so only the latest matters (and the window
+// follows one switch instead of several, each with its stores and pages). A
+// switch with another message behind it stays: that message was made on its
+// profile (a rate stored into it), and dropping the switch would put the
+// message on the profile before. The switch being run at the moment is no
+// longer pending and is never replaced.
 
 #include <cstdint>
 #include <deque>
@@ -28,9 +26,10 @@ struct TPendingMessage {
     std::uint32_t Msg = 0;
     std::int64_t WParam = 0;
     std::int64_t LParam = 0;
-    // For a switch: the window's active-profile writes counted when it
-    // arrived (TDeviceWriteGuard::ActiveProfileWrites).
-    std::uint64_t ActiveProfileWrites = 0;
+    // The serial of the window's writes of what the mouse also changes by
+    // itself, when the message arrived (TDeviceWriteGuard::MouseStateWrites):
+    // tells whether the window wrote over what the mouse reported.
+    std::uint64_t MouseStateWrites = 0;
     bool operator==(const TPendingMessage &) const = default;
 };
 

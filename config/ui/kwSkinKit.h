@@ -245,6 +245,8 @@ public:
     int valueAt(const QPoint &pos) const;
     // The thumb's rectangle for the current value.
     QRect thumbRect() const;
+    // True while the user holds the thumb (pressed, not yet released).
+    bool isDragging() const { return FDragging; }
 
 signals:
     void valueChanged(int value);

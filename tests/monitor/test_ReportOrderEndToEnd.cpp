@@ -8,6 +8,7 @@
 // are compared, once everything the burst started has ended and again after
 // an APPLY clicked on the window (which writes the window's view back).
 #include "core/DMUnit.h"
+#include "core/pubunit_device_encoders.h"
 #include "platform/SimWire.h"
 #include "platform/ValueStore.h"
 #include "platform/WindowMessages.h"
@@ -18,6 +19,7 @@
 #include "support/PrivateXServer.h"
 #include "support/VMouseCommand.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,11 +50,15 @@ class ReportOrderEndToEnd;
 
 // One burst: what is done on the mouse (and to the programs) while they run.
 // What is checked after the burst, besides the three views agreeing (in
-// the mouse's memory, after the APPLY).
+// the mouse's memory, after the APPLY). A row about timing runs its burst
+// and checks `repeats` times in a row; a row on a slow disk runs both
+// programs with every flush to disk slowed down.
 struct Row {
     const char *name;
     std::function<void(ReportOrderEndToEnd &)> burst;
     std::function<void(ReportOrderEndToEnd &)> after = {};
+    int repeats = 1;
+    bool slowDisk = false;
 };
 
 void PrintTo(const Row &row, std::ostream *os)
@@ -72,6 +78,7 @@ public:
         return reply && reply->status == 0;
     }
     bool Profile(int p) { return OnTheMouse(wire::Type::Profile, std::uint32_t(p)); }
+    bool Dpi(int level) { return OnTheMouse(wire::Type::Dpi, std::uint32_t(level)); }
     bool Rate(int code) { return OnTheMouse(wire::Type::Rate, std::uint32_t(code)); }
     bool Press(int key) { return OnTheMouse(wire::Type::Press, std::uint32_t(key)); }
     bool Unplug() { return OnTheMouse(wire::Type::Unplug, 0); }
@@ -89,6 +96,28 @@ public:
     }
     int MouseProfile() { return MouseByte(0x43); }
     int MouseRate(int p) { return MouseByte(0x48 + p); }
+    int MouseLevel(int p) { return MouseByte(p * 256 + 0x50); }
+    // The length of the mouse's log of reports; -1 when the daemon does not answer.
+    qsizetype MouseLogSize()
+    {
+        const auto reply = hkt::sim::ControlRequest(MouseSocket(), wire::Message{wire::Type::Log, 0, 0, {}});
+        return reply && reply->status == 0 ? reply->body.size() : -1;
+    }
+    // Nothing reaches the mouse for `quietMs`: what the programs started
+    // (a run of writes, its message to the monitor) has ended.
+    bool MouseQuiet(int quietMs = 800)
+    {
+        qsizetype size = MouseLogSize();
+        QDeadlineTimer quiet(quietMs);
+        return WaitFor([&] {
+            const qsizetype now = MouseLogSize();
+            if (now != size) {
+                size = now;
+                quiet.setRemainingTime(quietMs);
+            }
+            return quiet.hasExpired();
+        });
+    }
 
     // ---- the programs ----
 
@@ -108,10 +137,33 @@ public:
         dm.LoadAllProfileInfoFromRegistry();
         return dm.FAllProfileSettingInfo.CurrentGame;
     }
+    // A profile as the window last stored it.
+    std::unique_ptr<TMouseProfileInfo> StoredProfile(int p)
+    {
+        TDM dm(TDMRoots{Store(), kBin, m_session.Documents()});
+        auto info = std::make_unique<TMouseProfileInfo>();
+        dm.ReadProfileInfo(*info, p);
+        return info;
+    }
     std::string Views()
     {
         return "window " + std::to_string(WindowProfile()) + ", monitor " + std::to_string(StoredProfileID()) +
                ", mouse " + std::to_string(MouseProfile());
+    }
+    // Profile p's DPI level and rate code as the window stored them and as
+    // the mouse holds them.
+    std::string LevelAndRate(int p)
+    {
+        const auto stored = StoredProfile(p);
+        return "profile " + std::to_string(p) + ": window level " +
+               std::to_string(stored->ConfigInfo.CurrentCPIIndex) + " rate " +
+               std::to_string(GetReportRateCode(*stored)) + ", mouse level " + std::to_string(MouseLevel(p)) +
+               " rate " + std::to_string(MouseRate(p));
+    }
+    bool LevelAndRateAgree(int p)
+    {
+        const auto stored = StoredProfile(p);
+        return stored->ConfigInfo.CurrentCPIIndex == MouseLevel(p) && GetReportRateCode(*stored) == MouseRate(p);
     }
     bool AllOn(int p) { return WindowProfile() == p && StoredProfileID() == p && MouseProfile() == p; }
 
@@ -119,7 +171,7 @@ public:
     void StartWindow()
     {
         m_window = std::make_unique<QProcess>();
-        m_window->setProcessEnvironment(m_env);
+        m_window->setProcessEnvironment(m_programEnv);
         m_window->setProcessChannelMode(QProcess::ForwardedChannels);
         m_window->start(kBin + "/HKT75", {});
         ASSERT_TRUE(m_window->waitForStarted(30000));
@@ -152,6 +204,11 @@ public:
 
     bool Muted() { return m_pulse.SourceMuted(QStringLiteral("test_mic")); }
 
+    // What a burst did, for the row's check after it: the profile it changed
+    // and the level or rate code it chose there.
+    int m_changedProfile = -1;
+    int m_chosen = -1;
+
 protected:
     void SetUp() override
     {
@@ -167,6 +224,11 @@ protected:
         // The desktop's settings go to GIO's memory, never to the user's.
         m_env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
         ASSERT_EQ(hkt::testfixtures::VMouseCommand(MouseSocket(), {QStringLiteral("start")}), 0);
+        // The programs themselves may run on a slow disk; the test's own
+        // tools do not.
+        m_programEnv = m_env;
+        if (GetParam().slowDisk)
+            m_programEnv.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(HKT75_SLOW_FSYNC_LIBRARY));
 
         // Profile 0 current, "MAIL" on one button of every profile.
         {
@@ -183,7 +245,7 @@ protected:
         }
         // The monitor first, as the session starts it; the window finds it.
         m_monitor = std::make_unique<QProcess>();
-        QProcessEnvironment monitorEnv = m_env;
+        QProcessEnvironment monitorEnv = m_programEnv;
         monitorEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_monitor->setProcessEnvironment(monitorEnv);
         m_monitor->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -240,36 +302,53 @@ protected:
     hkt::testfixtures::PrivateXServer m_x;
     hkt::testfixtures::PrivateSession m_session{QStringLiteral("/tmp/hkt-order-XXXXXX")};
     QProcessEnvironment m_env;
+    QProcessEnvironment m_programEnv;
     std::unique_ptr<QProcess> m_monitor;
     std::unique_ptr<QProcess> m_window;
 };
 
 // Everything the burst started has ended and the three agree on the mouse's
 // last profile; an APPLY then writes the window's view back, and the mouse
-// keeps it.
+// keeps it: the profile, and that profile's DPI level and rate, are what
+// the mouse held before the APPLY.
 void ExpectAllOnTheMouseProfile(ReportOrderEndToEnd &t)
 {
+    // What is still under way (a write run of the window, its message to
+    // the monitor) ends first.
+    ASSERT_TRUE(t.MouseQuiet());
     const int last = t.MouseProfile();
     ASSERT_GE(last, 0);
     EXPECT_TRUE(WaitFor([&] { return t.AllOn(last); })) << t.Views();
-    // What is still under way (a write run of the window, its message to
-    // the monitor) ends first.
-    QThread::msleep(3000);
+    ASSERT_TRUE(t.MouseQuiet());
     EXPECT_TRUE(t.AllOn(last)) << t.Views();
+    const int level = t.MouseLevel(last), rate = t.MouseRate(last);
+    const qsizetype before = t.MouseLogSize();
     ASSERT_TRUE(t.ClickApply());
-    QThread::msleep(3000);
+    // APPLY ran (it reaches the mouse), then ended.
+    ASSERT_TRUE(WaitFor([&] { return t.MouseLogSize() != before; })) << "APPLY did not start";
+    ASSERT_TRUE(t.MouseQuiet());
     EXPECT_TRUE(WaitFor([&] { return t.AllOn(last); })) << "after APPLY: " << t.Views();
+    EXPECT_EQ(t.MouseLevel(last), level) << "after APPLY";
+    EXPECT_EQ(t.MouseRate(last), rate) << "after APPLY";
+    EXPECT_TRUE(t.LevelAndRateAgree(last)) << "after APPLY: " << t.LevelAndRate(last);
 }
 
 TEST_P(ReportOrderEndToEnd, TheWindowTheMonitorAndTheMouseEndOnTheMouseProfile)
 {
-    GetParam().burst(*this);
-    if (HasFatalFailure())
-        return;
-    ASSERT_TRUE(WindowRunning());
-    ExpectAllOnTheMouseProfile(*this);
-    if (GetParam().after)
-        GetParam().after(*this);
+    for (int run = 0; run < GetParam().repeats; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run + 1) + " of " + std::to_string(GetParam().repeats));
+        GetParam().burst(*this);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(WindowRunning());
+        ExpectAllOnTheMouseProfile(*this);
+        if (HasFatalFailure())
+            return;
+        if (GetParam().after)
+            GetParam().after(*this);
+        if (HasFailure())
+            return;
+    }
 }
 
 // A rate reported right after a switch belongs to the new profile: the
@@ -281,6 +360,76 @@ void ExpectRate8OnlyInProfile3(ReportOrderEndToEnd &t)
     EXPECT_EQ(t.MouseRate(3), 8);
     for (int p : {1, 4})
         EXPECT_EQ(t.MouseRate(p), 2) << "profile " << p << ": the rate went into the profile shown before the switch";
+}
+
+// Three presses of the mouse's profile-cycle button, gapUs apart: the mouse
+// ends three profiles on, and nothing the window does in answer moves it.
+void ThreeCyclePresses(ReportOrderEndToEnd &t, unsigned long gapUs)
+{
+    const int from = t.MouseProfile();
+    ASSERT_GE(from, 0);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(t.Press(kMouseCycleKey));
+        if (i < 2)
+            QThread::usleep(gapUs);
+    }
+    EXPECT_EQ(t.MouseProfile(), (from + 3) % 5);
+}
+
+// A rate code other than the one the mouse holds for profile p.
+int OtherRate(ReportOrderEndToEnd &t, int p) { return t.MouseRate(p) == 4 ? 8 : 4; }
+// A level other than the one the mouse holds for profile p (levels 2 and 3
+// are on in every factory profile).
+int OtherLevel(ReportOrderEndToEnd &t, int p) { return t.MouseLevel(p) == 3 ? 2 : 3; }
+
+// The level or rate the burst chose on the mouse is what the mouse and the
+// window's store hold for that profile, after the APPLY.
+void ExpectChosenLevel(ReportOrderEndToEnd &t)
+{
+    const int p = t.m_changedProfile;
+    EXPECT_EQ(t.MouseLevel(p), t.m_chosen) << t.LevelAndRate(p);
+    EXPECT_EQ(t.StoredProfile(p)->ConfigInfo.CurrentCPIIndex, t.m_chosen) << t.LevelAndRate(p);
+}
+void ExpectChosenRate(ReportOrderEndToEnd &t)
+{
+    const int p = t.m_changedProfile;
+    EXPECT_EQ(t.MouseRate(p), t.m_chosen) << t.LevelAndRate(p);
+    EXPECT_EQ(GetReportRateCode(*t.StoredProfile(p)), t.m_chosen) << t.LevelAndRate(p);
+}
+
+// The mouse's rate (or DPI) button pressed 10 ms after APPLY was clicked:
+// APPLY writes the profile's old value over the press, unless the window
+// gives the mouse the press back after the run.
+void PressedDuringApply(ReportOrderEndToEnd &t, bool rate)
+{
+    const int p = t.MouseProfile();
+    ASSERT_GE(p, 0);
+    t.m_changedProfile = p;
+    t.m_chosen = rate ? OtherRate(t, p) : OtherLevel(t, p);
+    ASSERT_TRUE(t.ClickApply());
+    QThread::msleep(10);
+    ASSERT_TRUE(rate ? t.Rate(t.m_chosen) : t.Dpi(t.m_chosen));
+}
+
+// The mouse's rate button on its current profile while the window is away;
+// `away` takes the window down and `back` starts it again. The mouse then
+// moves to the next profile, so the changed one is no longer shown.
+void RateChangedWithoutTheWindow(ReportOrderEndToEnd &t, bool rateFirst, const std::function<void()> &away)
+{
+    const int p = t.MouseProfile();
+    ASSERT_GE(p, 0);
+    t.m_changedProfile = p;
+    t.m_chosen = OtherRate(t, p);
+    if (rateFirst) {
+        ASSERT_TRUE(t.Rate(t.m_chosen));
+    }
+    away();
+    if (!rateFirst) {
+        ASSERT_TRUE(t.Rate(t.m_chosen));
+    }
+    ASSERT_TRUE(t.Profile((p + 1) % 5));
+    ASSERT_TRUE(WaitFor([&] { return t.StoredProfileID() == (p + 1) % 5; }));
+    t.StartWindow();
 }
 
 const Row kRows[] = {
@@ -357,7 +506,46 @@ const Row kRows[] = {
          t.StartWindow();
          // The window starts on the mouse's profile, not the one it stored.
      }},
+    // The mouse's own switches reach the window after it made them; the
+    // window never writes an older one back over the mouse's newer state.
+    {"ThreeCyclePresses3msApart", [](ReportOrderEndToEnd &t) { ThreeCyclePresses(t, 3000); }, {}, 10},
+    {"ThreeCyclePresses5msApart", [](ReportOrderEndToEnd &t) { ThreeCyclePresses(t, 5000); }, {}, 10},
+    {"ThreeCyclePresses10msApart", [](ReportOrderEndToEnd &t) { ThreeCyclePresses(t, 10000); }, {}, 10},
+    // Each of the window's stores takes 200 ms or more: a switch's stores
+    // outlast the presses that follow it.
+    {"SlowDiskCyclePresses20msApart", [](ReportOrderEndToEnd &t) { ThreeCyclePresses(t, 20000); }, {}, 10, true},
+    {"SlowDiskCyclePresses100msApart", [](ReportOrderEndToEnd &t) { ThreeCyclePresses(t, 100000); }, {}, 10, true},
+    {"LevelChosenOnTheMouseSurvivesTheNextSwitch",
+     [](ReportOrderEndToEnd &t) {
+         const int from = t.MouseProfile();
+         ASSERT_GE(from, 0);
+         t.m_changedProfile = (from + 1) % 5;
+         ASSERT_TRUE(t.Profile(t.m_changedProfile));
+         QThread::msleep(300);
+         t.m_chosen = OtherLevel(t, t.m_changedProfile);
+         ASSERT_TRUE(t.Dpi(t.m_chosen));
+         QThread::msleep(300);
+         ASSERT_TRUE(t.Profile((from + 2) % 5));
+     },
+     ExpectChosenLevel, 10},
+    {"RatePressedDuringApply", [](ReportOrderEndToEnd &t) { PressedDuringApply(t, true); }, ExpectChosenRate, 10},
+    {"LevelPressedDuringApply", [](ReportOrderEndToEnd &t) { PressedDuringApply(t, false); }, ExpectChosenLevel,
+     10},
+    {"RateChangedOnTheMouseWhileTheWindowIsClosed",
+     [](ReportOrderEndToEnd &t) { RateChangedWithoutTheWindow(t, false, [&] { t.CloseWindow(); }); },
+     ExpectChosenRate, 10},
+    {"RateChangedOnTheMouseAsTheWindowEnds",
+     [](ReportOrderEndToEnd &t) {
+         // The rate's report and the end cross: the window may end before
+         // it hears of the rate.
+         RateChangedWithoutTheWindow(t, true, [&] {
+             t.Window().terminate();
+             ASSERT_TRUE(t.Window().waitForFinished(30000));
+         });
+     },
+     ExpectChosenRate, 10},
 };
+
 
 INSTANTIATE_TEST_SUITE_P(Bursts, ReportOrderEndToEnd, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
