@@ -655,6 +655,21 @@ void TrackBar::mouseReleaseEvent(QMouseEvent *e)
     }
 }
 
+bool TrackBar::event(QEvent *e)
+{
+    switch (e->type()) {
+    case QEvent::Hide:
+    case QEvent::WindowDeactivate:
+    case QEvent::EnabledChange:
+        if (e->type() != QEvent::EnabledChange || !isEnabled())
+            FDragging = false;
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(e);
+}
+
 void TrackBar::keyPressEvent(QKeyEvent *e)
 {
     switch (e->key()) {

@@ -260,6 +260,10 @@ protected:
     void wheelEvent(QWheelEvent *) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
+    // A drag also ends when the bar can no longer get its release (hidden,
+    // disabled, its window deactivated): a held bar holds the window's
+    // profile switches, so it never stays held.
+    bool event(QEvent *) override;
 
 private:
     int snap(int v) const;

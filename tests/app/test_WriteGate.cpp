@@ -11,6 +11,7 @@
 #include "config/app/MainConfigDPI.h"
 #include "config/app/MainConfigInfo.h"
 #include "config/app/MainConfigLight.h"
+#include "config/app/MainConfigMouse.h"
 #include "config/app/MainConfigProfiles.h"
 #include "config/app/PendingMessages.h"
 #include "config/app/RunInputLock.h"
@@ -689,6 +690,38 @@ TEST_F(WriteGateTest, ASwitchArrivingWhileTheLanguageIsSentRunsAfterTheSend)
     EXPECT_EQ(seenInside, before) << "ran nested inside the window's send";
     ASSERT_TRUE(SettledOn(target));
     EXPECT_EQ(Mem(0x43, 1), Bytes{std::uint8_t(target)});
+}
+
+// A bar writes each of its moves into the current profile. A switch made on
+// the mouse while the user holds a bar waits for the release, so the whole
+// drag lands in the profile shown when it began and none of it in the next.
+TEST_F(WriteGateTest, TheMousesSwitchWaitsWhileABarIsHeld)
+{
+    THKT75CFGMAIN &form = FormOnFirstProfileWithMonitor();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.ShowPage(0);
+    hkt::skin::TrackBar *bar = form.MousePage().TrackPointSpeed;
+    ASSERT_TRUE(bar->isVisible());
+    const int other = Stored(2).ConfigInfo.PointerSpeed;
+    const QPoint press(bar->width() / 4, bar->height() / 2), release(bar->width() * 3 / 4, bar->height() / 2);
+    const int dragged = bar->valueAt(release);
+    ASSERT_NE(dragged, bar->valueAt(press));
+    ASSERT_NE(dragged, other);
+
+    QTest::mousePress(bar, Qt::LeftButton, {}, press);
+    m_mouse->SetProfile(2);
+    Post(Switch(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PendingMessages().Count() == 1; }, kWait));
+    QTest::qWait(100);
+    EXPECT_EQ(Dm().FProfileIndex, 0) << "switched while the bar was held";
+    QTest::mouseMove(bar, release);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, release);
+
+    ASSERT_TRUE(SettledOn(2));
+    EXPECT_EQ(Stored(0).ConfigInfo.PointerSpeed, dragged);
+    EXPECT_EQ(Stored(2).ConfigInfo.PointerSpeed, other) << "the drag went on in the next profile";
+    EXPECT_EQ(bar->value(), other);
 }
 
 // A switch reaches the window after the mouse made it; by then the mouse may
