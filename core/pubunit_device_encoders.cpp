@@ -214,3 +214,16 @@ void ReorderButtons(TMouseProfileInfo &Profile, std::span<const int> List)
             scratch[i] = buttons[List[i] - 1];
     std::memcpy(buttons, scratch.get(), sizeof buttons);
 }
+
+void EncodeProfileDeviceImages(const TMouseProfileInfo &Profile, TProfileDeviceImages &Images)
+{
+    // On a heap copy: the record is too large for secondary threads' stacks.
+    auto copy = std::make_unique<TMouseProfileInfo>(Profile);
+    copy->ConfigInfo.ButtonCount = BUTTON_ENTRY_COUNT;
+    static constexpr int kOrder[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    ReorderButtons(*copy, kOrder);
+    EncodeButtonMap(*copy, Images.Buttons);
+    EncodeLEDBlock(copy->ConfigInfo.LEDConfig, Images.Light);
+    EncodeCPITable(*copy, Images.CPI);
+    Images.RateCode = GetReportRateCode(*copy);
+}

@@ -104,3 +104,16 @@ void ReorderButtons(TMouseProfileInfo &Profile, std::span<const int> List);
 // usage is no keyboard usage, that is the consumer-page rows (browser,
 // volume, media, launch keys) and any usage above 0xFF.
 uint8_t DeviceKeyboardUsage(uint32_t VK, int Extended);
+
+// The four images of one profile as APPLY sends them: the button map of all
+// 14 entries (a working copy's ButtonCount set to 14, the buttons kept in
+// their order), the light block, the DPI table and the polling-rate code.
+// Macro buttons are encoded as the profile holds them: APPLY first points
+// them at the slots of the macro area it writes.
+struct TProfileDeviceImages {
+    TDeviceButtonMap Buttons{};
+    TDeviceLEDBlock Light{};
+    TDeviceCPITable CPI{};
+    uint8_t RateCode = 0;
+};
+void EncodeProfileDeviceImages(const TMouseProfileInfo &Profile, TProfileDeviceImages &Images);

@@ -34,7 +34,14 @@ bool SingleInstance::Acquire(const QString &className, const QString &root)
         m_problem = folder.problem;
         return false;
     }
-    const QString lockPath = folder.path + className + QStringLiteral(".lock");
+    return AcquireFile(folder.path + className + QStringLiteral(".lock"));
+}
+
+bool SingleInstance::AcquireFile(const QString &lockPath)
+{
+    m_problem.clear();
+    if (m_fd >= 0)
+        return true;
     const QByteArray path = QFile::encodeName(lockPath);
     int fd;
     do {

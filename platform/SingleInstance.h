@@ -22,6 +22,9 @@ public:
     // True when this process now holds the class's lock (or already did);
     // false when another process holds it or the folder is unusable.
     bool Acquire(const QString &className, const QString &root = {});
+    // The same on a lock file named by the caller (one instance per socket,
+    // say), in a folder the caller has made safe.
+    bool AcquireFile(const QString &lockPath);
     void Release();
     bool Held() const { return m_fd >= 0; }
     // After a failed Acquire: empty when another process holds the lock,

@@ -42,17 +42,28 @@ VMouseServer::~VMouseServer()
     if (listenerId_)
         mouse_->RemoveListener(listenerId_);
     clients_.clear();
-    if (listener_ >= 0) {
-        ::close(listener_);
-        ::unlink(QFile::encodeName(path_).constData());
-    }
+    CloseListener();
     if (wakeFd_ >= 0)
         ::close(wakeFd_);
+    // The lock goes last (it is the first member): until the socket file is
+    // gone no other daemon may bind at its path.
+}
+
+void VMouseServer::CloseListener()
+{
+    if (listener_ < 0)
+        return;
+    ::close(listener_);
+    listener_ = -1;
+    // Ours to remove: only the lock holder binds at this path.
+    ::unlink(QFile::encodeName(path_).constData());
 }
 
 bool VMouseServer::Listen(const QString &socketPath, QString *error)
 {
-    auto fail = [error](const QString &why) {
+    anotherRuns_ = false;
+    auto fail = [this, error](const QString &why) {
+        lock_.Release();
         if (error)
             *error = why;
         return false;
@@ -64,13 +75,25 @@ bool VMouseServer::Listen(const QString &socketPath, QString *error)
         return fail(QStringLiteral("socket path is empty or too long: %1").arg(socketPath));
     std::memcpy(addr.sun_path, native.constData(), std::size_t(native.size()));
 
+    // Only the holder of the lock beside the socket removes a stale socket
+    // and binds. Without it two starters could both find the socket stale,
+    // and the second would unlink the first one's fresh socket and bind its
+    // own, leaving the first daemon running unreachable.
+    if (!lock_.AcquireFile(socketPath + QStringLiteral(".lock"))) {
+        if (!lock_.Problem().isEmpty())
+            return fail(lock_.Problem());
+        anotherRuns_ = true;
+        return fail(QStringLiteral("a simulated mouse already runs at %1").arg(socketPath));
+    }
     struct stat st {};
     if (::lstat(native.constData(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode))
             return fail(QStringLiteral("%1 exists and is not a socket").arg(socketPath));
         const int probe = wire::Connect(socketPath);
         if (probe >= 0) {
+            // A daemon that does not take the lock (an older one) serves it.
             ::close(probe);
+            anotherRuns_ = true;
             return fail(QStringLiteral("a simulated mouse already runs at %1").arg(socketPath));
         }
         ::unlink(native.constData()); // left behind by a daemon that died
@@ -339,6 +362,9 @@ void VMouseServer::Handle(Client &c, const Message &m)
         break;
     }
     case Type::Stop:
+        // The socket goes before the answer: a "start" made once "stop" has
+        // returned never takes this ending daemon for a running one.
+        CloseListener();
         Reply(c, Type::Result, kOk);
         stopping_ = true;
         break;

@@ -13,6 +13,7 @@
 #include "sim/VirtualMouse.h"
 
 #include "platform/SimWire.h"
+#include "platform/SingleInstance.h"
 
 #include <QString>
 
@@ -30,9 +31,14 @@ public:
     VMouseServer(const VMouseServer &) = delete;
     VMouseServer &operator=(const VMouseServer &) = delete;
 
-    // Binds and listens at `socketPath`. A stale socket file (no daemon
-    // answers on it) is replaced; a live one is left alone and Listen fails.
+    // Binds and listens at `socketPath`, holding for the server's life an
+    // exclusive lock on `socketPath`.lock (close-on-exec, so a fork keeps it
+    // and nothing exec'd does). A stale socket file (no daemon answers on
+    // it) is replaced; a live one, or a lock another process holds (a
+    // daemon running or being started), is left alone and Listen fails with
+    // AnotherRuns() true.
     bool Listen(const QString &socketPath, QString *error = nullptr);
+    bool AnotherRuns() const { return anotherRuns_; }
     // Serves until Stop() or a STOP request.
     void Run();
     void Stop();
@@ -51,7 +57,10 @@ private:
     void Reply(Client &c, hkt::platform::simwire::Type type, std::uint32_t status, QByteArray body = {});
 
     void Broadcast();
+    void CloseListener();
 
+    hkt::platform::SingleInstance lock_; // first: released after everything else
+    bool anotherRuns_ = false;
     std::shared_ptr<VirtualMouse> mouse_;
     int listener_ = -1;
     int wakeFd_ = -1; // eventfd: Stop() and mouse events from other threads

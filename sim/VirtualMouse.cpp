@@ -2,9 +2,14 @@
 
 #include "sim/DeviceIdentity.h"
 
+#include "core/FactoryDefaults.h"
+#include "core/pubunit_device_commands.h"
+#include "core/pubunit_device_encoders.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace hkt::sim {
 
@@ -60,36 +65,65 @@ std::string MapRegionOf(std::uint32_t addr, std::uint32_t len)
     return {};
 }
 
-VirtualMouse::VirtualMouse() : mem_(kMemorySize, 0)
+namespace {
+
+// The sim's own map agrees with the one the suite writes to.
+static_assert(kActiveProfileAddr == ACTIVE_PROFILE_ADDRESS && MacroSlotAddr(1) == MACRO_AREA_BASE + MACRO_SLOT_DISTANCE);
+static_assert(RateAddr(4) == ReportRateAddress(4) && DpiTableAddr(4) == CPITableAddress(4) &&
+              ButtonMapAddr(4) == ButtonMapAddress(4) && LightAddr(4) == LEDConfigAddress(4));
+static_assert(kDpiTableSize == sizeof(TDeviceCPITable) && kButtonMapSize == sizeof(TDeviceButtonMap) &&
+              kLightSize == sizeof(TDeviceLEDBlock) && kMacroSlotSize == MACRO_SLOT_BYTES &&
+              kProfiles == PROFILE_COUNT && kMacroSlots == MACRO_LIST_CAPACITY);
+
+template <class T>
+void Put(std::vector<std::uint8_t> &mem, std::uint16_t addr, const T &image)
 {
-    // The firmware's own factory state: profile 0 active, 500 Hz, five DPI
-    // levels of 1000..16400 (stored /50), the usual buttons and a profile
-    // switch on the last one. The host overwrites all of it on APPLY.
-    static const std::uint16_t kDpi[5] = {1000, 2000, 4000, 8200, 16400};
-    static const std::uint8_t kButtons[14] = {1, 2, 3, 4, 5, 8, 0, 0, 0, 0, 0, 0, 0, 13};
-    mem_[kActiveProfileAddr] = 0;
-    for (int p = 0; p < kProfiles; ++p) {
-        mem_[RateAddr(p)] = 2;
-        std::uint8_t *t = &mem_[DpiTableAddr(p)];
-        t[0] = 5;
-        t[1] = 0;
-        for (int i = 0; i < 5; ++i) {
-            std::uint8_t *e = t + 2 + 8 * i;
-            e[0] = 1;
-            e[1] = e[3] = static_cast<std::uint8_t>((kDpi[i] / 50) & 0xFF);
-            e[2] = e[4] = static_cast<std::uint8_t>((kDpi[i] / 50) >> 8);
-            e[5] = static_cast<std::uint8_t>((1u << i) - 1);
-        }
-        std::uint8_t *b = &mem_[ButtonMapAddr(p)];
-        b[0] = 14;
-        for (int i = 0; i < 14; ++i)
-            b[1 + 4 * i] = kButtons[i];
-        std::uint8_t *l = &mem_[LightAddr(p)];
-        l[0] = l[1] = l[2] = 0xFF; // stored inverted: black
-        l[3] = 2;
-        l[4] = 3;
-    }
+    std::memcpy(&mem[addr], &image, sizeof image);
 }
+
+// The memory a mouse leaves the factory with: each profile's images exactly
+// as APPLY would write the suite's factory profile of that index, an empty
+// macro area (no factory profile has a macro button, so APPLY writes no
+// slot), and profile 0 active: the first, the one the factory profile-group
+// record names (a window starts on whatever profile the mouse is on). APPLY
+// writes only the profiles the window marked, so what it leaves alone must
+// already be what a fresh window shows.
+//
+// Built from the suite's own factory defaults and encoders rather than from
+// a table of our own: the model otherwise follows only the protocol, but
+// this memory is by definition "what the suite's encoders make of its
+// factory profiles", and a copy would drift from them unnoticed. The
+// encoders themselves are held to hand-worked bytes by their own tests.
+std::vector<std::uint8_t> BuildFactoryMemory()
+{
+    std::vector<std::uint8_t> mem(kMemorySize, 0);
+    // A store with nothing to load starts as a zero record before its
+    // defaults are written; the records are too large for a stack.
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    for (int p = 0; p < kProfiles; ++p) {
+        std::memset(static_cast<void *>(profile.get()), 0, sizeof(TMouseProfileInfo));
+        RestoreProfileDefaults(*profile, p);
+        TProfileDeviceImages images;
+        EncodeProfileDeviceImages(*profile, images);
+        Put(mem, ButtonMapAddr(p), images.Buttons);
+        Put(mem, LightAddr(p), images.Light);
+        Put(mem, DpiTableAddr(p), images.CPI);
+        mem[RateAddr(p)] = images.RateCode;
+    }
+    mem[kActiveProfileAddr] = 0;
+    return mem;
+}
+
+} // namespace
+
+const std::vector<std::uint8_t> &FactoryMemory()
+{
+    // Built once: fuzzers and tests make many mice.
+    static const std::vector<std::uint8_t> memory = BuildFactoryMemory();
+    return memory;
+}
+
+VirtualMouse::VirtualMouse() : mem_(FactoryMemory()) {}
 
 void VirtualMouse::LogLocked(LogKind kind, std::uint32_t status, std::span<const std::uint8_t> bytes)
 {

@@ -7,7 +7,9 @@
 // out when something happens "on the mouse".
 //
 // The model is written from the protocol's description, not from the host's
-// code, so the two check each other. A strict mode records every host mistake
+// code, so the two check each other. Only its factory memory comes from the
+// suite (FactoryMemory): it is what the suite's encoders make of the suite's
+// factory profiles. A strict mode records every host mistake
 // (it still answers, as a lenient device would); a log keeps every report;
 // faults can be injected (fail a transfer, unplug, plug).
 //
@@ -84,8 +86,16 @@ struct MouseEvent {
     std::vector<std::uint8_t> bytes;
 };
 
+// The memory of a mouse fresh from the factory: every profile's button map,
+// light block, DPI table and polling-rate code as APPLY writes the suite's
+// factory profile of that index, profile 0 active, the macro area empty (no
+// factory profile plays a macro). A fresh window and a fresh mouse so agree
+// on the profiles an APPLY does not write.
+const std::vector<std::uint8_t> &FactoryMemory();
+
 class VirtualMouse {
 public:
+    // In the factory state (FactoryMemory).
     VirtualMouse();
 
     // Host side. `report` is the whole feature report, ID first. Returns 0 or

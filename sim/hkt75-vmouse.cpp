@@ -8,15 +8,21 @@
 // Without --socket the socket is the one HKT75_HID=sim:<socket> names, else
 // vmouse.sock in the per-user runtime folder: the one both programs use with
 // HKT75_HID=sim.
+//
+// One daemon per socket: it holds a lock on <socket>.lock for its life.
+// "start" ends with 0 once a daemon answers at the socket, whether it started
+// it or another "start" (or an earlier one) did.
 
 #include "sim/VMouseControl.h"
 #include "sim/VMouseServer.h"
 #include "platform/Paths.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,24 +63,51 @@ bool ParseNumber(const char *s, std::uint32_t &out)
     return true;
 }
 
+// Whether a daemon answers at `socket` (a stale socket file refuses).
+bool Answers(const QString &socket)
+{
+    const int probe = hkt::platform::simwire::Connect(socket);
+    if (probe < 0)
+        return false;
+    ::close(probe);
+    return true;
+}
+
+int AlreadyRunning(const QString &socket)
+{
+    std::fprintf(stderr, "hkt75-vmouse: already running at %s\n", qUtf8Printable(socket));
+    std::printf("%s\n", qUtf8Printable(socket));
+    return 0;
+}
+
 int Start(const QString &socket, bool foreground, bool strict)
 {
     // Starting a mouse that already runs is no error: a run script can
-    // always "start" before it launches the programs.
-    const int probe = hkt::platform::simwire::Connect(socket);
-    if (probe >= 0) {
-        ::close(probe);
-        std::fprintf(stderr, "hkt75-vmouse: already running at %s\n", qUtf8Printable(socket));
-        std::printf("%s\n", qUtf8Printable(socket));
-        return 0;
+    // always "start" before it launches the programs. Of starters that race,
+    // the one that takes the daemon's lock goes on; the others wait until
+    // its socket answers (or, should it fail, until one of them takes the
+    // lock in turn).
+    std::unique_ptr<hkt::sim::VMouseServer> server;
+    QDeadlineTimer patience(30000);
+    for (;;) {
+        if (Answers(socket))
+            return AlreadyRunning(socket);
+        server = std::make_unique<hkt::sim::VMouseServer>();
+        QString error;
+        if (server->Listen(socket, &error))
+            break;
+        if (!server->AnotherRuns()) {
+            std::fprintf(stderr, "hkt75-vmouse: %s\n", qUtf8Printable(error));
+            return 1;
+        }
+        if (patience.hasExpired()) {
+            std::fprintf(stderr, "hkt75-vmouse: a simulated mouse holds %s.lock but does not answer at %s\n",
+                         qUtf8Printable(socket), qUtf8Printable(socket));
+            return 1;
+        }
+        ::usleep(5000);
     }
-    auto server = std::make_unique<hkt::sim::VMouseServer>();
     server->Mouse().SetStrict(strict);
-    QString error;
-    if (!server->Listen(socket, &error)) {
-        std::fprintf(stderr, "hkt75-vmouse: %s\n", qUtf8Printable(error));
-        return 1;
-    }
     if (!foreground) {
         // The socket listens before the parent returns, so a caller can use
         // the mouse as soon as "start" has exited.

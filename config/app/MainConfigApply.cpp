@@ -55,13 +55,7 @@ void BuildProfileDeviceImages(const TMouseProfileInfo &AProfile, const TMACROKEY
         b.MacroKeyInfo = AMacros.MacroInfos[slot];
         b.MacroKeyInfo.nMacroIndex = std::uint16_t(slot);
     }
-    copy->ConfigInfo.ButtonCount = BUTTON_ENTRY_COUNT;
-    static constexpr int kOrder[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    ReorderButtons(*copy, kOrder);
-    EncodeButtonMap(*copy, AImages.Buttons);
-    EncodeLEDBlock(copy->ConfigInfo.LEDConfig, AImages.Light);
-    EncodeCPITable(*copy, AImages.CPI);
-    AImages.RateCode = GetReportRateCode(*copy);
+    EncodeProfileDeviceImages(*copy, AImages);
 }
 
 namespace {

@@ -83,14 +83,9 @@ TApplyOutcome ApplySettings(TApplyContext &AContext);
 // and wheel lines, in that order.
 void ApplySystemMouseSettings(hkt::platform::SystemMouseSettings &ADesktop, const TSystemMouseSettings &ASettings);
 
-// The three images of one profile as APPLY writes them. Macro buttons take
-// their macro from the list the area was encoded from (slot nMacroIndex);
-// a slot the area does not hold makes the button a disabled one.
-struct TProfileDeviceImages {
-    TDeviceButtonMap Buttons{};
-    TDeviceLEDBlock Light{};
-    TDeviceCPITable CPI{};
-    std::uint8_t RateCode = 0;
-};
+// The images of one profile as APPLY writes them (EncodeProfileDeviceImages).
+// Macro buttons take their macro from the list the area was encoded from
+// (slot nMacroIndex); a slot the area does not hold makes the button a
+// disabled one.
 void BuildProfileDeviceImages(const TMouseProfileInfo &AProfile, const TMACROKEYINFOLIST &AMacros,
                               const TDeviceMacroArea &AArea, TProfileDeviceImages &AImages);

@@ -2,6 +2,7 @@
 // that both programs use, and through the daemon's command line.
 #include "platform/SimHidBackend.h"
 #include "support/ReportBytes.h"
+#include "support/PrivateSession.h"
 #include "support/VMouseCommand.h"
 #include "platform/SimWire.h"
 #include "sim/DeviceIdentity.h"
@@ -19,8 +20,10 @@
 #include <cstring>
 #include <thread>
 
+#include <QDir>
 #include <QFile>
 
+#include <csignal>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -357,4 +360,94 @@ TEST(DaemonProgram, ChangeSourceFindsTheMouseWheneverItsDaemonComesBack)
     while (!idle.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(events.size(), quiet);
+}
+
+namespace {
+
+// The hkt75-vmouse processes alive (zombies aside) whose environment holds
+// `entry`: the daemons of one private session once no command runs.
+std::vector<pid_t> DaemonsWith(const QByteArray &entry)
+{
+    std::vector<pid_t> found;
+    const QByteArray exe = QFile::encodeName(QStringLiteral(HKT75_BIN_DIR "/hkt75-vmouse"));
+    for (const QString &name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const pid_t pid = pid_t(name.toInt(&number));
+        if (!number)
+            continue;
+        const QString dir = QStringLiteral("/proc/") + name;
+        // A zombie has no executable link left: it is no daemon.
+        if (QFile::symLinkTarget(dir + QStringLiteral("/exe")) != QFile::decodeName(exe))
+            continue;
+        QFile env(dir + QStringLiteral("/environ"));
+        if (env.open(QIODevice::ReadOnly) && env.readAll().split('\0').contains(entry))
+            found.push_back(pid);
+    }
+    return found;
+}
+
+} // namespace
+
+// Twenty "start"s at once, on a fresh session and after a daemon was killed
+// with its socket left behind: every one ends with 0 (starting a running
+// mouse is no error), exactly one daemon runs and the mouse answers. Ten
+// rounds of each.
+TEST(DaemonProgram, ConcurrentStartsLeaveExactlyOneDaemonAndAllSucceed)
+{
+    hkt::testfixtures::PrivateSession session(QStringLiteral("/tmp/hkt-vmstart-XXXXXX"));
+    ASSERT_TRUE(session.IsValid());
+    const QProcessEnvironment env = session.Environment();
+    const QByteArray entry = "HKT75_HID=sim:" + QFile::encodeName(session.MouseSocket());
+    const QString exe = QStringLiteral(HKT75_BIN_DIR "/hkt75-vmouse");
+    const QByteArray socketPath = QFile::encodeName(session.MouseSocket());
+    auto gone = [&] { return DaemonsWith(entry).empty(); };
+    // Whatever way the test ends, no daemon of its session outlives it.
+    struct KillLeftOvers {
+        const QByteArray &entry;
+        ~KillLeftOvers()
+        {
+            for (pid_t pid : DaemonsWith(entry))
+                ::kill(pid, SIGKILL);
+        }
+    } killLeftOvers{entry};
+
+    for (int round = 0; round < 20; ++round) {
+        const bool afterKill = round % 2 == 1;
+        SCOPED_TRACE(testing::Message() << "round " << round / 2 << (afterKill ? ", after kill -9" : ", fresh"));
+        if (afterKill) {
+            ASSERT_EQ(hkt::testfixtures::RunProgram(env, exe, {QStringLiteral("start")}), 0);
+            const auto daemons = DaemonsWith(entry);
+            ASSERT_EQ(daemons.size(), 1u);
+            ASSERT_EQ(::kill(daemons[0], SIGKILL), 0);
+            ASSERT_TRUE(hkt::testfixtures::WaitFor(gone));
+            struct stat st {};
+            ASSERT_EQ(::lstat(socketPath.constData(), &st), 0) << "the killed daemon left no socket";
+            ASSERT_TRUE(S_ISSOCK(st.st_mode));
+        }
+
+        std::vector<std::unique_ptr<QProcess>> starters;
+        for (int i = 0; i < 20; ++i) {
+            starters.push_back(std::make_unique<QProcess>());
+            starters.back()->setProcessEnvironment(env);
+            starters.back()->start(exe, {QStringLiteral("start")});
+        }
+        for (std::size_t i = 0; i < starters.size(); ++i) {
+            QProcess &p = *starters[i];
+            ASSERT_TRUE(p.waitForFinished(60000)) << "starter " << i;
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "starter " << i;
+            EXPECT_EQ(p.exitCode(), 0) << "starter " << i << ": " << p.readAllStandardError().constData();
+        }
+        EXPECT_EQ(DaemonsWith(entry).size(), 1u);
+        // The one daemon is the one the socket reaches.
+        auto backend = MakeSimHidBackend(session.MouseSocket());
+        EXPECT_EQ(backend->enumerate().size(), 2u);
+        const auto reply = ControlRequest(session.MouseSocket(), wire::Message{wire::Type::Press, 0, 0, {}});
+        ASSERT_TRUE(reply.has_value());
+        EXPECT_EQ(reply->status, 0u);
+
+        ASSERT_EQ(hkt::testfixtures::RunProgram(env, exe, {QStringLiteral("stop")}), 0);
+        ASSERT_TRUE(hkt::testfixtures::WaitFor(gone)) << "a daemon outlived stop";
+        if (HasFailure())
+            return;
+    }
 }

@@ -3,11 +3,18 @@
 #include "support/ReportBytes.h"
 #include "sim/VirtualMouse.h"
 
+#include "core/DMUnit.h"
+#include "core/pubunit_device_commands.h"
+#include "core/pubunit_device_encoders.h"
 #include "platform/HidDescriptor.h"
+#include "platform/ValueStore.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 using namespace hkt::sim;
@@ -287,6 +294,7 @@ TEST(VirtualMouse, PressSendsTheKeyMaskAndActsOnTheButtonsFunction)
 {
     VirtualMouse m;
     Recorder rec(m);
+    // Factory profile 1's button 8 is NEXT TRACK: the host's business only.
     ASSERT_TRUE(m.Press(8));
     ASSERT_EQ(rec.events.size(), 2u);
     EXPECT_EQ(rec.events[0].bytes, (Bytes{7, 0x00, 0x01, 0x00, 0, 0, 0, 0}));
@@ -295,16 +303,93 @@ TEST(VirtualMouse, PressSendsTheKeyMaskAndActsOnTheButtonsFunction)
     ASSERT_TRUE(m.Press(23));
     EXPECT_EQ(rec.events[0].bytes, (Bytes{7, 0x00, 0x00, 0x80, 0, 0, 0, 0}));
     rec.events.clear();
-    // Button 13 of the firmware's map switches the profile; button 5 cycles DPI.
-    ASSERT_TRUE(m.Press(13));
-    ASSERT_EQ(rec.events.size(), 3u);
-    EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 1, 1, 0, 0, 0, 0, 0}));
-    rec.events.clear();
-    ASSERT_TRUE(m.Press(5));
-    ASSERT_EQ(rec.events.size(), 3u);
-    EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 2, 1, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(m.Dump(1 * 256 + 0x50, 1), Bytes{1});
+    // Button 13 of every factory profile switches to the next profile.
+    for (int to : {1, 2}) {
+        ASSERT_TRUE(m.Press(13));
+        ASSERT_EQ(rec.events.size(), 3u);
+        EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 1, std::uint8_t(to), 0, 0, 0, 0, 0}));
+        rec.events.clear();
+    }
+    // Factory profile 3 (index 2, DPI level 2, 500 Hz): rate + and - on 4
+    // and 5, DPI + and - on 6 and 7, each reported and kept in memory.
+    struct Step {
+        int key;
+        Bytes report;
+        std::uint16_t addr;
+        std::uint8_t after;
+    };
+    const Step steps[] = {
+        {6, {8, 2, 3, 0, 0, 0, 0, 0}, 0x250, 3}, {7, {8, 2, 2, 0, 0, 0, 0, 0}, 0x250, 2},
+        {7, {8, 2, 1, 0, 0, 0, 0, 0}, 0x250, 1}, {4, {8, 6, 1, 0, 0, 0, 0, 0}, 0x4A, 1},
+        {4, {8, 6, 1, 0, 0, 0, 0, 0}, 0x4A, 1}, // already the fastest
+        {5, {8, 6, 2, 0, 0, 0, 0, 0}, 0x4A, 2},
+    };
+    for (const Step &s : steps) {
+        ASSERT_TRUE(m.Press(s.key));
+        ASSERT_EQ(rec.events.size(), 3u) << s.key;
+        EXPECT_EQ(rec.events[1].bytes, s.report) << s.key;
+        EXPECT_EQ(m.Dump(s.addr, 1), Bytes{s.after}) << s.key;
+        rec.events.clear();
+    }
+    // A DPI cycle the host put on button 5 wraps after the last level.
+    m.Poke(0x290 + 1 + 4 * 5, Bytes{8});
+    for (int level : {2, 3, 4, 0}) {
+        ASSERT_TRUE(m.Press(5));
+        ASSERT_EQ(rec.events.size(), 3u);
+        EXPECT_EQ(rec.events[1].bytes, (Bytes{8, 2, std::uint8_t(level), 0, 0, 0, 0, 0}));
+        rec.events.clear();
+    }
     EXPECT_FALSE(m.Press(24));
+}
+
+// A fresh mouse holds, for every profile, the images APPLY makes of the
+// profile a fresh data module holds, so the profiles an APPLY does not write
+// already agree with the window. Checked against the data module's own
+// factory profiles and, for the bytes that tell the profiles apart, against
+// values worked out by hand.
+TEST(VirtualMouse, StartsWithTheFactoryProfilesImages)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TDM dm(TDMRoots{std::make_shared<hkt::platform::DirectoryValueStore>(dir.filePath(QStringLiteral("registry"))),
+                    dir.filePath(QStringLiteral("prog/")), dir.filePath(QStringLiteral("docs/"))});
+    VirtualMouse m;
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    auto bytesOf = [](const auto &image) {
+        const auto *b = reinterpret_cast<const std::uint8_t *>(&image);
+        return Bytes(b, b + sizeof image);
+    };
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        SCOPED_TRACE(p);
+        ASSERT_TRUE(dm.ReadProfileInfo(*profile, p));
+        TProfileDeviceImages images;
+        EncodeProfileDeviceImages(*profile, images);
+        EXPECT_EQ(m.Dump(ButtonMapAddress(p), 57), bytesOf(images.Buttons));
+        EXPECT_EQ(m.Dump(LEDConfigAddress(p), 6), bytesOf(images.Light));
+        EXPECT_EQ(m.Dump(CPITableAddress(p), 42), bytesOf(images.CPI));
+        EXPECT_EQ(m.Dump(ReportRateAddress(p), 1), Bytes{images.RateCode});
+    }
+    EXPECT_EQ(m.Dump(ACTIVE_PROFILE_ADDRESS, 1), Bytes{0});
+    // No factory profile plays a macro: APPLY writes no slot.
+    EXPECT_EQ(m.Dump(MACRO_AREA_BASE, 30 * 200), Bytes(30 * 200, 0));
+
+    // By hand: the colour stored inverted, the profile's own DPI level,
+    // 500 Hz, 14 entries sent with the profile switch on the last.
+    const Bytes lights[PROFILE_COUNT] = {
+        {{0x00, 0x00, 0xFF, 2, 3, 0}}, {{0xFF, 0x00, 0xFF, 2, 3, 0}}, {{0xFF, 0xFF, 0x00, 2, 3, 0}},
+        {{0x00, 0xFF, 0x00, 2, 3, 0}}, {{0x00, 0xFF, 0xFF, 2, 3, 0}},
+    };
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        SCOPED_TRACE(p);
+        const std::uint16_t page = std::uint16_t(p * 256);
+        EXPECT_EQ(m.Dump(page + 0xF1, 6), lights[p]);
+        EXPECT_EQ(m.Dump(page + 0x4F, 4), (Bytes{5, std::uint8_t(p), 1, 0x14}));
+        EXPECT_EQ(m.Dump(0x48 + p, 1), Bytes{2});
+        EXPECT_EQ(m.Dump(page + 0x90, 1), Bytes{14});
+        EXPECT_EQ(m.Dump(page + 0x90 + 1 + 4 * 13, 4), (Bytes{13, 0, 0, 0}));
+    }
+    // Factory profile 3: rate +, rate -, DPI +, DPI - on buttons 4 to 7.
+    EXPECT_EQ(m.Dump(0x290 + 1 + 4 * 4, 16), (Bytes{23, 0, 0, 0, 24, 0, 0, 0, 10, 0, 0, 0, 9, 0, 0, 0}));
 }
 
 TEST(VirtualMouse, LogKeepsEveryReportInOrderWithinItsCapacity)
