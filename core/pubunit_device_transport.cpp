@@ -1,5 +1,7 @@
 #include "core/pubunit_device_transport.h"
 
+#include "platform/DeviceTransferLock.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -110,6 +112,8 @@ std::uint32_t SendFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, i
     const std::uint8_t id = GetReportIDBySize(n);
     InsertReportID(id, Command.Header, Command.Header);
     auto param = MakeReport(id, WirePart(Command), n);
+    // Never between another program's read request and its answer.
+    const hkt::platform::DeviceTransferLock oneAtATime;
     return HIDData.HidFindAndSetFeatureReport(*param);
 }
 
@@ -124,6 +128,10 @@ std::uint32_t QueryFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, 
     // The whole answer is copied over the record: it must fit.
     if (L > kDeviceCommandPayloadSize || static_cast<std::size_t>(GetReportLengthByID(answerId)) > kWireSpan)
         return InvalidParameter;
+
+    // The request and its answer with no other program's transfer between
+    // them: the mouse answers the last request it got.
+    const hkt::platform::DeviceTransferLock oneAtATime;
 
     // The request: report 2 with the header only.
     InsertReportID(2, original, Command.Header);

@@ -58,6 +58,9 @@ void RemoveReportID(const TDeviceCommandHeader &Block, TDeviceCommandHeader &Hea
 std::uint32_t MakeCtlCode(std::uint32_t DeviceType, std::uint32_t Function, std::uint32_t Method,
                           std::uint32_t Access);
 
+// Each transfer (a command, or a read's request and answer) holds the user's
+// DeviceTransferLock, so the two programs' transfers never interleave.
+//
 // Sends the command in one feature report to every qualifying collection. 0
 // on success, else the Windows error code (87 for a payload above 2048 bytes,
 // nothing sent). Size and ControlCode are accepted and unused. Leaves the

@@ -5,7 +5,7 @@
 using namespace hkt::platform;
 
 namespace {
-Q_LOGGING_CATEGORY(lcOutbox, "kw.monitor.outbox")
+Q_LOGGING_CATEGORY(lcOutbox, "hkt75.monitor.outbox")
 }
 
 TConfigWindowOutbox::TConfigWindowOutbox(TFindWindow AFindWindow, std::chrono::milliseconds AAnswerTimeout,
@@ -40,7 +40,11 @@ void TConfigWindowOutbox::Queue(TItem AItem)
     else
         FPending.push_back(AItem);
     if (FPending.size() > kMaxPending) {
-        qCWarning(lcOutbox) << "configuration window stalled: dropping message" << FPending.front().Msg;
+        // Said once per stall: the mouse goes on reporting meanwhile, and a
+        // line per report would fill the log.
+        if (!FDroppingSaid)
+            qCWarning(lcOutbox) << "configuration window stalled: dropping the oldest waiting messages";
+        FDroppingSaid = true;
         FPending.pop_front();
     }
     HandOver();
@@ -56,6 +60,7 @@ void TConfigWindowOutbox::HandOver()
     while (!FInFlight && !FPending.empty()) {
         const TItem item = FPending.front();
         FPending.pop_front();
+        FDroppingSaid = false;
         // Found anew each time: a window that has gone loses the message, as
         // a message for an absent window is lost; one that has come gets it.
         const WindowHandle window = FFindWindow ? FFindWindow() : WindowHandle{};

@@ -74,4 +74,6 @@ private:
     std::deque<TItem> FPending;
     std::unique_ptr<hkt::platform::AsyncWindowSend> FInFlight;
     bool FHandingOver = false;
+    // The stall's drop has been said (until a message is handed over again).
+    bool FDroppingSaid = false;
 };

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
@@ -24,12 +25,15 @@ using namespace hkt::platform;
 
 namespace {
 
+// What the monitor does at each report, for whoever looks into it:
+// QT_LOGGING_RULES="hkt75.monitor.debug=true". Off by default: a line per
+// key press on stderr says nothing to the user.
+Q_LOGGING_CATEGORY(lcMonitor, "hkt75.monitor", QtInfoMsg)
+
 // The DPI levels the mouse and the configuration program know (0 to 4).
 constexpr std::int64_t kDpiLevelCount = CPI_LEVELS_IN_USE;
 constexpr int kProfileCount = 5;
 constexpr int kButtonCount = BUTTON_ENTRY_COUNT;
-// WM_DEVICE_KEY's key index for profile p (from a setting report) is 21 + p.
-constexpr std::int64_t kProfileKeyBase = 21;
 // FUNCTION_TABLE row of the function-menu item "MAIL": the microphone mute.
 constexpr std::uint16_t kMailFunctionRow = 28;
 
@@ -127,7 +131,7 @@ TMonitorReportAction DecodeMonitorReport(std::uint8_t ReportID, const std::uint8
         switch (Data[0]) {
         case 1:
             if (value < kProfileCount)
-                return {T::Self, WM_DEVICE_KEY, kProfileKeyBase + value, 1};
+                return {T::MouseSwitch, WM_SWITCH_PROFILE, value, 0};
             return {};
         case 2:
             // The configuration program indexes its level controls with it.
@@ -231,8 +235,7 @@ THKT75MONMAIN::THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup, QWidget *AOwner)
     FRestartReaders = new QTimer(this);
     FRestartReaders->setSingleShot(true);
     FRestartReaders->setInterval(kReaderRestartPauseMs);
-    connect(FRestartReaders, &QTimer::timeout, this,
-            [this] { kwHIDData1->HidFindAndReadDevice(HIDUsageAndPage, QStringLiteral("*")); });
+    connect(FRestartReaders, &QTimer::timeout, this, [this] { StartDeviceReading(); });
 
     kwHIDEvent1 = std::make_unique<TkwHIDEvent>(nullptr, FSetup.Hid);
     kwHIDEvent1->OnDeviceArrival = [this](QObject *Sender) { kwHIDEvent1DeviceArrival(Sender); };
@@ -371,6 +374,30 @@ void THKT75MONMAIN::RestartDeviceReading()
     FRestartReaders->start();
 }
 
+void THKT75MONMAIN::StartDeviceReading()
+{
+    kwHIDData1->HidFindAndReadDevice(HIDUsageAndPage, QStringLiteral("*"));
+    // Read after the readers are open: a change the read misses is one they
+    // report, and what they report is handled after this, so the mouse's
+    // last state wins. No reader open: no mouse to ask.
+    if (kwHIDData1->RunningReaderCount() > 0)
+        ReadMouseProfile();
+}
+
+void THKT75MONMAIN::ReadMouseProfile()
+{
+    std::uint8_t active = 0;
+    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) != 0 || active >= kProfileCount)
+        return;
+    // The profile the monitor follows is the mouse's as last reported, or
+    // the configuration window's as it last said: the same one unless the
+    // mouse changed while nobody listened.
+    if (int(active) == DMRef.FProfileIndex)
+        return;
+    qCDebug(lcMonitor, "the mouse is on profile %d, not %d: passed on", int(active), DMRef.FProfileIndex);
+    ProfileSwitchedOnTheMouse(active);
+}
+
 void THKT75MONMAIN::kwHIDData1Data(const QString &, const QString &, std::uint8_t ReportID, const void *Data,
                                    std::uint16_t Size)
 {
@@ -379,9 +406,15 @@ void THKT75MONMAIN::kwHIDData1Data(const QString &, const QString &, std::uint8_
     case TMonitorReportAction::TTarget::None:
         return;
     case TMonitorReportAction::TTarget::Self:
-        if (ReportID == 7)
-            qDebug("KeyIndex = %lld postmessage record!", static_cast<long long>(action.WParam));
+        qCDebug(lcMonitor, "KeyIndex = %lld postmessage record!", static_cast<long long>(action.WParam));
         PostToSelf(action.Msg, action.WParam, action.LParam);
+        return;
+    case TMonitorReportAction::TTarget::MouseSwitch:
+        // From the window's own queue, in turn with the keys and the reports
+        // around it; no message of its own, so nothing but a setting report
+        // (or the read after a restart) ever switches.
+        QMetaObject::invokeMethod(
+            this, [this, p = int(action.WParam)] { ProfileSwitchedOnTheMouse(p); }, Qt::QueuedConnection);
         return;
     case TMonitorReportAction::TTarget::Config:
         // Behind the switches the reports before it asked for; lost when the
@@ -393,8 +426,8 @@ void THKT75MONMAIN::kwHIDData1Data(const QString &, const QString &, std::uint8_
 
 void THKT75MONMAIN::ForwardInTurn(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam)
 {
-    // Through this window's own queue, like the profile reports' WM_DEVICE_KEY
-    // before it, so it reaches the outbox after their switches.
+    // Through this window's own queue, like the profile switches reported
+    // before it, so it reaches the outbox after them.
     QMetaObject::invokeMethod(this, [this, Msg, WParam, LParam] { FOutbox->Post(Msg, WParam, LParam); },
                               Qt::QueuedConnection);
 }
@@ -425,24 +458,28 @@ std::int64_t THKT75MONMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
 
 void THKT75MONMAIN::WMDeviceKey(std::int64_t WParam, std::int64_t LParam)
 {
-    if (WParam >= kProfileKeyBase && WParam < kProfileKeyBase + kProfileCount) {
-        const int p = static_cast<int>(WParam - kProfileKeyBase);
-        WriteProfileID(p);
-        // The monitor follows the mouse's profile itself, so its "MAIL"
-        // buttons are right even while the configuration program is not
-        // running; when it runs, its WM_PROFILE_CHANGED answer confirms this.
-        DMRef.LoadProfileInfoFromRegistry(p);
-        DMRef.SwitchToProfile(p);
-        // Sent, in turn with the reports around it; the monitor goes on while
-        // the configuration program switches and answers WM_PROFILE_CHANGED.
-        FOutbox->Send(WM_SWITCH_PROFILE, p, 0);
-        return;
-    }
+    // A key index names a key, whichever it is: keys without a button entry
+    // (14 to 23) do nothing, and none of them switches a profile.
     if (WParam >= 0 && WParam < kButtonCount) {
         const TBUTTONFUNCINFO &button = DMRef.FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[WParam];
         HandleButtonFunction(static_cast<std::uint8_t>(WParam), button.FunctionIndex,
                              static_cast<std::uint8_t>(LParam));
     }
+}
+
+void THKT75MONMAIN::ProfileSwitchedOnTheMouse(int AProfile)
+{
+    if (AProfile < 0 || AProfile >= kProfileCount)
+        return;
+    WriteProfileID(AProfile);
+    // The monitor follows the mouse's profile itself, so its "MAIL" buttons
+    // are right even while the configuration program is not running; when it
+    // runs, its WM_PROFILE_CHANGED answer confirms this.
+    DMRef.LoadProfileInfoFromRegistry(AProfile);
+    DMRef.SwitchToProfile(AProfile);
+    // Sent, in turn with the reports around it; the monitor goes on while the
+    // configuration program switches and answers WM_PROFILE_CHANGED.
+    FOutbox->Send(WM_SWITCH_PROFILE, AProfile, 0);
 }
 
 void THKT75MONMAIN::HandleButtonFunction(std::uint8_t, std::uint16_t FunctionIndex, std::uint8_t)

@@ -42,7 +42,12 @@ class QTimer;
 // ---- what one input report asks for ----
 
 struct TMonitorReportAction {
-    enum class TTarget { None, Self, Config };
+    // Self: a key, WM_DEVICE_KEY posted to the monitor's own window. Config:
+    // posted on to the configuration window. MouseSwitch: the mouse switched
+    // to profile WParam; the monitor follows it and then sends Msg
+    // (WM_SWITCH_PROFILE) on. Only a setting report switches: a key report
+    // names a key, whichever it is.
+    enum class TTarget { None, Self, Config, MouseSwitch };
     TTarget Target = TTarget::None;
     std::uint32_t Msg = 0;
     std::int64_t WParam = 0;
@@ -104,12 +109,25 @@ public:
     void kwHIDEvent1DeviceArrival(QObject *Sender);
     void TimerDeviceArrialTimer(QObject *Sender);
     void RestartDeviceReading();
+    // The second half of a restart: the readers start, then, when any did,
+    // the mouse is asked for its active profile (ReadMouseProfile).
+    void StartDeviceReading();
+    // What the mouse changed while no reader was open (since the arrival, or
+    // the daemon's restart) was reported to nobody: its active profile is
+    // read, and when it is not the one the monitor follows, passed on as a
+    // switch made on the mouse. A mouse that does not answer, or names no
+    // profile, changes nothing.
+    void ReadMouseProfile();
     void kwHIDData1Data(const QString &ADeviceID, const QString &ADevicePath, std::uint8_t ReportID,
                         const void *Data, std::uint16_t Size);
 
     // The window procedure for the messages this window handles.
     std::int64_t WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);
     void WMDeviceKey(std::int64_t WParam, std::int64_t LParam);
+    // A profile switch made on the mouse (its setting report, or the read
+    // after a restart of the readers): "ProfileID", the monitor's own
+    // profile, then WM_SWITCH_PROFILE to the configuration window in turn.
+    void ProfileSwitchedOnTheMouse(int AProfile);
     void WMProfileChanged(std::int64_t WParam, std::int64_t LParam);
     void WMLanguageChanged(std::int64_t WParam, std::int64_t LParam);
     void HandleButtonFunction(std::uint8_t ButtonIndex, std::uint16_t FunctionIndex, std::uint8_t State);
@@ -160,7 +178,7 @@ private:
     hkt::platform::MessageWindow FWindow;
     std::unique_ptr<TConfigWindowOutbox> FOutbox;
     // The second half of a reader restart: the readers start again once the
-    // stopped ones' last reports are handled.
+    // stopped ones' last reports are handled (StartDeviceReading).
     QTimer *FRestartReaders = nullptr;
 };
 

@@ -6,10 +6,14 @@
 #include "core/pubunit_device_commands.h"
 #include "sim/InProcessHidBackend.h"
 #include "sim/VirtualMouse.h"
+#include "platform/Paths.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 using hkt::sim::LogKind;
@@ -152,6 +156,41 @@ TEST_F(Commands, ReadCurrentCPIIndexReadsProfileThenItsTable)
     EXPECT_EQ(gets[0].size(), 16u);
     EXPECT_EQ(gets[1].size(), 64u);
     EXPECT_EQ(gets[1][9], 2);
+}
+
+TEST_F(Commands, ReadsOfTwoProgramsAtOnceEachGetTheirOwnAnswer)
+{
+    // The window and the monitor each read the mouse through a component of
+    // their own (here two threads, each as one program): the mouse answers
+    // the last request it got, so a request between another's request and
+    // answer would give both the wrong bytes (strict mode: a host mistake).
+    QTemporaryDir runtime;
+    hkt::platform::SetRuntimeFolder(runtime.path());
+    const std::uint8_t profile = 3, level = 2;
+    mouse_->Poke(0x43, std::span(&profile, 1));
+    mouse_->Poke(3 * 256 + 0x50, std::span(&level, 1));
+    mouse_->SetLogCapacity(0);
+    TkwHIDData other(nullptr, hkt::sim::MakeInProcessHidBackend(mouse_));
+    other.GetHIDDeviceList().clear();
+    constexpr int kReads = 1500;
+    int wrongLevels = 0;
+    std::thread monitor([&] {
+        for (int i = 0; i < kReads; ++i) {
+            int index = -1;
+            if (ReadProfileCPIIndex(other, 3, index) != 0 || index != 2)
+                ++wrongLevels;
+        }
+    });
+    int wrongProfiles = 0;
+    for (int i = 0; i < kReads; ++i) {
+        std::uint8_t active = 0xFF;
+        if (ReadActiveProfile(*hid_, active, ACTIVE_PROFILE_ADDRESS) != 0 || active != 3)
+            ++wrongProfiles;
+    }
+    monitor.join();
+    hkt::platform::SetRuntimeFolder(std::nullopt);
+    EXPECT_EQ(wrongProfiles, 0);
+    EXPECT_EQ(wrongLevels, 0);
 }
 
 TEST_F(Commands, ReadBackFailuresAreNeverSuccess)

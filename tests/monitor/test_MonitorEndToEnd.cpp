@@ -65,6 +65,11 @@ protected:
     void PrepareStores(const std::function<void(TDM &)> &edit)
     {
         TDM dm(TDMRoots{Store(), kBin, m_session.Documents()});
+        // On the fresh mouse's profile: the monitor reads the mouse's profile
+        // once its readers are open and passes on a difference, which none of
+        // these tests is about.
+        ASSERT_TRUE(dm.SwitchToProfile(0));
+        ASSERT_TRUE(dm.SaveBackAllProfileSettingInfo());
         edit(dm);
     }
     static void SetRow(TDM &dm, int p, int button, std::uint16_t row)
@@ -171,8 +176,13 @@ TEST_F(MonitorEndToEnd, MouseButtonsReachTheMicrophoneAndTheConfigurationProgram
 
     // Pulled out and put back: the readers restart, one per device, so a
     // press still toggles exactly once (unmuted again after the press on 8).
+    // The mouse stayed on profile 2 while the configuration program named 4:
+    // once its readers are open again the monitor reads the mouse and passes
+    // its profile on, as if the mouse had reported it.
     ASSERT_EQ(VMouse({QStringLiteral("unplug")}), 0);
     ASSERT_EQ(VMouse({QStringLiteral("plug")}), 0);
+    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7040 2 0"));
+    EXPECT_TRUE(WaitFor([&] { return ProfileID() == QByteArray("\x02\x00\x00\x00", 4); }));
     WaitUntilReading(*peer);
     ASSERT_EQ(VMouse({QStringLiteral("press"), QStringLiteral("3")}), 0);
     EXPECT_TRUE(WaitFor([&] { return !m_pulse.SourceMuted(QStringLiteral("test_mic")); }));

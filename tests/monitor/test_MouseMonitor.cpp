@@ -1,5 +1,7 @@
 #include "monitor/MouseMonitor.h"
 #include "platform/ProcessStart.h"
+#include "sim/InProcessHidBackend.h"
+#include "sim/VirtualMouse.h"
 
 #include "peer/PeerProcess.h"
 
@@ -14,6 +16,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -78,6 +81,34 @@ void Spin()
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
+
+// The mouse's reports: profile {8, 1, p}, DPI level {8, 2, l}, rate {8, 6, code}.
+constexpr std::array<std::uint8_t, 3> Profile(int p) { return {8, 1, std::uint8_t(p)}; }
+constexpr std::array<std::uint8_t, 3> Dpi(int l) { return {8, 2, std::uint8_t(l)}; }
+constexpr std::array<std::uint8_t, 3> Rate(int c) { return {8, 6, std::uint8_t(c)}; }
+// A key report naming key j (0..23).
+
+// Everything the program writes through Qt's logging while it lives, as the
+// default handler would put it on stderr.
+class LogCapture {
+public:
+    LogCapture()
+    {
+        Lines().clear();
+        m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+            Lines().append(text);
+        });
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    static QStringList &Lines()
+    {
+        static QStringList lines;
+        return lines;
+    }
+
+private:
+    QtMessageHandler m_previous;
+};
 
 class MonitorTest : public ::testing::Test {
 protected:
@@ -172,6 +203,20 @@ protected:
             m_form->kwHIDData1Data(QString(), QString(), r[0], data, 7);
         }
     }
+    // A key report naming key j (0..23): bit j of the 24-bit mask.
+    void KeyReport(int j)
+    {
+        const std::uint32_t mask = 1u << j;
+        const std::uint8_t data[7] = {std::uint8_t(mask), std::uint8_t(mask >> 8), std::uint8_t(mask >> 16), 0, 0, 0, 0};
+        m_form->kwHIDData1Data(QString(), QString(), 7, data, 7);
+    }
+    // The next line the peer writes, waiting for it from the event loop.
+    static QString NextPeerLine(PeerProcess &peer)
+    {
+        if (!SpinUntil([&] { return peer.Process().canReadLine() || peer.Process().waitForReadyRead(20); }))
+            return QStringLiteral("<nothing>");
+        return peer.NextLine();
+    }
 
     QTemporaryDir m_tmp;
     std::chrono::milliseconds m_answerTimeout = kDefaultSendTimeout;
@@ -209,9 +254,12 @@ TEST(DecodeMonitorReport, KeyAndSettingReports)
         {8, {0x06, 0x04, 0x00}, 7, {T::Config, WM_REPORT_RATE_CHANGED, 4, 0}},
         {8, {0x06, 0x03, 0x00}, 7, {}},                                  // no such rate
         {8, {0x06, 0x00, 0x00}, 7, {}},
-        {8, {0x01, 0x00, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 21, 1}},
-        {8, {0x01, 0x02, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 23, 1}},
-        {8, {0x01, 0x04, 0x00}, 7, {T::Self, WM_DEVICE_KEY, 25, 1}},
+        // A switch is the setting report's alone; keys 21..23 stay keys.
+        {8, {0x01, 0x00, 0x00}, 7, {T::MouseSwitch, WM_SWITCH_PROFILE, 0, 0}},
+        {8, {0x01, 0x02, 0x00}, 7, {T::MouseSwitch, WM_SWITCH_PROFILE, 2, 0}},
+        {8, {0x01, 0x04, 0x00}, 7, {T::MouseSwitch, WM_SWITCH_PROFILE, 4, 0}},
+        {7, {0x00, 0x00, 0x20}, 7, {T::Self, WM_DEVICE_KEY, 21, 1}},
+        {7, {0x00, 0x00, 0x40}, 7, {T::Self, WM_DEVICE_KEY, 22, 1}},
         {8, {0x01, 0x05, 0x00}, 7, {}},
         {8, {0x03, 0x01, 0x00}, 7, {}},                                  // unknown sub-type
         {8, {0x02, 0x03, 0x00}, 8, {}},
@@ -322,7 +370,7 @@ TEST_F(MonitorTest, ProfileSwitchOnTheMouseWithoutConfigurationProgram)
 {
     StoreButtonRow(3, 2, 28);
     Form();
-    m_form->WMDeviceKey(21 + 3, 1); // returns at once: nobody to wait for
+    m_form->ProfileSwitchedOnTheMouse(3); // returns at once: nobody to wait for
     EXPECT_EQ(ProfileID(), Dword(3));
     m_form->WMDeviceKey(2, 1);
     EXPECT_EQ(m_mic->setCalls, 1);
@@ -457,18 +505,37 @@ TEST_F(MonitorTest, TrayClickBringsTheConfigurationProgramForward)
     EXPECT_EQ(peer->NextLine(), QStringLiteral("recv %1 0 0").arg(kActivateWindowMessage));
 }
 
-TEST_F(MonitorTest, KeyReportNamingKey22SwitchesTheConfigurationProgramToProfile1)
+TEST_F(MonitorTest, KeyReportsNamingKeys21To23SwitchNoProfile)
 {
-    // Keys 21 to 23 of a key report stand for profiles 0 to 2.
-    StoreButtonRow(1, 6, 28);
+    // A key report names a key: with the mouse on profile 3, keys 21 to 23
+    // leave the monitor and the configuration program on it. Only the
+    // setting report switches.
+    StoreButtonRow(3, 6, 28);
     Form();
-    auto peer = StartConfigPeer();
-    const std::uint8_t key22[7] = {0x00, 0x00, 0x40, 0, 0, 0, 0};
-    m_form->kwHIDData1Data(QString(), QString(), 7, key22, 7);
-    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(1); }));
-    EXPECT_EQ(peer->NextLine(), QStringLiteral("recv 7040 1 0"));
+    auto peer = StartSwitchingConfigPeer();
+    Reports({Profile(3)});
+    ASSERT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7040 3 0"));
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(3) && !m_form->ConfigOutbox().AwaitingAnswer(); }));
+
+    for (int key : {21, 22, 23})
+        KeyReport(key);
+    for (std::int64_t key = 21; key <= 25; ++key)
+        m_form->WMDeviceKey(key, 1); // as a peer could post them
+    Spin();
+    EXPECT_EQ(ProfileID(), Dword(3));
+    EXPECT_EQ(m_dm->FProfileIndex, 3);
+    EXPECT_TRUE(m_form->ConfigOutbox().Pending().empty());
+    EXPECT_FALSE(m_form->ConfigOutbox().AwaitingAnswer());
+    EXPECT_FALSE(peer->Process().waitForReadyRead(300)) << peer->NextLine().toStdString();
+    // Profile 3's buttons still count.
     m_form->WMDeviceKey(6, 1);
     EXPECT_EQ(m_mic->setCalls, 1);
+
+    // The setting report still switches, to profile 0 too.
+    Reports({Profile(0)});
+    EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7040 0 0"));
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(0); }));
+    EXPECT_EQ(m_dm->FProfileIndex, 0);
 }
 
 TEST_F(MonitorTest, ProfileSwitchGivesUpOnAConfigurationProgramThatDoesNotAnswer)
@@ -478,7 +545,7 @@ TEST_F(MonitorTest, ProfileSwitchGivesUpOnAConfigurationProgramThatDoesNotAnswer
     StoreButtonRow(2, 4, 28);
     Form();
     auto peer = StartConfigPeer({QStringLiteral("--on"), QStringLiteral("7040=sleep:60000")});
-    m_form->WMDeviceKey(21 + 2, 1);
+    m_form->ProfileSwitchedOnTheMouse(2);
     EXPECT_FALSE(InsideSendWait());
     EXPECT_EQ(ProfileID(), Dword(2));
     m_form->WMDeviceKey(4, 1);
@@ -574,11 +641,6 @@ TEST_F(MonitorTest, CreatesItsHookComponentAndAMissingLibraryIsReportedAsAnError
     EXPECT_EQ(shown[0].second, QStringLiteral("kwHook.dll can not be found!"));
 }
 
-// The mouse's reports: profile {8, 1, p}, DPI level {8, 2, l}, rate {8, 6, code}.
-constexpr std::array<std::uint8_t, 3> Profile(int p) { return {8, 1, std::uint8_t(p)}; }
-constexpr std::array<std::uint8_t, 3> Dpi(int l) { return {8, 2, std::uint8_t(l)}; }
-constexpr std::array<std::uint8_t, 3> Rate(int c) { return {8, 6, std::uint8_t(c)}; }
-
 TEST_F(MonitorTest, ReportsReachTheConfigurationProgramInTheMouseOrder)
 {
     // A report never overtakes the one before it: a rate or DPI level after
@@ -619,8 +681,7 @@ TEST_F(MonitorTest, AConfigurationProgramThatDoesNotAnswerGetsTheLatestSwitchesI
     ASSERT_EQ(::kill(pid, SIGSTOP), 0);
 
     Reports({Profile(1), Profile(2), Profile(3), Rate(8), Dpi(1), Dpi(3), Profile(4)});
-    const std::uint8_t key22[7] = {0x00, 0x00, 0x40, 0, 0, 0, 0}; // stands for profile 1
-    m_form->kwHIDData1Data(QString(), QString(), 7, key22, 7);
+    KeyReport(22); // a key: no switch among them
     Reports({{7, 0x00, 0x00}}); // a release: nothing
     Reports({Profile(0)});
     // The monitor's own work goes on while the switch to profile 1 waits:
@@ -683,7 +744,7 @@ TEST_F(MonitorTest, MixerErrorBoxesShowOneAfterTheOtherWithoutALoopOfTheirOwn)
 
     m_mic->status = MicStatus::NoMuteControl;
     m_mic->showsErrors = true;
-    m_form->PostToSelf(WM_DEVICE_KEY, 21 + 2, 1);
+    Reports({Profile(2)}); // its switch is handled from the loop
     m_form->MicrophoneMute();
     EXPECT_EQ(ProfileID(), "<none>") << "a switch was handled inside the mute";
     EXPECT_EQ(MessageBoxShowingInTurn(), nullptr); // shown from the loop, after the handler
@@ -711,11 +772,146 @@ TEST_F(MonitorTest, AReaderRestartRunsNothingInsideIt)
     auto hid = std::make_shared<CountingHidBackend>();
     m_hid = hid;
     Form();
-    m_form->PostToSelf(WM_DEVICE_KEY, 21 + 4, 1);
+    Reports({Profile(4)});
     m_form->RestartDeviceReading();
     EXPECT_EQ(ProfileID(), "<none>") << "the posted switch ran inside the restart";
     EXPECT_EQ(hid->enumerations, 0);
     // Both follow from the loop: the switch first, then the readers.
     ASSERT_TRUE(SpinUntil([&] { return hid->enumerations == 1; }));
     EXPECT_EQ(ProfileID(), Dword(4));
+}
+
+namespace {
+
+// The monitor in front of the simulated mouse (strict: a host mistake fails
+// the test), through the real HID component and device routines.
+class MonitorOnAMouseTest : public MonitorTest {
+protected:
+    void SetUp() override
+    {
+        MonitorTest::SetUp();
+        m_mouse = std::make_shared<hkt::sim::VirtualMouse>();
+        m_mouse->SetStrict(true);
+        m_hid = hkt::sim::MakeInProcessHidBackend(m_mouse);
+    }
+    void TearDown() override
+    {
+        MonitorTest::TearDown();
+        for (const auto &v : m_mouse->Violations())
+            ADD_FAILURE() << "host mistake: " << v.what;
+    }
+    // The monitor follows the mouse's profile 0 (a fresh mouse's).
+    void OnTheMouse()
+    {
+        ASSERT_TRUE(m_dm->SwitchToProfile(0));
+        Form();
+        m_form->kwHIDData1->GetHIDDeviceList().clear(); // whatever config.ini beside the tests lists
+    }
+    // The mouse's active profile set as its firmware does, without a report:
+    // a change made while no reader was open.
+    void ActiveProfileUnheard(std::uint8_t p) { m_mouse->Poke(0x43, {&p, 1}); }
+    // The requests to read the active profile the mouse has had.
+    int ActiveProfileReads() const
+    {
+        int n = 0;
+        for (const auto &e : m_mouse->Log())
+            if (e.kind == hkt::sim::LogKind::SetFeature && e.bytes.size() >= 5 && e.bytes[0] == 2 &&
+                e.bytes[1] == 3 && e.bytes[2] == 0x43 && e.bytes[3] == 0 && e.bytes[4] == 1)
+                ++n;
+        return n;
+    }
+    bool OutboxIdle() const
+    {
+        return m_form->ConfigOutbox().Pending().empty() && !m_form->ConfigOutbox().AwaitingAnswer();
+    }
+
+    std::shared_ptr<hkt::sim::VirtualMouse> m_mouse;
+};
+
+} // namespace
+
+TEST_F(MonitorOnAMouseTest, ReopenedReadersPassOnTheProfileTheMouseChangedWhileNoneWasOpen)
+{
+    StoreButtonRow(3, 5, 28);
+    OnTheMouse();
+    auto peer = StartSwitchingConfigPeer();
+    ASSERT_EQ(m_dm->FProfileIndex, 0);
+
+    ActiveProfileUnheard(3);
+    m_form->RestartDeviceReading();
+    // As if the mouse had reported it: stored, followed, sent on.
+    EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7040 3 0"));
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(3) && OutboxIdle(); }));
+    EXPECT_EQ(m_dm->FProfileIndex, 3);
+    m_form->WMDeviceKey(5, 1);
+    EXPECT_EQ(m_mic->setCalls, 1) << "profile 3's MAIL";
+
+    // The readers are open again: the next switch comes as a report.
+    EXPECT_GT(m_form->kwHIDData1->RunningReaderCount(), 0);
+    ASSERT_TRUE(m_mouse->SetProfile(1));
+    EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7040 1 0"));
+    ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(1) && OutboxIdle(); }));
+
+    // A reopening with nothing changed reads the mouse and sends nothing.
+    const int reads = ActiveProfileReads();
+    m_form->RestartDeviceReading();
+    ASSERT_TRUE(SpinUntil([&] { return ActiveProfileReads() > reads; }));
+    Spin();
+    EXPECT_TRUE(OutboxIdle());
+    EXPECT_FALSE(peer->Process().waitForReadyRead(300)) << peer->NextLine().toStdString();
+    EXPECT_EQ(ProfileID(), Dword(1));
+    EXPECT_EQ(m_dm->FProfileIndex, 1);
+}
+
+TEST_F(MonitorOnAMouseTest, AReopeningOnAMouseThatNamesNoProfileOrIsGoneChangesNothing)
+{
+    OnTheMouse();
+    auto peer = StartSwitchingConfigPeer();
+    ActiveProfileUnheard(7);
+    const int reads = ActiveProfileReads();
+    m_form->StartDeviceReading();
+    EXPECT_EQ(ActiveProfileReads(), reads + 1);
+    m_mouse->Unplug();
+    m_form->StartDeviceReading();
+    Spin();
+    EXPECT_EQ(ProfileID(), "<none>");
+    EXPECT_EQ(m_dm->FProfileIndex, 0);
+    EXPECT_TRUE(OutboxIdle());
+    EXPECT_FALSE(peer->Process().waitForReadyRead(300)) << peer->NextLine().toStdString();
+}
+
+TEST_F(MonitorTest, ReportsPutNothingOnStderrUnlessTheMonitorsDebugLinesAreAskedFor)
+{
+    Form();
+    m_dm->FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[5].FunctionIndex = 28;
+    LogCapture log;
+    KeyReport(5);
+    KeyReport(22);
+    Reports({{7, 0, 0}, Profile(2), Dpi(3), Rate(8)});
+    ASSERT_TRUE(SpinUntil([&] { return m_mic->setCalls == 1 && ProfileID() == Dword(2); }));
+    Spin();
+    EXPECT_TRUE(LogCapture::Lines().isEmpty()) << LogCapture::Lines().join(QLatin1Char('\n')).toStdString();
+
+    // The switch that turns them on: QT_LOGGING_RULES="hkt75.monitor.debug=true".
+    QLoggingCategory::setFilterRules(QStringLiteral("hkt75.monitor.debug=true"));
+    KeyReport(5);
+    const bool said =
+        SpinUntil([&] { return LogCapture::Lines().contains(QStringLiteral("KeyIndex = 5 postmessage record!")); });
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_TRUE(said) << LogCapture::Lines().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(MonitorTest, AStalledConfigurationWindowsDroppedMessagesAreSaidOnce)
+{
+    auto peer = StartConfigPeer({QStringLiteral("--on"), QStringLiteral("7040=sleep:60000")});
+    TConfigWindowOutbox outbox([this] { return FindConfigWindow(Runtime()); });
+    LogCapture log;
+    outbox.Send(WM_SWITCH_PROFILE, 1, 0);
+    ASSERT_TRUE(outbox.AwaitingAnswer());
+    // Alternating, so none supersedes the one before it.
+    for (std::size_t i = 0; i < TConfigWindowOutbox::kMaxPending + 100; ++i)
+        outbox.Post(i % 2 ? WM_CPI_INDEX_CHANGED : WM_REPORT_RATE_CHANGED, std::int64_t(i % 5), 0);
+    EXPECT_EQ(outbox.Pending().size(), TConfigWindowOutbox::kMaxPending);
+    EXPECT_EQ(LogCapture::Lines().filter(QStringLiteral("dropping")).size(), 1)
+        << LogCapture::Lines().join(QLatin1Char('\n')).toStdString();
 }

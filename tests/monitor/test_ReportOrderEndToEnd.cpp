@@ -83,6 +83,15 @@ public:
     bool Press(int key) { return OnTheMouse(wire::Type::Press, std::uint32_t(key)); }
     bool Unplug() { return OnTheMouse(wire::Type::Unplug, 0); }
     bool Plug() { return OnTheMouse(wire::Type::Plug, 0); }
+    // The mouse's daemon ended and started again, as a run script or the
+    // user does: a fresh mouse, on profile 0, that the programs find again.
+    bool RestartMouse()
+    {
+        if (!OnTheMouse(wire::Type::Stop, 0) || !WaitFor([&] { return MouseByte(0x43) < 0; }))
+            return false;
+        return hkt::testfixtures::VMouseCommand(MouseSocket(), {QStringLiteral("start")}) == 0 &&
+               MouseProfile() == 0;
+    }
     // One byte of the mouse's memory; -1 when the daemon does not answer.
     int MouseByte(int addr)
     {
@@ -444,6 +453,31 @@ void RateChangedWithoutTheWindow(ReportOrderEndToEnd &t, bool rateFirst, const s
     t.StartWindow();
 }
 
+// Ten times: `replug` takes the mouse away and gives it back (its readers in
+// the monitor end and are opened again a while after the arrival); a profile
+// chosen on the mouse at 0.1 to 1.25 s after that, before or after the
+// readers are open, reaches the window and the monitor. The profile is never
+// the one they are on, nor `avoid`.
+void ProfileRightAfter(ReportOrderEndToEnd &t, const std::function<bool()> &replug, int avoid)
+{
+    for (int round = 0; round < 10; ++round) {
+        const int from = t.MouseProfile();
+        ASSERT_TRUE(t.AllOn(from)) << "round " << round << ": " << t.Views();
+        std::vector<int> targets;
+        for (int p = 0; p < 5; ++p)
+            if (p != from && p != avoid)
+                targets.push_back(p);
+        const int to = targets[std::size_t(round) % targets.size()];
+        ASSERT_TRUE(replug()) << "round " << round;
+        QThread::msleep(100 + 125 * unsigned(round));
+        ASSERT_TRUE(t.Profile(to));
+        ASSERT_TRUE(WaitFor([&] { return t.AllOn(to); }, 15000)) << "round " << round << ": " << t.Views();
+        // The window's run for the switch ends before the next round.
+        QThread::msleep(1000);
+        ASSERT_TRUE(t.AllOn(to)) << "round " << round << ": " << t.Views();
+    }
+}
+
 const Row kRows[] = {
     {"ProfileThenRateBackToBack",
      [](ReportOrderEndToEnd &t) {
@@ -510,6 +544,21 @@ const Row kRows[] = {
          EXPECT_TRUE(WaitFor([&] { return t.StoredProfileID() == t.MouseProfile(); }));
          t.ContinueWindow();
      }},
+    {"ProfileChangedRightAfterPlug",
+     [](ReportOrderEndToEnd &t) {
+         ProfileRightAfter(
+             t,
+             [&t] {
+                 if (!t.Unplug())
+                     return false;
+                 QThread::msleep(500);
+                 return t.Plug();
+             },
+             -1);
+     }},
+    {"DaemonRestartThenProfile",
+     // The fresh mouse is on profile 0: the change chosen is another one.
+     [](ReportOrderEndToEnd &t) { ProfileRightAfter(t, [&t] { return t.RestartMouse(); }, 0); }},
     {"ProfileSwitchedOnTheMouseWhileTheWindowIsClosed",
      [](ReportOrderEndToEnd &t) {
          t.CloseWindow();
