@@ -299,7 +299,7 @@ int TkwActionsClass::CheckErrors()
     return errors;
 }
 
-void TkwActionsClass::RemoveErrors()
+std::vector<int> TkwActionsClass::RemoveErrors()
 {
     std::vector<bool> pressed(65536, false);
     std::vector<int> keys;
@@ -311,17 +311,24 @@ void TkwActionsClass::RemoveErrors()
         if (step.nKeyType == MACRO_STEP_KEY && std::find(keys.begin(), keys.end(), v) == keys.end())
             keys.push_back(v);
     }
+    // The last press of one key does not depend on the steps of another, so
+    // every press to go is found first and all go together.
+    std::vector<int> removed;
     for (const int k : keys) {
         if (!pressed[static_cast<size_t>(k)])
             continue;
-        for (auto it = FActionsList.rbegin(); it != FActionsList.rend(); ++it) {
-            if (TakesPartInBalance(*it) && KeyValue(*it) == k && IsDown(*it)) {
-                FActionsList.erase(std::next(it).base());
+        for (int i = GetCount() - 1; i >= 0; --i) {
+            const TMACROKEY &step = FActionsList[static_cast<size_t>(i)];
+            if (TakesPartInBalance(step) && KeyValue(step) == k && IsDown(step)) {
+                removed.push_back(i);
                 break;
             }
         }
         pressed[static_cast<size_t>(k)] = false;
     }
+    std::sort(removed.begin(), removed.end());
+    for (auto it = removed.rbegin(); it != removed.rend(); ++it)
+        FActionsList.erase(FActionsList.begin() + *it);
     // The current step must stay a step of the macro.
     if (FActionsIndex >= GetCount())
         FActionsIndex = GetCount() - 1;
@@ -331,6 +338,7 @@ void TkwActionsClass::RemoveErrors()
         rec.ErrorCount = 0;
         FMacroClass->StoreFromEditor(FMacroIndex, rec);
     }
+    return removed;
 }
 
 // ===========================================================================
@@ -948,6 +956,33 @@ bool TkwMacroSetClass::ReNameMacro(const QString &AOldMacroName, const QString &
     const bool done = FCurrentMacroClass->ReNameMacro(AOldMacroName, ANewMacroName);
     SaveBackCurrentMacroClassDataToCurrentMacroList();
     return done;
+}
+
+TkwMacroSetState TkwMacroSetClass::SaveState() const
+{
+    TkwMacroSetState state;
+    state.Image = std::make_unique<TkwMacroSetDb>(*FMacroSetDB);
+    state.Sets = FMacroSetList;
+    state.CurrentSetIndex = FCurrentMacroSetIndex;
+    state.CurrentSetName = FCurrentMacrosetName;
+    state.CurrentSetMacros = FCurrentMacroKeyInfoList;
+    state.WorkingMacros = FCurrentMacroClass->MacroKeyInfoList();
+    state.WorkingMacroIndex = FCurrentMacroClass->MacroListIndex();
+    return state;
+}
+
+void TkwMacroSetClass::RestoreState(const TkwMacroSetState &AState)
+{
+    if (AState.Image)
+        *FMacroSetDB = *AState.Image;
+    FMacroSetList = AState.Sets;
+    FCurrentMacroSetIndex = AState.CurrentSetIndex;
+    FCurrentMacrosetName = AState.CurrentSetName;
+    FCurrentMacroKeyInfoList = AState.CurrentSetMacros;
+    // The list object makes its first macro current; the one that was
+    // current is made so again (which builds its step editor anew).
+    FCurrentMacroClass->SetMacroKeyInfoList(AState.WorkingMacros);
+    FCurrentMacroClass->SetMacroListIndex(AState.WorkingMacroIndex);
 }
 
 bool TkwMacroSetClass::SaveBackCurrentMacroClassDataToCurrentMacroList()

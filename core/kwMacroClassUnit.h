@@ -116,8 +116,9 @@ public:
     // ErrorCount) and returns the count.
     int CheckErrors();
     // Removes the last press of every key left pressed and clears the error
-    // fields of the owner's slot.
-    void RemoveErrors();
+    // fields of the owner's slot. Returns the positions the removed steps had,
+    // in ascending order, so a caller can tell which of its steps went.
+    std::vector<int> RemoveErrors();
 
 private:
     friend class TkwMacroClass;
@@ -219,6 +220,20 @@ private:
 // The macro database
 // ---------------------------------------------------------------------------
 
+// What a macro database object holds in memory: its image, its sets, the
+// current set and the working macro list with its current macro. Taken
+// before a window edits the macros in place, so leaving that window without
+// saving can put everything back.
+struct TkwMacroSetState {
+    std::unique_ptr<TkwMacroSetDb> Image;
+    std::vector<TkwMacroListOfMacroSet> Sets;
+    int CurrentSetIndex = -1;
+    QString CurrentSetName;
+    std::vector<TMACROKEYINFO> CurrentSetMacros;
+    std::vector<TMACROKEYINFO> WorkingMacros;
+    int WorkingMacroIndex = -1;
+};
+
 enum class TMacroSetDbLoad {
     Loaded,        // a full image was read
     Created,       // no file: an empty database was written
@@ -258,6 +273,11 @@ public:
     bool ReNameMacro(const QString &AOldMacroName, const QString &ANewMacroName);
     // Copies the working list into the current set; false when no set is current.
     bool SaveBackCurrentMacroClassDataToCurrentMacroList();
+
+    // Everything the object holds in memory now, and a return to it (the
+    // file's name and what is known about the file on disk stay as they are).
+    TkwMacroSetState SaveState() const;
+    void RestoreState(const TkwMacroSetState &AState);
 
     int MacroSetCount() const { return static_cast<int>(FMacroSetList.size()); }
     const std::vector<TkwMacroListOfMacroSet> &MacroSetList() const { return FMacroSetList; }

@@ -108,7 +108,20 @@ std::vector<TMACROKEY> MouseActionSteps(int item, bool withDelay)
 
 // ---- the manager's state -------------------------------------------------------------
 
-TMacroManagerModel::TMacroManagerModel(TkwMacroSetClass &macroSet) : FMacroSet(macroSet) {}
+TMacroManagerModel::TMacroManagerModel(TkwMacroSetClass &macroSet) : FMacroSet(macroSet)
+{
+    BindStepEditor();
+}
+
+void TMacroManagerModel::BindStepEditor()
+{
+    const int index = CurrentMacro();
+    if (index < 0)
+        return;
+    const TkwActionsClass *steps = Macros()->CurrentMacroAction();
+    if (!steps || steps->MacroIndex() != index)
+        Macros()->SetMacroListIndex(index);
+}
 
 TkwActionsClass *TMacroManagerModel::Steps() const
 {
@@ -139,16 +152,20 @@ bool TMacroManagerModel::CopyBack()
     return FMacroSet.SaveBackCurrentMacroClassDataToCurrentMacroList();
 }
 
-void TMacroManagerModel::RepairAndCopyBack()
+std::vector<int> TMacroManagerModel::RepairAndCopyBack()
 {
+    std::vector<int> removed;
     if (TkwActionsClass *steps = Steps()) {
+        const int current = steps->ActionIndex();
         steps->CheckErrors();
-        steps->RemoveErrors();
-        // The current step stays a step of the macro (or none in an empty one).
-        if (steps->ActionIndex() >= steps->GetCount())
-            steps->SetActionIndex(steps->GetCount() - 1);
+        removed = steps->RemoveErrors();
+        // The step that was current stays current (the one after it when it
+        // went), and it stays a step of the macro (or none in an empty one).
+        const auto before = std::lower_bound(removed.begin(), removed.end(), current) - removed.begin();
+        steps->SetActionIndex(std::min(current - static_cast<int>(before), steps->GetCount() - 1));
     }
     CopyBack();
+    return removed;
 }
 
 TMacroAdd TMacroManagerModel::AddMacroByName(const QString &name)
@@ -336,6 +353,9 @@ TMacroEdit TMacroManagerModel::ApplyTool(TMacroTool tool)
         return TMacroEdit::NoMacro;
     const int i = steps->ActionIndex();
     bool done = false;
+    int pastedAt = -1;
+    const std::optional<TMACROKEY> clipboard = FClipboard;
+    const bool clipboardCut = FClipboardCut;
     switch (tool) {
     case TMacroTool::RecordAfter:
         return StartRecording(2, i);
@@ -361,28 +381,37 @@ TMacroEdit TMacroManagerModel::ApplyTool(TMacroTool tool)
         // when it is written to the mouse, so the paste is refused here.
         if (FClipboard && steps->GetCount() >= MACRO_DEVICE_STEP_LIMIT)
             return TMacroEdit::SlotFull;
-        done = Paste(*steps, i);
+        pastedAt = Paste(*steps, i);
+        done = pastedAt >= 0;
         break;
     }
-    RepairAndCopyBack();
+    const std::vector<int> removed = RepairAndCopyBack();
+    if (pastedAt >= 0 && std::binary_search(removed.begin(), removed.end(), pastedAt)) {
+        // Nothing of the paste is left in the macro: the step is not lost.
+        FClipboard = clipboard;
+        FClipboardCut = clipboardCut;
+        return TMacroEdit::CantStand;
+    }
     return done ? TMacroEdit::Done : TMacroEdit::Refused;
 }
 
 // The step goes before the current one; into an empty macro as its only
 // step. A cut step leaves the clipboard once it is in a macro, a copied one
 // can be pasted again.
-bool TMacroManagerModel::Paste(TkwActionsClass &steps, int at)
+int TMacroManagerModel::Paste(TkwActionsClass &steps, int at)
 {
     if (!FClipboard)
-        return false;
-    const bool inserted = steps.GetCount() == 0
-                              ? steps.InsertActionAfter(*FClipboard, 0)
-                              : steps.InsertAction(*FClipboard, std::clamp(at, 0, steps.GetCount() - 1));
-    if (inserted && FClipboardCut) {
+        return -1;
+    const int position = steps.GetCount() == 0 ? 0 : std::clamp(at, 0, steps.GetCount() - 1);
+    const bool inserted = steps.GetCount() == 0 ? steps.InsertActionAfter(*FClipboard, 0)
+                                                : steps.InsertAction(*FClipboard, position);
+    if (!inserted)
+        return -1;
+    if (FClipboardCut) {
         FClipboard.reset();
         FClipboardCut = false;
     }
-    return inserted;
+    return position;
 }
 
 TMacroEdit TMacroManagerModel::InsertMouseAction(int item, bool withDelay)

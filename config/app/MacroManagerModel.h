@@ -80,6 +80,8 @@ enum class TMacroEdit {
     Locked,     // a recording runs
     SlotFull,   // the macro would outgrow a slot of the mouse
     Refused,    // the step editor refused (no such step, empty clipboard...)
+    CantStand,  // the pasted step left a key pressed, so the repair took it out
+                // again; it is still on the clipboard
 };
 
 enum class TMacroAdd { Created, Existing, Empty, Full, NoSet, Locked };
@@ -88,6 +90,11 @@ class TMacroManagerModel {
 public:
     // The database object is the caller's and must outlive the model.
     explicit TMacroManagerModel(TkwMacroSetClass &macroSet);
+
+    // The list object builds no step editor when a set is loaded: the
+    // current macro gets one here (or a new one when the editor there is
+    // bound to another macro), so its steps can be shown and edited.
+    void BindStepEditor();
 
     TkwMacroSetClass &MacroSet() const { return FMacroSet; }
     TkwMacroClass *Macros() const { return FMacroSet.CurrentMacroClass(); }
@@ -142,6 +149,8 @@ public:
     // The one-step clipboard belongs to the window, not to a macro's step
     // editor: a copied or cut step can be pasted into another macro, and a
     // cut step stays there until it is pasted or another step replaces it.
+    // A pasted step the repair takes out again (a key press with no release
+    // after it) was not pasted: CantStand, and the clipboard keeps it.
     TMacroEdit ApplyTool(TMacroTool tool);
     bool HasClipboard() const { return FClipboard.has_value(); }
     TMacroEdit InsertMouseAction(int item, bool withDelay);
@@ -157,10 +166,12 @@ public:
     int InsertAfterPosition = 0;
 
 private:
-    void RepairAndCopyBack();
+    // Returns the positions of the steps the repair removed.
+    std::vector<int> RepairAndCopyBack();
     int CurrentStep() const;
     void KeepCurrentStep(int step);
-    bool Paste(TkwActionsClass &steps, int at);
+    // The position the clipboard step went to, -1 when nothing was pasted.
+    int Paste(TkwActionsClass &steps, int at);
 
     TkwMacroSetClass &FMacroSet;
     std::optional<TMACROKEY> FClipboard;

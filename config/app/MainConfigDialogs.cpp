@@ -48,8 +48,9 @@ TDialogAssignResult RunMacroManager(TDM &dm, TkwMacroSetClass &db, int b, int &F
 
     bool managerUpdate = false;
     const int R = dialogs.MacroManager ? dialogs.MacroManager(dm, db, Name, managerUpdate) : 2;
-    // The manager's edits stand whatever its ending (APPLY saves them); the
-    // working list is the authority from here on.
+    // After OK the manager's edits stand; any other ending has put the macros
+    // back as they were. Either way the working list is the authority from
+    // here on.
     db.SaveBackCurrentMacroClassDataToCurrentMacroList();
     const QString SetName = db.CurrentMacroSetName();
 

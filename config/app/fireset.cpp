@@ -133,9 +133,9 @@ TFrmFire::TFrmFire(QWidget *centreOn)
             doFireTypeChanged(static_cast<TFireType>(id));
     });
 
-    kwHook1.OnRecordKeyboardSingleKey = [this](int Key, uint32_t, int, int AKeyExtended,
+    kwHook1.OnRecordKeyboardSingleKey = [this](int Key, uint32_t, int AState, int AKeyExtended,
                                                const QString &SingleKeyString, bool &) {
-        kwHook1RecordKeyboardSingleKey(Key, AKeyExtended, SingleKeyString);
+        kwHook1RecordKeyboardSingleKey(Key, AState, AKeyExtended, SingleKeyString);
     };
     // The expander headings and the radio captions.
     TranslateObjectTree(this);
@@ -190,25 +190,51 @@ void TFrmFire::doFireTypeChanged(TFireType AType)
     FAdvFireKeyInfo.KeyCode = FireKeyCodeOf(AType, FAdvFireKeyInfo.KeyValue);
 }
 
-bool TFrmFire::CountBoxTakes(int Key) const
+namespace {
+
+bool IsCtrlKey(int Key)
 {
+    return Key == 0x11 || Key == 0xA2 || Key == 0xA3;
+}
+
+// Keys that edit a number where they are typed: the digits of the main
+// block and the keypad, Backspace, Delete, Insert, the arrows, Home and End,
+// and the Shift and Ctrl that start the box's shortcuts.
+bool IsCountEditKey(int Key)
+{
+    static constexpr int kEditKeys[] = {0x08, 0x2E, 0x2D, 0x25, 0x26, 0x27, 0x28, 0x24, 0x23, 0x10, 0xA0, 0xA1};
+    return (Key >= 0x30 && Key <= 0x39) || (Key >= 0x60 && Key <= 0x69) || IsCtrlKey(Key) ||
+           std::find(std::begin(kEditKeys), std::end(kEditKeys), Key) != std::end(kEditKeys);
+}
+
+} // namespace
+
+bool TFrmFire::CountBoxTakes(int Key, int AState)
+{
+    if (IsCtrlKey(Key))
+        FCtrlHeld = AState == 1;
+    if (Key < 0 || Key >= static_cast<int>(FBoxKeys.size()))
+        return false;
+    if (AState != 1 && FBoxKeys.test(static_cast<size_t>(Key))) {
+        FBoxKeys.reset(static_cast<size_t>(Key));
+        return true;
+    }
     const QWidget *focus = QApplication::focusWidget();
     const bool inCountBox = focus && (focus == NumBoxFire || focus == NumboxDelay || NumBoxFire->isAncestorOf(focus) ||
                                       NumboxDelay->isAncestorOf(focus));
     if (!inCountBox)
         return false;
-    // Digits of the main block and the keypad, and the keys that correct a
-    // number: Backspace, Delete, the arrows, Home and End.
-    static constexpr int kEditKeys[] = {0x08, 0x2E, 0x25, 0x26, 0x27, 0x28, 0x24, 0x23};
-    return (Key >= 0x30 && Key <= 0x39) || (Key >= 0x60 && Key <= 0x69) ||
-           std::find(std::begin(kEditKeys), std::end(kEditKeys), Key) != std::end(kEditKeys);
+    const bool takes = IsCountEditKey(Key) || FCtrlHeld;
+    if (takes && AState == 1)
+        FBoxKeys.set(static_cast<size_t>(Key));
+    return takes;
 }
 
-void TFrmFire::kwHook1RecordKeyboardSingleKey(int Key, int AKeyExtended, const QString &SingleKeyString)
+void TFrmFire::kwHook1RecordKeyboardSingleKey(int Key, int AState, int AKeyExtended, const QString &SingleKeyString)
 {
     // The recorder sees every key, those typed into a count box included:
     // they are the count's, and the captured key stays.
-    if (CountBoxTakes(Key))
+    if (CountBoxTakes(Key, AState))
         return;
     TextSingle->setText(SingleKeyString);
     FAdvFireKeyInfo.KeyValue.nKeyValue1 = static_cast<uint16_t>(Key);

@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QString>
 
+#include <bitset>
+
 // The four choices of what is fired, in the order of the radio buttons.
 enum class TFireType { Left, Right, Middle, Keyboard };
 
@@ -59,14 +61,21 @@ protected:
 private:
     void FormShow();
     void doFireTypeChanged(TFireType AType);
-    void kwHook1RecordKeyboardSingleKey(int Key, int AKeyExtended, const QString &SingleKeyString);
-    // Whether a key event belongs to the count box that has the focus.
-    bool CountBoxTakes(int Key) const;
+    void kwHook1RecordKeyboardSingleKey(int Key, int AState, int AKeyExtended, const QString &SingleKeyString);
+    // Whether a key event belongs to the count box that has the focus (and
+    // so is not the key to fire).
+    bool CountBoxTakes(int Key, int AState);
     void StartRecording();
     void StopRecording();
 
     QButtonGroup FRadioType; // the group "RadioType"
     bool FRecording = false;
+    // Virtual-key codes whose press a count box took: their releases are
+    // the box's too, wherever the focus is by then.
+    std::bitset<256> FBoxKeys;
+    // Ctrl held, as the recorder saw it: a key pressed with it in a count
+    // box is an editing shortcut there (select all, copy, paste, undo...).
+    bool FCtrlHeld = false;
 };
 
 // Copies AFireKey in, shows the dialog modally, stops any key capture and

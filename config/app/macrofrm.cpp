@@ -75,7 +75,7 @@ NumberBox *Number(QWidget *parent, int x, int y, int w, int min, int max, int va
 
 TFrmMacro::TFrmMacro(TkwMacroSetClass &AMacroSetClass, QWidget *centreOn)
     : SkinDialog(centreOn, kWidth, kHeight), FMacroSetClass(AMacroSetClass), FModel(AMacroSetClass),
-      FMainWindow(centreOn)
+      FOpening(AMacroSetClass.SaveState()), FMainWindow(centreOn)
 {
     setObjectName(QStringLiteral("FrmMacro"));
     setWindowTitle(QStringLiteral("MACRO MANAGER"));
@@ -252,6 +252,10 @@ TFrmMacro::TFrmMacro(TkwMacroSetClass &AMacroSetClass, QWidget *centreOn)
     connect(bsbtnMouseEvent, &StateButton::clicked, this, &TFrmMacro::bsbtnMouseEventClick);
 
     // ---- bottom bar ----
+    LabelStepNotice = Caption(this, kLeftX + 12, kBottom + 20, kWidth - 5 - 200 - kLeftX - 24, 30,
+                              "THIS STEP CAN'T STAND THERE: ITS KEY WOULD NEVER BE RELEASED.", 12, true);
+    LabelStepNotice->setObjectName(QStringLiteral("LabelStepNotice"));
+    LabelStepNotice->hide();
     BTNOK = Place<StateButton>(this, kWidth - 5 - 200, kBottom + 20, 90, 30);
     BTNOK->setText(QStringLiteral("OK"));
     BTNCANCEL = Place<StateButton>(this, kWidth - 5 - 102, kBottom + 20, 90, 30);
@@ -304,6 +308,10 @@ TFrmMacro::~TFrmMacro()
     // A recorder left running would swallow every key of the program.
     if (FModel.Recording())
         StopRecordingUi();
+    // Gone without OK (its modal loop ended by the program's end, say): the
+    // edits were never confirmed.
+    if (result() != ResultOK)
+        DiscardEdits();
 }
 
 void TFrmMacro::LoadMacroManagerSkin()
@@ -342,6 +350,7 @@ void TFrmMacro::LoadMacroManagerSkin()
 
 void TFrmMacro::FillMacroList()
 {
+    FModel.BindStepEditor();
     FFilling = true;
     ListBoxMacroList->clear();
     ListBoxMacroList->setEnabled(false);
@@ -631,7 +640,19 @@ void TFrmMacro::done(int r)
 {
     if (FModel.Recording())
         StopRecordingUi();
+    // Only OK keeps the edits: anything else leaves the macros, and so the
+    // buttons that play them and the next APPLY, as they were.
+    if (r != ResultOK)
+        DiscardEdits();
     SkinDialog::done(r);
+}
+
+void TFrmMacro::DiscardEdits()
+{
+    if (FEditsDiscarded)
+        return;
+    FEditsDiscarded = true;
+    FMacroSetClass.RestoreState(FOpening);
 }
 
 // ---- the step list ------------------------------------------------------------------------
@@ -684,6 +705,7 @@ void TFrmMacro::ShowLiveRows()
 
 void TFrmMacro::ShowMacroActions()
 {
+    LabelStepNotice->hide();
     const ListRow *selected = ListBoxMacroList->row(ListBoxMacroList->currentRow());
     TextBoxSelectedMacroName->setText(selected ? selected->text : QString());
     ListBoxMacroList->setEnabled(false);
@@ -772,6 +794,7 @@ void TFrmMacro::ShowNumberBoxLocks()
 void TFrmMacro::StartRecordingUi()
 {
     LayoutActionsFull->hide();
+    LabelStepNotice->hide();
     TextEditDelay->hide();
     BtnMacroStart->setChecked(true);
     BtnMacroStop->setChecked(true);
@@ -880,11 +903,16 @@ void TFrmMacro::DoActionEditToolClick(TMacroTool tool)
         AfterTool();
         return;
     }
-    if (FModel.ApplyTool(tool) == TMacroEdit::SlotFull) {
+    const TMacroEdit edit = FModel.ApplyTool(tool);
+    if (edit == TMacroEdit::SlotFull) {
         ShowSlotFullMessage();
         return;
     }
     AfterTool();
+    // The step is still on the clipboard: a line says why it is not in the
+    // list, without a dialog in the way of pasting it elsewhere.
+    if (edit == TMacroEdit::CantStand)
+        LabelStepNotice->show();
 }
 
 void TFrmMacro::bsbtnMouseEventClick()

@@ -4,7 +4,8 @@
 // caller's macro database object in place; OK writes the database file.
 //
 // The window is a view over TMacroManagerModel, which holds the recording
-// state and does every change to the macros.
+// state and does every change to the macros. Left any other way than by OK,
+// it puts the database object back as it was when the window opened.
 #pragma once
 
 #include "config/app/MacroManagerModel.h"
@@ -67,6 +68,7 @@ public:
     hkt::skin::StateButton *BSBTNPasteaction = nullptr;
     hkt::skin::StateButton *bsbtnMouseEvent = nullptr;
     // bottom bar
+    hkt::skin::SkinLabel *LabelStepNotice = nullptr; // why the last paste did not stay
     hkt::skin::StateButton *BTNOK = nullptr;
     hkt::skin::StateButton *BTNCANCEL = nullptr;
 
@@ -130,8 +132,12 @@ public:
     // Skin pictures through the skin image cache.
     void LoadMacroManagerSkin();
 
-    // Every way the window closes stops a running recording first.
+    // Every way the window closes stops a running recording first; every
+    // way but OK then discards the edits.
     void done(int r) override;
+    // Puts the database object back as it was when the window opened (once;
+    // later calls do nothing).
+    void DiscardEdits();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -151,6 +157,9 @@ private:
     void AfterTool();
 
     TMacroManagerModel FModel;
+    // The database object as the window found it.
+    TkwMacroSetState FOpening;
+    bool FEditsDiscarded = false;
     QPointer<QWidget> FMainWindow;
     std::vector<hkt::skin::ListRow> FRows; // what ListBoxMacroKey shows
     std::vector<hkt::skin::StateButton *> FTools;
@@ -162,7 +171,8 @@ private:
 // Opens the macro manager over the caller's database object, with the macro
 // AMacroName selected when it exists. Returns 1 after OK (the database file
 // has been written; AMacroName then is the current macro's name, "" when the
-// list is empty) and 2 after any other ending (AMacroName unchanged).
+// list is empty) and 2 after any other ending (AMacroName unchanged, and the
+// database object as it was before the call).
 // ANeedUpdate tells whether the error check has copied the macros into the
 // working profile of ADM (nullptr: nothing is copied).
 int ShowMacroManager(TDM *ADM, TkwMacroSetClass &AMacroSetClass, QString &AMacroName, bool &ANeedUpdate);

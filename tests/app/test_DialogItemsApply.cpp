@@ -1,6 +1,6 @@
 // A macro given to a button through the macro manager reaches the simulated
-// mouse with APPLY, byte for byte, for the current profile and for a stored
-// profile whose button the manager's edits moved to another slot.
+// mouse with APPLY, byte for byte; edits made in a manager that is then left
+// without saving reach neither the buttons nor the mouse nor the file.
 #include "KeyEvents.h"
 #include "MainConfigFixture.h"
 #include "config/app/ButtonFunctions.h"
@@ -10,6 +10,7 @@
 #include "core/kwMacroClassUnit.h"
 #include "core/pubunit_device_commands.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ protected:
 
 } // namespace
 
-TEST_F(DialogItemsApply, ManagerMacroReachesTheMouseAndFollowsItsSlotAfterCancel)
+TEST_F(DialogItemsApply, ManagerMacroReachesTheMouseAndEditsLeftWithoutSavingDoNot)
 {
     THKT75CFGMAIN &form = Form();
     TDM &dm = Dm();
@@ -78,6 +79,11 @@ TEST_F(DialogItemsApply, ManagerMacroReachesTheMouseAndFollowsItsSlotAfterCancel
     ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
     EXPECT_EQ(SlotOnMouse(1, 12), kReloadSlot);
     EXPECT_EQ(ButtonOnMouse(cur, 3), (Bytes{17, 1, 12, 0}));
+    const QByteArray fileBefore = [&] {
+        QFile f(db.MacroSetDBFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_EQ(fileBefore.size(), static_cast<qsizetype>(MACRO_SET_DB_SIZE));
 
     // A stored profile plays "Reload" from button 5 too.
     const int other = (cur + 2) % PROFILE_COUNT;
@@ -86,19 +92,42 @@ TEST_F(DialogItemsApply, ManagerMacroReachesTheMouseAndFollowsItsSlotAfterCancel
     stored->ConfigInfo.ButtonFuncInfo[5] = dm.FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[3];
     ASSERT_TRUE(dm.SaveBackToProfileInfo(*stored, other));
 
-    // In the manager the first macro is deleted, so "Reload" moves to slot 0;
-    // the window is then closed without OK. Its edits stand, and APPLY saves
-    // and sends them: both buttons must follow "Reload" to slot 0.
+    // In the manager the first macro is deleted (so "Reload" would move to
+    // slot 0) and a key is recorded over "Reload"; CANCEL, and the question
+    // whether to leave without saving answered OK.
     WhenModal<TFrmMacro>([](TFrmMacro &f) {
         QTest::mouseClick(f.ListBoxMacroList, Qt::LeftButton, {}, f.ListBoxMacroList->rowRect(0).center());
         WhenModal<TFrmDialog>([](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); });
         QTest::mouseClick(f.BSBTNDELETEMACRO, Qt::LeftButton);
-        QTest::mouseClick(f.BTNCLOSE, Qt::LeftButton);
+        ASSERT_EQ(f.Model().CurrentMacroName(), QStringLiteral("Reload"));
+        QTest::mouseClick(f.BtnMacroStart, Qt::LeftButton);
+        TapKey(&f, Qt::Key_Z, 1000);
+        QTest::mouseClick(f.BtnMacroStop, Qt::LeftButton);
+        ASSERT_EQ(f.ListBoxMacroList->count(), 1);
+        WhenModal<TFrmDialog>([](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); });
+        QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
     });
     EXPECT_EQ(AssignDialogFunction(dm, db, 3, MENU_ID_MACRO_MANAGER, current), TDialogAssignResult::Cancelled);
-    ASSERT_EQ(db.CurrentMacroClass()->MacroListCount(), 1);
+    ASSERT_EQ(db.CurrentMacroClass()->MacroListCount(), 2);
+
+    // The buttons keep "Reload" in slot 1, the current profile's and the
+    // stored one's alike.
+    const TBUTTONFUNCINFO &now = dm.FCurrentProfileInfo.ConfigInfo.ButtonFuncInfo[3];
+    EXPECT_EQ(now.FunctionType, FUNCTION_TYPE_MACRO);
+    EXPECT_EQ(now.MacroKeyInfo.nMacroIndex, 1);
+    EXPECT_EQ(std::memcmp(now.MacroKeyInfo.MacroList, Reload().MacroList, sizeof Reload().MacroList), 0);
+    ASSERT_TRUE(dm.ReadProfileInfo(*stored, other));
+    EXPECT_EQ(stored->ConfigInfo.ButtonFuncInfo[5].FunctionType, FUNCTION_TYPE_MACRO);
+    EXPECT_EQ(stored->ConfigInfo.ButtonFuncInfo[5].MacroKeyInfo.nMacroIndex, 1);
+
+    // APPLY writes "Reload" as it was into its slot (over what the mouse
+    // holds there meanwhile) and saves the database as it was.
+    const Bytes junk(200, 0xEE);
+    m_mouse->Poke(MACRO_AREA_BASE + 200, junk);
     ASSERT_EQ(form.ApplySettings(), TApplyOutcome::Written);
-    EXPECT_EQ(SlotOnMouse(0, 12), kReloadSlot);
-    EXPECT_EQ(ButtonOnMouse(cur, 3), (Bytes{17, 0, 12, 0}));
-    EXPECT_EQ(ButtonOnMouse(other, 5), (Bytes{17, 0, 12, 0}));
+    EXPECT_EQ(SlotOnMouse(1, 12), kReloadSlot);
+    EXPECT_EQ(ButtonOnMouse(cur, 3), (Bytes{17, 1, 12, 0}));
+    QFile file(db.MacroSetDBFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == fileBefore);
 }

@@ -387,6 +387,84 @@ TEST_F(KeyDialogs, RapidFireCountsTypedWhileAKeyIsCapturedKeepTheKey)
     }
 }
 
+// The shortcuts that edit a count box are the box's: neither their Ctrl or
+// Shift nor their letter replaces the captured key, whatever order the keys
+// go up in.
+TEST_F(KeyDialogs, RapidFireCountBoxShortcutsStayInTheBox)
+{
+    const auto hold = [](QWidget *w, int key, Qt::KeyboardModifiers mods, bool down, ulong t) {
+        SendKey(w, down, key, t, mods);
+    };
+    const struct
+    {
+        const char *name;
+        std::function<void(QWidget *, ulong)> keys; // typed in the fire count box
+        int fireWant; // -1: whatever the box's undo made of it
+    } cases[] = {
+        {"Ctrl+A, then digits replace the count",
+         [](QWidget *w, ulong t) {
+             TapCombination(w, Qt::ControlModifier, Qt::Key_A, t);
+             TypeDigits(w, QStringLiteral("9"), t + 200);
+         },
+         9},
+        {"Ctrl let go before A",
+         [hold](QWidget *w, ulong t) {
+             hold(w, Qt::Key_Control, Qt::ControlModifier, true, t);
+             hold(w, Qt::Key_A, Qt::ControlModifier, true, t + 10);
+             hold(w, Qt::Key_Control, Qt::NoModifier, false, t + 20);
+             hold(w, Qt::Key_A, Qt::NoModifier, false, t + 30);
+             TypeDigits(w, QStringLiteral("8"), t + 200);
+         },
+         8},
+        {"Ctrl+A, C, X, V, Z and Y",
+         [](QWidget *w, ulong t) {
+             for (int key : {Qt::Key_A, Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_Z, Qt::Key_Y}) {
+                 TapCombination(w, Qt::ControlModifier, key, t);
+                 t += 100;
+             }
+         },
+         -1},
+        {"Shift+Home, then a digit replaces the count",
+         [](QWidget *w, ulong t) {
+             TapCombination(w, Qt::ShiftModifier, Qt::Key_End, t);
+             TapCombination(w, Qt::ShiftModifier, Qt::Key_Home, t + 100);
+             TypeDigits(w, QStringLiteral("7"), t + 200);
+         },
+         7},
+    };
+    const uint16_t hidB = static_cast<uint16_t>(GetHIDCodeByVK(0x42, 0));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString text;
+        uint16_t code = 0, vk = 0;
+        bool recording = false;
+        const auto keys = c.keys;
+        WhenModal<TFrmFire>([&, keys](TFrmFire &f) {
+            QTest::mouseClick(f.RadioButton4, Qt::LeftButton);
+            TapKey(&f, Qt::Key_B, 1000);
+            ASSERT_EQ(f.FAdvFireKeyInfo.KeyCode, hidB);
+            QTest::mouseClick(f.NumBoxFire, Qt::LeftButton);
+            keys(&f, 2000);
+            text = f.TextSingle->text();
+            code = f.FAdvFireKeyInfo.KeyCode;
+            vk = f.FAdvFireKeyInfo.KeyValue.nKeyValue1;
+            recording = f.Recording();
+            ClickOK(f.BTNOK);
+        });
+        TADVANCEDFIREKEYINFO fk{5, 30, 129, SingleKey(0, 0)};
+        EXPECT_EQ(ShowFireSettings(fk), 1);
+        EXPECT_EQ(text, Desc(0x42));
+        EXPECT_EQ(code, hidB);
+        EXPECT_EQ(vk, 0x42);
+        EXPECT_TRUE(recording);
+        EXPECT_EQ(fk.KeyCode, hidB);
+        if (c.fireWant >= 0) {
+            EXPECT_EQ(fk.nLoopCount, c.fireWant);
+        }
+        EXPECT_EQ(fk.DelyValue, 30);
+    }
+}
+
 // ---- where the dialogs appear ----------------------------------------------------
 
 // Each dialog opens centred on the main window, every time, whichever window

@@ -10,8 +10,10 @@
 #include "core/kwHook.h"
 
 #include "support/EventLoopWait.h"
+#include "support/MacroSetBytes.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QDir>
@@ -30,6 +32,7 @@
 #include <vector>
 
 using hkt::skin::StateButton;
+using hkt::testfixtures::MacroSetObjectBytes;
 using hkt::testfixtures::WaitUntil;
 
 namespace {
@@ -525,7 +528,9 @@ TEST_F(MacroManager, CancelAsksAndKeepsTheCallersName)
     EXPECT_EQ(name, QStringLiteral("Macro2"));
 }
 
-TEST_F(MacroManager, ClosingWhileRecordingStopsAndKeepsTheSteps)
+// Every ending stops the recorder, and every ending but OK leaves the macro
+// as the window found it.
+TEST_F(MacroManager, ClosingWhileRecordingStopsTheRecorderAndDiscardsTheSteps)
 {
     struct Ending {
         const char *name;
@@ -554,7 +559,8 @@ TEST_F(MacroManager, ClosingWhileRecordingStopsAndKeepsTheSteps)
                 EXPECT_FALSE(form->Model().Recording()) << e.name;
             }
         }
-        EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x41, 0}, {6, 0, 20, 0}, {4, 0, 0x41, 0}})) << e.name;
+        EXPECT_EQ(SetSteps(0), std::vector<S>{}) << e.name;
+        EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nAutoAddDelay, 0) << e.name;
         // The recorder is gone: keys reach other windows again.
         PlainWindow other;
         Key(&other, true, Qt::Key_B, kScanB, 5000);
@@ -843,6 +849,7 @@ TEST_F(MacroManager, EscapeAsksLikeCancelAndIsRecordedWhileRecording)
     bool needUpdate = false;
     bool openAfterNo = false, openWhileRecording = false;
     QStringList seen;
+    std::vector<S> recorded;
     constexpr quint32 kScanEscape = 9;
     WhenManagerShown([&](TFrmMacro &f) {
         QWindow *win = f.windowHandle();
@@ -858,6 +865,7 @@ TEST_F(MacroManager, EscapeAsksLikeCancelAndIsRecordedWhileRecording)
         Key(win, false, Qt::Key_Escape, kScanEscape, 2020);
         openWhileRecording = f.isVisible() && f.Model().Recording();
         QTest::mouseClick(f.BtnMacroStop, Qt::LeftButton);
+        recorded = SetSteps(0);
         auto *answers = new DialogAnswers({1});
         answers->setParent(&f);
         Key(win, true, Qt::Key_Escape, kScanEscape, 3000);
@@ -866,7 +874,8 @@ TEST_F(MacroManager, EscapeAsksLikeCancelAndIsRecordedWhileRecording)
     EXPECT_EQ(seen, QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")});
     EXPECT_TRUE(openAfterNo);
     EXPECT_TRUE(openWhileRecording);
-    EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x1B, 0}, {4, 0, 0x1B, 0}}));
+    EXPECT_EQ(recorded, (std::vector<S>{{4, 1, 0x1B, 0}, {4, 0, 0x1B, 0}}));
+    EXPECT_EQ(SetSteps(0), std::vector<S>{}) << "leaving without saving discards the recording";
     EXPECT_EQ(name, QStringLiteral("Macro1"));
 }
 
@@ -898,5 +907,193 @@ TEST_F(MacroManager, LongNamesAreCutAtTheirEndAndShownWholeAsAHint)
     if (!dir.isEmpty()) {
         QDir().mkpath(dir);
         form->grab().save(dir + QStringLiteral("/macro-manager-long-name.png"));
+    }
+}
+
+namespace {
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Whatever was edited, a manager left without OK leaves the database object
+// and its file exactly as they were when it opened; opened again it shows the
+// old steps, and its OK saves them.
+TEST_F(MacroManager, LeavingWithoutOkLeavesTheMacroSetAsItWasAtOpening)
+{
+    Give(1, {{6, 0, 7, 0}});
+    Give(0, {{4, 1, 0x42, 0}, {6, 0, 30, 0}, {4, 0, 0x42, 0}});
+    ASSERT_TRUE(db.SaveMacroSetDB());
+    const QStringList oldRows{QStringLiteral(" B"), QStringLiteral("30"), QStringLiteral(" B")};
+    const QString aside = DbPath() + QStringLiteral(".aside");
+    const struct Case {
+        const char *name;
+        std::function<void(TFrmMacro &)> edit, leave;
+    } cases[] = {
+        {"a recording, CANCEL answered OK",
+         [](TFrmMacro &f) {
+             QTest::mouseClick(f.BtnAutoDelay, Qt::LeftButton);
+             QTest::mouseClick(f.BtnMacroStart, Qt::LeftButton);
+             Key(f.windowHandle(), true, Qt::Key_A, kScanA, 1000);
+             Key(f.windowHandle(), false, Qt::Key_A, kScanA, 1050);
+             QTest::mouseClick(f.BtnMacroStop, Qt::LeftButton);
+         },
+         [](TFrmMacro &f) {
+             DialogAnswers answers({1});
+             QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
+         }},
+        {"a macro deleted, one made, an option, the close button",
+         [](TFrmMacro &f) {
+             ClickRow(f.ListBoxMacroList, 1);
+             {
+                 DialogAnswers answers({1});
+                 QTest::mouseClick(f.BSBTNDELETEMACRO, Qt::LeftButton);
+             }
+             NameAnswer name(QStringLiteral("Fresh"));
+             QTest::mouseClick(f.BSBTNNEWMACRO, Qt::LeftButton);
+             QTest::mouseClick(f.BTNLOOPRUN, Qt::LeftButton);
+         },
+         [](TFrmMacro &f) { QTest::mouseClick(f.BTNCLOSE, Qt::LeftButton); }},
+        {"a cut step and a mouse action, Escape answered OK",
+         [](TFrmMacro &f) {
+             ClickRow(f.ListBoxMacroKey, 1);
+             QTest::mouseClick(f.bsbtnCutAction, Qt::LeftButton);
+             f.kwMenuExMouseEventItemsClick(2);
+         },
+         [](TFrmMacro &f) {
+             DialogAnswers answers({1});
+             Key(f.windowHandle(), true, Qt::Key_Escape, 9, 2000);
+         }},
+        {"an OK that could not write, then CANCEL answered OK",
+         [&](TFrmMacro &f) {
+             ClickRow(f.ListBoxMacroKey, 0);
+             QTest::mouseClick(f.bsbtnMoveDownAction, Qt::LeftButton);
+             // A folder where the file was: the write fails.
+             ASSERT_TRUE(QFile::rename(DbPath(), aside));
+             ASSERT_TRUE(QDir().mkdir(DbPath()));
+             DialogAnswers answers({1});
+             QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+             ASSERT_EQ(answers.texts, QStringList{QStringLiteral("THE MACRO DATABASE COULD NOT BE SAVED.")});
+         },
+         [&](TFrmMacro &f) {
+             {
+                 DialogAnswers answers({1});
+                 QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
+             }
+             ASSERT_TRUE(QDir().rmdir(DbPath()));
+             ASSERT_TRUE(QFile::rename(aside, DbPath()));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString name = QStringLiteral("Macro1");
+        bool needUpdate = false;
+        QByteArray atOpen, fileAtOpen;
+        bool edited = false;
+        WhenManagerShown([&](TFrmMacro &f) {
+            atOpen = MacroSetObjectBytes(db);
+            fileAtOpen = FileBytes(DbPath());
+            c.edit(f);
+            edited = MacroSetObjectBytes(db) != atOpen;
+            c.leave(f);
+        });
+        ASSERT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 2);
+        ASSERT_TRUE(edited) << "the edits reached the database object while the window was open";
+        ASSERT_EQ(fileAtOpen.size(), static_cast<qsizetype>(MACRO_SET_DB_SIZE));
+        EXPECT_TRUE(MacroSetObjectBytes(db) == atOpen);
+        EXPECT_TRUE(FileBytes(DbPath()) == fileAtOpen);
+        EXPECT_EQ(name, QStringLiteral("Macro1"));
+        EXPECT_EQ(db.CurrentMacroClass()->MacroListCount(), 2);
+
+        // Opened again: the old steps; OK saves them as they were.
+        QStringList rows;
+        WhenManagerShown([&](TFrmMacro &f) {
+            rows = Rows(f.ListBoxMacroKey);
+            QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+        });
+        ASSERT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 1);
+        EXPECT_EQ(rows, oldRows);
+        EXPECT_TRUE(FileBytes(DbPath()) == fileAtOpen);
+    }
+}
+
+// Started as the program starts (the database read, its set made current,
+// no macro chosen in the list yet) from a button without a macro: the
+// highlighted macro's steps are listed, and the tools act on them.
+TEST_F(MacroManager, FirstOpeningShowsTheStepsOfTheHighlightedMacro)
+{
+    Give(0, {{4, 1, 0x41, 0}, {6, 0, 25, 0}, {4, 0, 0x41, 0}});
+    ASSERT_TRUE(db.SaveMacroSetDB());
+    TkwMacroSetClass started;
+    ASSERT_EQ(started.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
+    ASSERT_TRUE(started.SwitchToMacroSet(QStringLiteral("DefaultMacroSet")));
+    QString name; // the button holds no macro
+    bool needUpdate = false;
+    int selected = -1;
+    QStringList rows, afterDelete;
+    QString entries, elapsed;
+    WhenManagerShown([&](TFrmMacro &f) {
+        selected = f.ListBoxMacroList->currentRow();
+        rows = Rows(f.ListBoxMacroKey);
+        entries = f.lableTotalActions->text();
+        elapsed = f.LabelAllDelayTime->text();
+        ClickRow(f.ListBoxMacroKey, 1);
+        QTest::mouseClick(f.bsbtnDeleteAction, Qt::LeftButton);
+        afterDelete = Rows(f.ListBoxMacroKey);
+        QTest::mouseClick(f.BTNOK, Qt::LeftButton);
+    });
+    ASSERT_EQ(ShowMacroManager(nullptr, started, name, needUpdate), 1);
+    EXPECT_EQ(selected, 0);
+    EXPECT_EQ(rows, (QStringList{QStringLiteral(" A"), QStringLiteral("25"), QStringLiteral(" A")}));
+    EXPECT_EQ(entries, QStringLiteral("3"));
+    EXPECT_EQ(elapsed, QStringLiteral("25"));
+    EXPECT_EQ(afterDelete, (QStringList{QStringLiteral(" A"), QStringLiteral(" A")}));
+    EXPECT_EQ(name, QStringLiteral("Macro1"));
+}
+
+// A key press pasted where no release of its key follows is taken out again
+// by the repair: the clipboard keeps it, a line of the window says why, and
+// it can be pasted where it can stand.
+TEST_F(MacroManager, APasteTheRepairTakesOutStaysOnTheClipboardWithAWord)
+{
+    const QString notice = QStringLiteral("THIS STEP CAN'T STAND THERE: ITS KEY WOULD NEVER BE RELEASED.");
+    const struct Case {
+        const char *name;
+        hkt::skin::StateButton *TFrmMacro::*tool;
+        int target; // the row the step is pasted before
+        std::vector<S> before;
+    } cases[] = {
+        {"cut", &TFrmMacro::bsbtnCutAction, 1, {{4, 0, 0x41, 0}, {6, 0, 5, 0}}},
+        {"copied", &TFrmMacro::bsbtnCopyAction, 2, {{4, 1, 0x41, 0}, {4, 0, 0x41, 0}, {6, 0, 5, 0}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Give(0, {{4, 1, 0x41, 0}, {4, 0, 0x41, 0}, {6, 0, 5, 0}});
+        auto form = Open();
+        ClickRow(form->ListBoxMacroKey, 0);
+        QTest::mouseClick((*form).*c.tool, Qt::LeftButton);
+        ASSERT_EQ(SetSteps(0), c.before);
+        EXPECT_FALSE(form->LabelStepNotice->isVisible());
+        ClickRow(form->ListBoxMacroKey, c.target);
+        QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+        EXPECT_EQ(SetSteps(0), c.before);
+        EXPECT_EQ(form->ListBoxMacroKey->count(), static_cast<int>(c.before.size()));
+        EXPECT_EQ(form->ListBoxMacroKey->currentRow(), c.target) << "the row the paste aimed at stays highlighted";
+        EXPECT_TRUE(form->Model().HasClipboard());
+        EXPECT_TRUE(form->LabelStepNotice->isVisible());
+        EXPECT_EQ(form->LabelStepNotice->text(), notice);
+
+        // Before the release it stands; the line goes with the next edit.
+        ClickRow(form->ListBoxMacroKey, 0);
+        QTest::mouseClick(form->BSBTNPasteaction, Qt::LeftButton);
+        EXPECT_FALSE(form->LabelStepNotice->isVisible());
+        std::vector<S> after = c.before;
+        after.insert(after.begin(), S{4, 1, 0x41, 0});
+        EXPECT_EQ(SetSteps(0), after);
+        EXPECT_EQ(form->Model().HasClipboard(), std::string(c.name) == "copied");
     }
 }

@@ -478,20 +478,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StepEditor, RemoveErrorsDropsTheLastPressOfKeysLeftDown)
 {
-    const std::vector<std::pair<std::vector<TMACROKEY>, std::vector<TMACROKEY>>> cases = {
-        {{Key(65, true), Delay(9), Key(66, true), Key(66, false)}, {Delay(9), Key(66, true), Key(66, false)}},
-        {{Key(65, true), Key(65, false), Key(65, true)}, {Key(65, true), Key(65, false)}},
-        {{Button(1, true), Key(65, true)}, {Button(1, true)}},
-        {{Key(37, true, 1), Key(37, true, 0), Key(37, false, 0)}, {Key(37, true, 0), Key(37, false, 0)}},
+    struct Case {
+        std::vector<TMACROKEY> before, after;
+        std::vector<int> removed; // positions in `before`
     };
-    for (const auto &[before, after] : cases) {
+    const std::vector<Case> cases = {
+        {{Key(65, true), Delay(9), Key(66, true), Key(66, false)}, {Delay(9), Key(66, true), Key(66, false)}, {0}},
+        {{Key(65, true), Key(65, false), Key(65, true)}, {Key(65, true), Key(65, false)}, {2}},
+        {{Button(1, true), Key(65, true)}, {Button(1, true)}, {1}},
+        {{Key(37, true, 1), Key(37, true, 0), Key(37, false, 0)}, {Key(37, true, 0), Key(37, false, 0)}, {0}},
+        // Keys in the order first met (B, then A), positions ascending.
+        {{Key(66, true), Key(65, true), Key(65, false), Key(65, true), Delay(3)}, {Key(65, true), Key(65, false), Delay(3)},
+         {0, 3}},
+        {{Key(65, true), Key(65, false)}, {Key(65, true), Key(65, false)}, {}},
+    };
+    for (const auto &[before, after, removed] : cases) {
         TkwMacroClass list;
         list.SetMacroKeyInfoList(std::vector<TMACROKEYINFO>{Macro(QStringLiteral("M"), before)});
         list.SetMacroListIndex(0);
         TkwActionsClass *e = list.CurrentMacroAction();
         e->SetActionIndex(static_cast<int>(before.size()) - 1);
         e->CheckErrors();
-        e->RemoveErrors();
+        EXPECT_EQ(e->RemoveErrors(), removed);
         ExpectSteps(StoredSteps(list, 0), after);
         EXPECT_EQ(list.MacroKeyInfoList()[0].HaveErrors, 0);
         EXPECT_EQ(list.MacroKeyInfoList()[0].ErrorCount, 0);

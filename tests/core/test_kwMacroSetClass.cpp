@@ -2,6 +2,7 @@
 // save rules, and what it does with files it cannot take.
 
 #include "core/kwMacroClassUnit.h"
+#include "support/MacroSetBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -376,6 +377,40 @@ TEST_F(MacroDatabase, SwitchTakesTheSetAtThePosition)
     ASSERT_EQ(db.LoadMacrosetDB(DbPath()), TMacroSetDbLoad::Loaded);
     ASSERT_TRUE(db.SwitchToMacroSet(1));
     EXPECT_EQ(db.CurrentMacroClass()->MacroExists(QStringLiteral("b")), true);
+}
+
+// A state taken and restored brings back every byte the object holds in
+// memory, whatever was edited, switched or copied into the image meanwhile.
+TEST_F(MacroDatabase, RestoredStateIsTheStateTaken)
+{
+    TkwMacroSetClass db;
+    StartUp(db, DbPath());
+    ASSERT_EQ(db.CreateNewMacro(QStringLiteral("Macro3")), 1);
+    db.CurrentMacroClass()->SetMacroListIndex(1);
+    ASSERT_TRUE(db.CurrentMacroClass()->SetMacroLoopValue(1, 0, 3));
+    ASSERT_TRUE(db.SaveBackCurrentMacroClassDataToCurrentMacroList());
+    const QByteArray file = ReadAll(DbPath());
+    const auto bytes = hkt::testfixtures::MacroSetObjectBytes;
+    const QByteArray before = bytes(db);
+    const TkwMacroSetState state = db.SaveState();
+
+    ASSERT_TRUE(db.DeleteMacro(0));
+    ASSERT_TRUE(db.ReNameMacro(QStringLiteral("Macro2"), QStringLiteral("Jump")));
+    ASSERT_EQ(db.CreateNewMacroSet(QStringLiteral("Other")), 1);
+    ASSERT_EQ(db.CreateNewMacro(QStringLiteral("X")), 1);
+    db.SaveBackMacroSetListToDB();
+    ASSERT_NE(bytes(db), before);
+
+    db.RestoreState(state);
+    EXPECT_TRUE(bytes(db) == before);
+    EXPECT_EQ(db.CurrentMacroClass()->MacroListIndex(), 1);
+    // The step editor is the current macro's, and edits through it reach the set.
+    ASSERT_NE(db.CurrentMacroClass()->CurrentMacroAction(), nullptr);
+    EXPECT_EQ(db.CurrentMacroClass()->CurrentMacroAction()->MacroIndex(), 1);
+    ASSERT_TRUE(db.SaveMacroSetDB());
+    EXPECT_EQ(U16At(ReadAll(DbPath()), 0), 1);
+    EXPECT_EQ(U16At(ReadAll(DbPath()), 64), 3);
+    EXPECT_EQ(ReadAll(DbPath()).size(), file.size());
 }
 
 } // namespace

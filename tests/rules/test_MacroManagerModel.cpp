@@ -413,3 +413,89 @@ TEST_F(Manager, RecordingRefusesTheOptionsAndKeepsItsPlace)
     EXPECT_EQ(SetSteps(), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 2, 0}, {4, 1, 0x41, 0}, {4, 0, 0x41, 0}, {6, 0, 3, 0}}));
     EXPECT_EQ(db.MacroSetList()[0].MacroArrays[0].nLoopCount, 4);
 }
+
+// A key press pasted where no release of its key follows is taken out by the
+// repair: the edit says so, the clipboard keeps the step (cut or copied), and
+// the step the paste aimed at stays current.
+TEST_F(Manager, APasteTheRepairTakesOutStaysOnTheClipboard)
+{
+    const S down{4, 1, 0x41, 0}, up{4, 0, 0x41, 0}, delay{6, 0, 5, 0}, b{4, 1, 0x42, 0}, bUp{4, 0, 0x42, 0};
+    const struct Case {
+        const char *name;
+        std::vector<S> macro;
+        int take;      // the step cut or copied
+        TMacroTool tool;
+        int target;    // the step pasted before
+        std::vector<S> after; // the macro after the paste
+        TMacroEdit result;
+    } cases[] = {
+        {"cut press after its release", {down, up, delay, b, bUp}, 0, TMacroTool::Cut, 1, {up, delay, b, bUp},
+         TMacroEdit::CantStand},
+        {"copied press after its release", {down, up, delay}, 0, TMacroTool::Copy, 2, {down, up, delay},
+         TMacroEdit::CantStand},
+        {"into an empty macro", {down}, 0, TMacroTool::Cut, 0, {}, TMacroEdit::CantStand},
+        {"cut press before its release", {down, up, delay}, 0, TMacroTool::Cut, 0, {down, up, delay},
+         TMacroEdit::Done},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Give(c.macro);
+        model.SelectStep(c.take);
+        ASSERT_EQ(model.ApplyTool(c.tool), TMacroEdit::Done);
+        const std::vector<S> beforePaste = ListSteps();
+        model.SelectStep(c.target);
+        const int aimed = model.Steps()->ActionIndex();
+        EXPECT_EQ(model.ApplyTool(TMacroTool::Paste), c.result);
+        EXPECT_EQ(SetSteps(), c.after);
+        EXPECT_EQ(ListSteps(), c.after);
+        if (c.result == TMacroEdit::CantStand) {
+            EXPECT_EQ(ListSteps(), beforePaste);
+            EXPECT_TRUE(model.HasClipboard());
+            EXPECT_EQ(model.Steps()->ActionIndex(), std::min(aimed, model.Steps()->GetCount() - 1));
+        } else {
+            EXPECT_FALSE(model.HasClipboard()) << "a cut step that stands leaves the clipboard";
+        }
+    }
+}
+
+// A repair that removes a step before the current one leaves the same step
+// current, not the one that moved up into its place.
+TEST_F(Manager, TheRepairKeepsTheCurrentStep)
+{
+    Give({{4, 1, 0x41, 0}, {6, 0, 1, 0}, {4, 0, 0x41, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}});
+    model.SelectStep(2);
+    // Deleting A's release leaves A pressed: its press goes too.
+    ASSERT_EQ(model.ApplyTool(TMacroTool::Delete), TMacroEdit::Done);
+    EXPECT_EQ(SetSteps(), (std::vector<S>{{6, 0, 1, 0}, {6, 0, 2, 0}, {6, 0, 3, 0}}));
+    EXPECT_EQ(model.Steps()->ActionIndex(), 1) << "the delay of 2 that followed the deleted step";
+}
+
+// A set made current as the program does it builds no step editor; the
+// manager over it has one for the highlighted macro at once.
+TEST(ManagerOverALoadedSet, HasTheStepEditorOfTheCurrentMacro)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.filePath(QStringLiteral("MacroSet.MSDB"));
+    {
+        TkwMacroSetClass db;
+        db.LoadMacrosetDB(path);
+        ASSERT_EQ(db.CreateNewMacroSet(QStringLiteral("DefaultMacroSet")), 1);
+        ASSERT_EQ(db.CreateNewMacro(QStringLiteral("Macro1")), 1);
+        TMACROKEYINFO rec{};
+        rec.MacroList[0] = K({6, 0, 40, 0});
+        rec.MacroListCount = 1;
+        db.CurrentMacroClass()->CurrentMacroAction()->SetMacroKeyInfo(rec);
+        ASSERT_TRUE(db.SaveBackCurrentMacroClassDataToCurrentMacroList());
+        ASSERT_TRUE(db.SaveMacroSetDB());
+    }
+    TkwMacroSetClass db;
+    ASSERT_EQ(db.LoadMacrosetDB(path), TMacroSetDbLoad::Loaded);
+    ASSERT_TRUE(db.SwitchToMacroSet(QStringLiteral("DefaultMacroSet")));
+    ASSERT_EQ(db.CurrentMacroClass()->CurrentMacroAction(), nullptr);
+    const TMacroManagerModel model(db);
+    ASSERT_NE(model.Steps(), nullptr);
+    EXPECT_EQ(model.Steps()->MacroIndex(), 0);
+    EXPECT_EQ(model.Steps()->GetCount(), 1);
+    EXPECT_EQ(model.Steps()->ActionIndex(), 0);
+}
