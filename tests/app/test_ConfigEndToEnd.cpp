@@ -1,8 +1,10 @@
 // HKT75 as a real process beside the real monitor and the simulated mouse
 // daemon, on a private X server: the window starts the monitor, a second
 // HKT75 ends at once, APPLY pressed on the real window leaves the profile in
-// the daemon's memory, WM_EXIT_PROGRAM ends both programs, and the session's
-// end ends HKT75 whatever is open, also during its start-up.
+// the daemon's memory, WM_EXIT_PROGRAM ends both programs, the session's
+// end ends HKT75 whatever is open, also during its start-up, a save at the
+// close question that fails keeps the window, and a fresh store takes the
+// desktop's language.
 #include "ConfigEndToEndFixture.h"
 
 #include <QDir>
@@ -202,4 +204,36 @@ TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
     auto dm = DataModule();
     EXPECT_EQ(dm->FProfileIndex, 0);
     EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 1000);
+}
+
+TEST_F(ConfigEndToEnd, AFreshStoreTakesTheDesktopsLanguageWhicheverProgramStartsFirst)
+{
+    // The monitor starts first, on a Hong Kong Chinese desktop: traditional
+    // characters, the file's third language.
+    m_env.insert(QStringLiteral("LANG"), QStringLiteral("zh_HK.UTF-8"));
+    QProcess &monitor = Start(kBin + "/HKT75MON");
+    ASSERT_TRUE(WaitFor(
+        [&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+    const QString key = QStringLiteral("software\\HKT75GM");
+    ASSERT_TRUE(Store()->ValueExists(key, QStringLiteral("allsettings.pfd")));
+    EXPECT_EQ(DataModule()->FAllProfileSettingInfo.CurrentLanguage, 2);
+
+    // The window, started later on a desktop asking for simplified Chinese,
+    // follows the store.
+    m_env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
+    m_env.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+    Start(kBin + "/HKT75");
+    const QString main = MainWindow();
+    ASSERT_FALSE(main.isEmpty());
+    QByteArray title;
+    EXPECT_TRUE(WaitFor([&] {
+        title.clear();
+        Run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), main}, &title, 20000);
+        return QString::fromUtf8(title).startsWith(QString::fromUtf8("\xE9\x81\x8A\xE6\x88\xB2\xE6\xBB\x91\xE9\xBC\xA0"
+                                                                      "\xE8\xA8\xAD\xE5\xAE\x9A")); // 遊戲滑鼠設定
+    })) << title.toStdString();
+    EXPECT_EQ(DataModule()->FAllProfileSettingInfo.CurrentLanguage, 2);
+
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    EXPECT_TRUE(monitor.waitForFinished(20000));
 }
