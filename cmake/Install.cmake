@@ -32,9 +32,14 @@ if(TARGET HKT75)
   list(PREPEND hkt75_programs HKT75 hkt75)
 endif()
 
+# Everything built that the package holds, for the target package_contents
+# below.
+set(hkt75_package_targets kwHook hkt75-hidmatch kwlocal skin_images)
+
 file(MAKE_DIRECTORY "${HKT75_LAUNCHER_DIR}")
 while(hkt75_programs)
   list(POP_FRONT hkt75_programs target launcher)
+  list(APPEND hkt75_package_targets ${target})
   if(NOT TARGET ${target})
     message(FATAL_ERROR "Install: target ${target} does not exist")
   endif()
@@ -68,6 +73,11 @@ install(CODE "
     FILES \"${CMAKE_SOURCE_DIR}/data/desktop/hkt75mon.desktop\")
 ")
 install(DIRECTORY "${HKT75_ICON_THEME_DIR}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons")
+
+# What `cpack` (scripts/package) needs built: the installed files above, no
+# tests or benchmarks. A tree built for running only (scripts/run) lacks some.
+add_custom_target(package_contents)
+add_dependencies(package_contents ${hkt75_package_targets})
 
 # ---- the Debian package ----
 set(CPACK_GENERATOR "DEB")

@@ -831,7 +831,8 @@ void TDM::kwProfileTestRestoreToDefault(QByteArray &AStream)
 
 void TDM::kwProfileAllSettingInfoRestoreToDefault(QByteArray &AStream)
 {
-    RestoreAllGamesImageDefaults(AStream);
+    const bool inRange = FRoots.FreshLanguage >= 0 && FRoots.FreshLanguage <= 255;
+    RestoreAllGamesImageDefaults(AStream, inRange ? std::uint8_t(FRoots.FreshLanguage) : std::uint8_t(0));
 }
 
 void TDM::kwProfileSettingGroupRestoreToDefault(QByteArray &AStream)

@@ -33,9 +33,14 @@
 // get the user's store and folders; tests point each root at a temporary
 // folder, and two modules over one store play the two programs.
 struct TDMRoots {
-    std::shared_ptr<hkt::platform::ValueStore> ValueStore; // null: the user's store
-    QString ProgramFolder;   // folder of config.ini; empty: the executable's folder
-    QString DocumentsFolder; // empty: the user's documents folder
+    std::shared_ptr<hkt::platform::ValueStore> ValueStore{}; // null: the user's store
+    QString ProgramFolder{};   // folder of config.ini; empty: the executable's folder
+    QString DocumentsFolder{}; // empty: the user's documents folder
+    // The display language (a position in the language file) an all-settings
+    // record made from the factory defaults takes: the programs pass the
+    // desktop's, as an installer would have chosen it; a stored choice is
+    // never replaced by it. Outside 0..255: the first language.
+    int FreshLanguage = 0;
 };
 
 class TDM : public QObject {

@@ -267,7 +267,7 @@ void RestoreTestProfileImageDefaults(QByteArray &image)
     ApplyToImage<TMouseProfileInfo>(image, [](TMouseProfileInfo &p) { RestoreTestProfileDefaults(p); });
 }
 
-void RestoreAllGamesDefaults(TALLGAMESINFO &All)
+void RestoreAllGamesDefaults(TALLGAMESINFO &All, std::uint8_t language)
 {
     for (TProfileSettingItem &item : All.Allgameset) {
         item.EntryFlag = 0;
@@ -276,12 +276,12 @@ void RestoreAllGamesDefaults(TALLGAMESINFO &All)
     }
     All.CurrentGame = 2;
     All.Allgameset[0].EntryFlag = 1;
-    All.CurrentLanguage = 0;
+    All.CurrentLanguage = language;
 }
 
-void RestoreAllGamesImageDefaults(QByteArray &image)
+void RestoreAllGamesImageDefaults(QByteArray &image, std::uint8_t language)
 {
-    ApplyToImage<TALLGAMESINFO>(image, [](TALLGAMESINFO &a) { RestoreAllGamesDefaults(a); });
+    ApplyToImage<TALLGAMESINFO>(image, [language](TALLGAMESINFO &a) { RestoreAllGamesDefaults(a, language); });
 }
 
 void RestoreProfileGroupDefaults(TProfileSettingGroup &Group, const TOptionsFromConfigFile &Options,

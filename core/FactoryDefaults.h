@@ -27,9 +27,10 @@ void RestoreTestProfileDefaults(TMouseProfileInfo &Info);
 void RestoreTestProfileImageDefaults(QByteArray &image);
 
 // The all-settings record: blank entries, the third profile current, the
-// first language.
-void RestoreAllGamesDefaults(TALLGAMESINFO &All);
-void RestoreAllGamesImageDefaults(QByteArray &image);
+// display language `language` (a position in the language file; the first
+// unless the caller knows the user's).
+void RestoreAllGamesDefaults(TALLGAMESINFO &All, std::uint8_t language = 0);
+void RestoreAllGamesImageDefaults(QByteArray &image, std::uint8_t language = 0);
 
 // The profile-group record: every profile in the registry under the name
 // prefix n ".pfd", its file in documentsProfileFolder (the documents folder's

@@ -1,4 +1,5 @@
 // HKT75MON: the tray monitor's main block. No command line is read.
+#include "config/ui/kwLanguage.h"
 #include "core/DMUnit.h"
 #include "core/kwHook.h"
 #include "core/pubunit_device.h"
@@ -47,7 +48,9 @@ int main(int argc, char **argv)
         ShowMessageBoxInTurn(QMessageBox::Critical, ATitle, AText);
     });
 
-    auto dm = std::make_unique<TDM>();
+    // Whichever program starts first on an empty store stores the display
+    // language: the desktop's, as an installer would have chosen it.
+    auto dm = std::make_unique<TDM>(TDMRoots{.FreshLanguage = kwFreshStartLanguage()});
     DM = dm.get();
     int rc = 0;
     {

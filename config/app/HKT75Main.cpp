@@ -1,6 +1,7 @@
 // HKT75: the configuration program's main block. No command line is read.
 #include "config/app/MainConfig.h"
 #include "config/ui/ProfileFileDialogsQt.h"
+#include "config/ui/kwLanguage.h"
 #include "core/DMUnit.h"
 #include "core/kwHook.h"
 #include "core/pubunit_device.h"
@@ -53,7 +54,9 @@ int ConfigProgramMain(int argc, char **argv)
         QMessageBox::critical(nullptr, ATitle, AText);
     });
 
-    auto dm = std::make_unique<TDM>();
+    // Whichever program starts first on an empty store stores the display
+    // language: the desktop's, as an installer would have chosen it.
+    auto dm = std::make_unique<TDM>(TDMRoots{.FreshLanguage = kwFreshStartLanguage()});
     DM = dm.get();
     int rc = 0;
     {

@@ -676,23 +676,30 @@ void THKT75CFGMAIN::Timer2Timer(QObject *)
 
 // ---- closing ------------------------------------------------------------------------
 
-void THKT75CFGMAIN::AskSaveOnClose()
+bool THKT75CFGMAIN::AskSaveOnClose()
 {
     if (!FState.SettingsChanged)
-        return;
+        return true;
     if (Message(QStringLiteral("WARNING"), QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?")) !=
         1)
-        return;
+        return true;
     // The program was ended while the question was open: nothing is stored.
     if (FEnding)
-        return;
-    DMRef.SaveBackAllProfileSettingInfo();
-    DMRef.SaveCurrentProfileInfoToRegistry();
-    DMRef.SaveBackAllProfileInfo();
-    DMRef.SaveBackAllProfileInfoToFile();
+        return true;
+    bool stored = DMRef.SaveBackAllProfileSettingInfo();
+    stored = DMRef.SaveCurrentProfileInfoToRegistry() && stored;
+    stored = DMRef.SaveBackAllProfileInfo() && stored;
+    stored = DMRef.SaveBackAllProfileInfoToFile() && stored;
     // What is stored here is not yet in the mouse: the next start's APPLY
     // must still write it.
-    DMRef.SaveProfileChangedMarks();
+    stored = DMRef.SaveProfileChangedMarks() && stored;
+    if (stored)
+        return true;
+    // The user asked to keep the edits and they are not kept: ending now
+    // would lose them without a word. The window stays, the edits still
+    // unsaved, so the next close asks again.
+    Message(QStringLiteral("WARNING"), QString::fromLatin1(kApplyStoreFailedText));
+    return FEnding;
 }
 
 void THKT75CFGMAIN::closeEvent(QCloseEvent *AEvent)
@@ -703,8 +710,10 @@ void THKT75CFGMAIN::closeEvent(QCloseEvent *AEvent)
         AEvent->ignore();
         return;
     }
-    if (!FEnding)
-        AskSaveOnClose();
+    if (!FEnding && !AskSaveOnClose()) {
+        AEvent->ignore();
+        return;
+    }
     Timer2->stop();
     TimerProcess->stop();
     AEvent->accept();

@@ -130,8 +130,9 @@ public:
     // APPLY's sequence with the window's dialogs and progress display.
     TApplyOutcome ApplySettings();
     // The question before closing: asks only when SettingsChanged is set;
-    // result 1 stores the profiles and the all-settings record.
-    void AskSaveOnClose();
+    // result 1 stores the profiles and the all-settings record. False when
+    // a store failed (the user was told): the window stays open.
+    bool AskSaveOnClose();
 
     // ---- window messages
     std::int64_t WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);

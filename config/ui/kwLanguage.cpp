@@ -1,5 +1,6 @@
 #include "config/ui/kwLanguage.h"
 
+#include "platform/DesktopLocale.h"
 #include "platform/Paths.h"
 
 #include <QDebug>
@@ -286,6 +287,29 @@ constexpr std::array kLocaleTable = std::to_array<TkwLocaleEntry>({
 QLocale LocaleOf(const TkwLocaleEntry &e)
 {
     return QLocale(e.Language, e.Script, e.Territory);
+}
+
+const TkwLocaleEntry *LocaleEntryOf(const QString &langID)
+{
+    bool ok = false;
+    const uint id = langID.toUInt(&ok, 16);
+    if (!ok)
+        return nullptr;
+    for (const TkwLocaleEntry &e : kLocaleTable)
+        if (e.LangID == id)
+            return &e;
+    return nullptr;
+}
+
+// A POSIX locale name without its codeset and modifier ("zh_TW.UTF-8@x" is
+// "zh_TW"), which QLocale would not take.
+QLocale LocaleOfPosixName(const QString &name)
+{
+    qsizetype end = name.size();
+    for (const QChar c : {u'.', u'@'})
+        if (const qsizetype at = name.indexOf(c); at >= 0)
+            end = std::min(end, at);
+    return QLocale(name.left(end));
 }
 
 // "Simplified"/"Traditional" as Windows names the two Chinese forms.
@@ -640,4 +664,36 @@ void TkwLanguage::TranslateComponent(QObject *Item, QStringList &TextList, bool 
     const TWalkRules rules{FTranslatePropertyList, FTranslateSpecialClassList,
                            FTranslateCustomClassList, &OnCustomTranslate};
     WalkComponent(rules, Item, TextList, ATranslate, BaseName);
+}
+
+int kwDesktopLanguagePosition(const QList<TkwLangEntry> &languages, const QStringList &locales)
+{
+    for (const QString &name : locales) {
+        const QLocale locale = LocaleOfPosixName(name);
+        if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
+            continue;
+        int sameLanguage = -1;
+        for (int i = 0; i < languages.size(); ++i) {
+            const TkwLocaleEntry *e = LocaleEntryOf(languages[i].ID);
+            if (!e || e->Language != locale.language() ||
+                (e->Script != QLocale::AnyScript && e->Script != locale.script()))
+                continue;
+            if (e->Territory == locale.territory())
+                return i;
+            if (sameLanguage < 0)
+                sameLanguage = i;
+        }
+        if (sameLanguage >= 0)
+            return sameLanguage;
+    }
+    return 0;
+}
+
+int kwFreshStartLanguage(const QString &programFolder)
+{
+    const QString folder = programFolder.isEmpty() ? hkt::platform::ProgramFolder() : programFolder;
+    const std::optional<TkwLangData> file = kwLoadLangFile(QDir(folder).filePath(QStringLiteral("kw.local")));
+    if (!file)
+        return 0;
+    return kwDesktopLanguagePosition(file->Resources, hkt::platform::DesktopMessageLocales());
 }

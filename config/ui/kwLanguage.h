@@ -97,6 +97,21 @@ std::span<const TkwLocaleEntry> kwLocaleTable();
 // The identifier as the system's locale data spells it: four lower-case hex digits.
 QString kwLangIDText(quint16 langID);
 
+// The position in `languages` (a language file's list) of the language a
+// desktop asking for `locales` reads, taking the first locale the list has a
+// language for: its language and script decide ("zh_TW", "zh_HK" and "zh_MO"
+// write traditional characters as 0404 does, "zh_CN", "zh_SG" and "zh"
+// simplified ones as 0804), the territory picks among several entries of one
+// language. Names are POSIX locale names ("zh_TW.UTF-8", "de_DE@euro"); the C
+// locale and names no language stands behind are passed over. 0, the first
+// language, when no locale has one.
+int kwDesktopLanguagePosition(const QList<TkwLangEntry> &languages, const QStringList &locales);
+// The display language a start with nothing stored takes, as an installer
+// would have chosen it: the position above for this desktop's message
+// locales and the language file "kw.local" in `programFolder` (empty: the
+// program folder).
+int kwFreshStartLanguage(const QString &programFolder = QString());
+
 // One entry of the language-name lists: Key, then [Name, ID].
 struct TkwLanguageNameEntry {
     QString Key;

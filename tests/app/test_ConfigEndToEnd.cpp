@@ -1,8 +1,10 @@
 // HKT75 as a real process beside the real monitor and the simulated mouse
 // daemon, on a private X server: the window starts the monitor, a second
 // HKT75 ends at once, APPLY pressed on the real window leaves the profile in
-// the daemon's memory, WM_EXIT_PROGRAM ends both programs, and the session's
-// end ends HKT75 whatever is open, also during its start-up.
+// the daemon's memory, WM_EXIT_PROGRAM ends both programs, the session's
+// end ends HKT75 whatever is open, also during its start-up, a save at the
+// close question that fails keeps the window, and a fresh store takes the
+// desktop's language.
 #include "ConfigEndToEndFixture.h"
 
 #include <QDir>
@@ -135,4 +137,103 @@ TEST_F(ConfigEndToEnd, TheSessionsEndDuringTheStartUpWarningEndsTheProgramInOrde
     // The window was never shown, so no monitor was started.
     EXPECT_FALSE(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime()));
     EXPECT_TRUE(QFileInfo(documents).isFile());
+}
+
+TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
+{
+    QProcess &config = StartConfigOnFirstProfile();
+    ASSERT_FALSE(HasFailure());
+    const QString main = MainWindow();
+    ASSERT_FALSE(main.isEmpty());
+    // An unsaved edit (1000 Hz for the stored 500 Hz), so CANCEL asks.
+    const auto window = FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime());
+    ASSERT_TRUE(SendWindowMessage(window, WM_REPORT_RATE_CHANGED, 1, 0).has_value());
+    // The settings folder made a file: no store can write there, as root
+    // neither.
+    const QString folder =
+        QFileInfo(Store()->ValueFile(QStringLiteral("software\\HKT75GM"), QStringLiteral("x"))).absolutePath();
+    ASSERT_TRUE(QDir().rename(folder, folder + ".moved"));
+    {
+        QFile blocker(folder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    // The one dialog shown beside the main window, once it is up.
+    const auto dialog = [&] {
+        std::uint32_t id = 0;
+        WaitFor([&] {
+            const auto shown = Shown();
+            for (const auto &w : shown)
+                if (QString::number(w.id) != main)
+                    id = w.id;
+            return shown.size() == 2 && id != 0;
+        });
+        return id;
+    };
+    const QRect text(123, 83, 284, 96); // the dialogs' text
+    const QPoint ok(177, 227);          // and their OK
+
+    // CANCEL, then OK to the save question.
+    ASSERT_TRUE(ClickAt(main, 652, 92));
+    const std::uint32_t question = dialog();
+    ASSERT_NE(question, 0u) << "no question";
+    const QByteArray asked = m_probe->Look(question, text);
+    ASSERT_TRUE(ClickAt(QString::number(question), ok.x(), ok.y()));
+
+    // The failure is said in a dialog of its own text, and the program runs on.
+    std::uint32_t warning = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        warning = dialog();
+        return warning != 0 && m_probe->Look(warning, text) != asked;
+    })) << "no warning; the program " << (config.waitForFinished(1) ? "ended" : "runs");
+    ASSERT_TRUE(ClickAt(QString::number(warning), ok.x(), ok.y()));
+    ASSERT_TRUE(WaitFor([&] { return Shown().size() == 1; }));
+    EXPECT_FALSE(config.waitForFinished(1));
+    EXPECT_TRUE(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()));
+
+    // With the folder back, the edit is still unsaved: CANCEL asks again,
+    // OK stores it and ends the program.
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(folder + ".moved", folder));
+    ASSERT_TRUE(ClickAt(main, 652, 92));
+    const std::uint32_t again = dialog();
+    ASSERT_NE(again, 0u) << "no question the second time";
+    EXPECT_EQ(m_probe->Look(again, text), asked);
+    ASSERT_TRUE(ClickAt(QString::number(again), ok.x(), ok.y()));
+    ASSERT_TRUE(config.waitForFinished(20000));
+    EXPECT_EQ(config.exitCode(), 0);
+    auto dm = DataModule();
+    EXPECT_EQ(dm->FProfileIndex, 0);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 1000);
+}
+
+TEST_F(ConfigEndToEnd, AFreshStoreTakesTheDesktopsLanguageWhicheverProgramStartsFirst)
+{
+    // The monitor starts first, on a Hong Kong Chinese desktop: traditional
+    // characters, the file's third language.
+    m_env.insert(QStringLiteral("LANG"), QStringLiteral("zh_HK.UTF-8"));
+    QProcess &monitor = Start(kBin + "/HKT75MON");
+    ASSERT_TRUE(WaitFor(
+        [&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+    const QString key = QStringLiteral("software\\HKT75GM");
+    ASSERT_TRUE(Store()->ValueExists(key, QStringLiteral("allsettings.pfd")));
+    EXPECT_EQ(DataModule()->FAllProfileSettingInfo.CurrentLanguage, 2);
+
+    // The window, started later on a desktop asking for simplified Chinese,
+    // follows the store.
+    m_env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
+    m_env.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+    Start(kBin + "/HKT75");
+    const QString main = MainWindow();
+    ASSERT_FALSE(main.isEmpty());
+    QByteArray title;
+    EXPECT_TRUE(WaitFor([&] {
+        title.clear();
+        Run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), main}, &title, 20000);
+        return QString::fromUtf8(title).startsWith(QString::fromUtf8("\xE9\x81\x8A\xE6\x88\xB2\xE6\xBB\x91\xE9\xBC\xA0"
+                                                                      "\xE8\xA8\xAD\xE5\xAE\x9A")); // 遊戲滑鼠設定
+    })) << title.toStdString();
+    EXPECT_EQ(DataModule()->FAllProfileSettingInfo.CurrentLanguage, 2);
+
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    EXPECT_TRUE(monitor.waitForFinished(20000));
 }

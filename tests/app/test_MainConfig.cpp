@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <functional>
+
 using namespace hkt::testapp;
 
 TEST_F(MainConfigTest, StartsWithFourTabsAndNoUnsavedMark)
@@ -158,6 +160,63 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
         EXPECT_EQ(TDM(TDMRoots{m_store, ProgramFolder(), Documents()}).IsProfileChanged(3), c.stored) << c.how;
         EXPECT_TRUE(m_mouse->Log().empty() || !c.stored);
         m_form.reset();
+        m_dialogs.clear();
+    }
+}
+
+TEST_F(MainConfigTest, ASaveAtTheCloseQuestionThatFailsSaysSoAndKeepsTheWindowAndTheEdit)
+{
+    struct Case {
+        const char *name;
+        std::function<QString()> blocked; // a folder the save needs, made a file
+    };
+    const QString key = Dm().FOptionsFromConfigFile.ProfileRegFolder;
+    const Case cases[] = {
+        {"value store", [&] { return QFileInfo(m_store->ValueFile(key, QStringLiteral("x"))).absolutePath(); }},
+        {"profile file", [&] { return Dm().GetPersonalDocumentProfilePath().chopped(1); }},
+    };
+    for (const Case &c : cases) {
+        THKT75CFGMAIN &form = Form();
+        form.show();
+        const int profile = Dm().FProfileIndex;
+        ASSERT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.ReportRate, 500) << c.name;
+        // 1000 Hz set on the mouse: an edit the store does not hold yet.
+        form.WndProc(WM_REPORT_RATE_CHANGED, 1, 0);
+        ASSERT_TRUE(form.State().SettingsChanged) << c.name;
+        const QString path = c.blocked();
+        ASSERT_TRUE(QDir().rename(path, path + ".moved")) << c.name;
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << c.name;
+        }
+        m_dialogAnswer = 1;
+        m_dialogs.clear();
+
+        QTest::mouseClick(form.BtnCancel, Qt::LeftButton);
+
+        ASSERT_EQ(m_dialogs.size(), 2u) << c.name;
+        EXPECT_EQ(m_dialogs[0].text, QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
+        EXPECT_EQ(m_dialogs[1].title, QStringLiteral("WARNING"));
+        EXPECT_EQ(m_dialogs[1].text, QStringLiteral("FAILED TO SAVE THE SETTINGS ON THIS COMPUTER, PLEASE TRY AGAIN!"));
+        EXPECT_TRUE(form.isVisible()) << c.name << ": the window closed";
+        EXPECT_TRUE(form.State().SettingsChanged) << c.name;
+        EXPECT_EQ(m_programEnded, 0) << c.name;
+
+        // With the store back, the next close asks again and keeps the edit.
+        ASSERT_TRUE(QFile::remove(path)) << c.name;
+        ASSERT_TRUE(QDir().rename(path + ".moved", path)) << c.name;
+        m_dialogs.clear();
+        QTest::mouseClick(form.BtnCancel, Qt::LeftButton);
+        ASSERT_EQ(m_dialogs.size(), 1u) << c.name;
+        EXPECT_FALSE(form.isVisible()) << c.name;
+        m_form.reset();
+        m_dm.reset();
+        ASSERT_TRUE(Dm().SwitchToProfile(profile)) << c.name;
+        EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.ReportRate, 1000) << c.name;
+        // Back to 500 Hz for the next case, stored.
+        Dm().FCurrentProfileInfo.ConfigInfo.ReportRate = 500;
+        ASSERT_TRUE(Dm().SaveCurrentProfileInfoToRegistry());
+        ASSERT_TRUE(Dm().SaveCurrentProfileInfoToFile());
         m_dialogs.clear();
     }
 }

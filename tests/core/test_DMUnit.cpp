@@ -30,10 +30,11 @@ struct Storage {
     QString Docs() const { return tmp.path() + "/home/Documents/"; }
     QString ProfileFolder() const { return Docs() + "Profile/"; }
 
-    std::unique_ptr<TDM> Start()
+    // `freshLanguage`: the desktop's display language, as the programs pass it.
+    std::unique_ptr<TDM> Start(int freshLanguage = 0)
     {
         QDir().mkpath(tmp.path() + "/prog");
-        return std::make_unique<TDM>(TDMRoots{values, tmp.path() + "/prog", Docs()});
+        return std::make_unique<TDM>(TDMRoots{values, tmp.path() + "/prog", Docs(), freshLanguage});
     }
     void WriteConfig(const QByteArray &ini)
     {
@@ -840,6 +841,48 @@ TEST(DataModuleFaults, ShortAllSettingsValueKeepsTheWholeFieldsItHolds)
         ASSERT_TRUE(dm->SaveBackAllProfileSettingInfo());
         EXPECT_EQ(s.Value("allsettings.pfd.bak"), cut);
         s.values->DeleteValue(kKey, "allsettings.pfd.bak");
+    }
+}
+
+// The display language of a store with nothing in it is the desktop's (what
+// the program passes); whatever is stored is never replaced by it.
+TEST(DataModule, AFreshStoreTakesTheDesktopsLanguageAndAStoredChoiceIsKept)
+{
+    constexpr int kLanguage = int(offsetof(TALLGAMESINFO, CurrentLanguage));
+    const struct {
+        const char *what;
+        int stored; // -1: nothing stored yet
+        int desktop;
+        int language; // stored afterwards
+    } cases[] = {
+        {"fresh, Chinese (Taiwan) desktop", -1, 2, 2},
+        {"fresh, Chinese (PRC) desktop", -1, 1, 1},
+        {"fresh, English desktop", -1, 0, 0},
+        {"fresh, a position no byte holds", -1, 256, 0},
+        {"fresh, a negative position", -1, -1, 0},
+        {"English stored, Chinese desktop", 0, 1, 0},
+        {"Chinese stored, English desktop", 2, 0, 2},
+        {"Chinese stored, other Chinese desktop", 1, 2, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Storage s;
+        if (c.stored >= 0) {
+            s.Start(c.stored);
+            ASSERT_EQ(s.Value("allsettings.pfd")[kLanguage], char(c.stored));
+        }
+        const QByteArray before = s.Value("allsettings.pfd");
+        auto dm = s.Start(c.desktop);
+        EXPECT_EQ(dm->FAllProfileSettingInfo.CurrentLanguage, c.language);
+        const QByteArray stored = s.Value("allsettings.pfd");
+        ASSERT_EQ(stored.size(), qsizetype(sizeof(TALLGAMESINFO)));
+        EXPECT_EQ(int(std::uint8_t(stored[kLanguage])), c.language);
+        if (c.stored >= 0) {
+            EXPECT_EQ(stored, before) << "a stored record was written";
+        }
+        // The other program, started later on another desktop language,
+        // follows the store.
+        EXPECT_EQ(s.Start(c.desktop == 1 ? 2 : 1)->FAllProfileSettingInfo.CurrentLanguage, c.language);
     }
 }
 

@@ -70,7 +70,7 @@ inline std::vector<int> ParseMemoryDump(const QByteArray &out)
 //   run/             XDG_RUNTIME_DIR (mode 0700, as the programs require)
 //   config/          XDG_CONFIG_HOME (the value store under hkt75/registry)
 //   home/Documents/  HOME and its documents folder (profile files, macros)
-// and the simulated mouse's socket run/vm.sock.
+// and the simulated mouse's socket run/vm.sock; its desktop speaks English.
 class PrivateSession {
 public:
     explicit PrivateSession(const QString &tempTemplate = QString())
@@ -106,6 +106,11 @@ public:
         base.insert(QStringLiteral("HOME"), Home());
         base.insert(QStringLiteral("HKT75_HID"),
                     QStringLiteral("sim:") + (mouseSocket.isEmpty() ? MouseSocket() : mouseSocket));
+        // An English desktop whatever the machine's: a fresh store takes the
+        // desktop's language. A test wanting another sets these itself.
+        for (const char *var : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            base.remove(QString::fromLatin1(var));
+        base.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         return base;
     }
     // The same on the X display `display` (Qt's X platform), with no sound

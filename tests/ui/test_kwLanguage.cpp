@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -312,6 +313,82 @@ TEST(kwLanguage, UserLocaleLanguage)
     EXPECT_EQ(full, "en_US");
     EXPECT_EQ(TkwLanguage::GetUserLocaleLanguage(QLocale("pt_PT"), &full), "pt");
     EXPECT_EQ(full, "pt_PT");
+}
+
+TEST(kwLanguage, DesktopLocalesChooseTheLanguageOfAFreshStart)
+{
+    const auto list = [](std::initializer_list<const char *> ids) {
+        QList<TkwLangEntry> out;
+        for (const char *id : ids)
+            out.append({QString::fromLatin1(id), {}});
+        return out;
+    };
+    const QList<TkwLangEntry> shipped = list({"0409", "0804", "0404"});
+    const QList<TkwLangEntry> other = list({"0804", "0409", "0809", "0c04"});
+    const struct {
+        const QList<TkwLangEntry> &languages;
+        QStringList locales;
+        int position;
+    } cases[] = {
+        {shipped, {"zh_CN.UTF-8"}, 1},
+        {shipped, {"zh_TW.UTF-8"}, 2},
+        {shipped, {"zh_HK.UTF-8"}, 2},
+        {shipped, {"zh_MO"}, 2},
+        {shipped, {"zh_TW.Big5"}, 2},
+        {shipped, {"zh_SG.GBK"}, 1},
+        {shipped, {"zh"}, 1},
+        {shipped, {"en_US.UTF-8"}, 0},
+        {shipped, {"en_GB.UTF-8"}, 0},
+        {shipped, {"fr_FR.UTF-8"}, 0},
+        {shipped, {"C.UTF-8"}, 0},
+        {shipped, {"POSIX"}, 0},
+        {shipped, {"xx_YY"}, 0},
+        {shipped, {}, 0},
+        // The first locale the list has a language for decides.
+        {shipped, {"fr_FR", "de", "zh_TW"}, 2},
+        {shipped, {"C", "zh_CN.UTF-8"}, 1},
+        {shipped, {"en", "zh_CN.UTF-8"}, 0},
+        {shipped, {"de_DE@euro", "zh_HK.UTF-8"}, 2},
+        // Another file: the territory picks among one language's entries,
+        // else its first; no language found is the file's first.
+        {other, {"en_GB.UTF-8"}, 2},
+        {other, {"en_AU.UTF-8"}, 1},
+        {other, {"zh_HK"}, 3},
+        {other, {"zh_TW"}, 3},
+        {other, {"fr_FR"}, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(kwDesktopLanguagePosition(c.languages, c.locales), c.position) << c.locales.join(u':').toStdString();
+}
+
+TEST(kwLanguage, AFreshStartTakesTheDesktopsLanguageFromTheLanguageFile)
+{
+    TkwLangData data = SampleData();
+    data.Resources.append(TkwLangEntry{"0404", {}});
+    const LangFolder folder(data); // 0409, 0804, 0407, 0404
+    QTemporaryDir empty;
+    const char *vars[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+    QList<std::optional<QByteArray>> saved;
+    for (const char *v : vars)
+        saved.append(qEnvironmentVariableIsSet(v) ? std::optional(qgetenv(v)) : std::nullopt);
+    for (const char *v : vars)
+        qunsetenv(v);
+
+    qputenv("LANG", "de_DE.UTF-8");
+    EXPECT_EQ(kwFreshStartLanguage(folder.Path()), 2);
+    qputenv("LC_MESSAGES", "zh_HK.UTF-8");
+    EXPECT_EQ(kwFreshStartLanguage(folder.Path()), 3);
+    qputenv("LANGUAGE", "zh_CN:en");
+    EXPECT_EQ(kwFreshStartLanguage(folder.Path()), 1);
+    // Without a language file: the first language.
+    EXPECT_EQ(kwFreshStartLanguage(empty.path()), 0);
+
+    for (int i = 0; i < saved.size(); ++i) {
+        if (saved[i])
+            qputenv(vars[i], *saved[i]);
+        else
+            qunsetenv(vars[i]);
+    }
 }
 
 TEST(kwLanguage, LocaleTableAndNameLists)
