@@ -937,12 +937,12 @@ void THKT75CFGMAIN::WMCPIIndexChanged(std::int64_t WParam, std::optional<std::ui
                 [&] { return WriteCPITable(hid, table, CPITableAddress(p)); });
         });
     }
-    // Kept in the profile as the rate is, so a switch (which loads the next
-    // profile from its store), the monitor's reload and APPLY keep it.
-    if (changed) {
+    // Kept in the profile's store as the rate is, so a switch (which loads
+    // the next profile from its store) and APPLY keep it. The unsaved mark
+    // stays as it was: the mouse holds the level already, and the next start
+    // takes it from the mouse should the PC never store it.
+    if (changed)
         DMRef.SaveBackToCurrentProfileInfo();
-        FState.SettingsChanged = true;
-    }
     FDPI->ShowCPILevelSelection();
 }
 

@@ -100,6 +100,9 @@ TEST_F(MainConfigTest, LevelAndProfileMessagesOutsideTheirRangesAreIgnored)
     EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 1);
     form.WndProc(WM_CPI_INDEX_CHANGED, 3, 0);
     EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 3);
+    TMouseProfileInfo stored{};
+    Dm().ReadProfileInfo(stored, profile);
+    EXPECT_EQ(stored.ConfigInfo.CurrentCPIIndex, 3) << "kept in the profile's store";
     EXPECT_FALSE(form.State().SettingsChanged);
     for (std::int64_t w : {5, 7, -1, 1 << 20})
         EXPECT_EQ(form.WndProc(WM_SWITCH_PROFILE, w, 0), 0);
