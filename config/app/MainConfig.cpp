@@ -30,6 +30,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShowEvent>
@@ -37,6 +38,8 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QWindow>
+
+#include <initializer_list>
 
 using namespace hkt::skin;
 
@@ -149,6 +152,24 @@ THKT75CFGMAIN::~THKT75CFGMAIN()
         SetMainWindow(nullptr);
     // The desktop-settings worker uses FDesktopMouse: let it end first.
     TkwThread::WaitForAll();
+    // Everything that is bound to the window goes while the window is still
+    // whole. Left to QWidget's destructor, the window's last deactivation and
+    // its controls' destruction would run the pages' event filters and
+    // handlers, which call into a window whose own destructor has already
+    // run. The pages first: they watch controls of other containers.
+    for (QObject *page : std::initializer_list<QObject *>{FButtons, FMouse, FDPI, FLight, FProfiles, FInfo})
+        delete page;
+    FButtons = nullptr;
+    FMouse = nullptr;
+    FDPI = nullptr;
+    FLight = nullptr;
+    FProfiles = nullptr;
+    FInfo = nullptr;
+    QList<QPointer<QObject>> children;
+    for (QObject *c : this->children())
+        children.append(c);
+    for (const QPointer<QObject> &c : children)
+        delete c.data();
 }
 
 bool THKT75CFGMAIN::RegisterWindow()
