@@ -22,6 +22,9 @@ int ConfigProgramMain(int argc, char **argv)
     // warnings are dialogs) it must end the program in order, never by the
     // signal's default action.
     hkt::platform::EndSessionWatch::Catch();
+    // And up to the very end: once the window has closed, the program is
+    // already ending, and a signal then must not turn its exit into a kill.
+    hkt::platform::EndSessionWatch::HoldUntilExit();
 
     // Another configuration program runs: end at once, without a word. The
     // lock is taken before anything else, and before the window's stale
