@@ -144,10 +144,10 @@ void TMainConfigInfo::OpenHelp(const TNameValueList &AList)
         FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(HELP_NOT_CONFIGURED_TEXT));
         break;
     case THelpTarget::Kind::File:
-        OpenUrl(QUrl::fromLocalFile(t.Target));
+        Open(QUrl::fromLocalFile(t.Target));
         break;
     case THelpTarget::Kind::Address:
-        OpenUrl(QUrl::fromUserInput(t.Target));
+        Open(QUrl::fromUserInput(t.Target));
         break;
     case THelpTarget::Kind::MissingFile:
         FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(HELP_FILE_MISSING_TEXT));
@@ -158,11 +158,21 @@ void TMainConfigInfo::OpenHelp(const TNameValueList &AList)
 void TMainConfigInfo::BSBTNHELPLINKClick() { OpenHelp(FHost.DataModule().FOtherConfig.HelpLinks); }
 void TMainConfigInfo::BTNHELPClick() { OpenHelp(FHost.DataModule().FOtherConfig.HelpFile); }
 
+void TMainConfigInfo::Open(const QUrl &AUrl)
+{
+    if (OpenUrl(AUrl))
+        return;
+    // The desktop has nothing to open it with (no web browser, no program
+    // for the file): a button that does nothing looks broken, so say why.
+    FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING),
+                  QString::fromLatin1(AUrl.isLocalFile() ? NO_HELP_PROGRAM_TEXT : NO_WEB_BROWSER_TEXT));
+}
+
 void TMainConfigInfo::OpenText(const QString &AText)
 {
     const QString text = AText.trimmed();
     if (!text.isEmpty())
-        OpenUrl(QUrl::fromUserInput(text));
+        Open(QUrl::fromUserInput(text));
 }
 
 void TMainConfigInfo::bsbtnopenwebsiteClick() { OpenText(labelWebSite->text()); }
