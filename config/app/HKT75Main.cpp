@@ -36,7 +36,9 @@ int ConfigProgramMain(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HKT75"));
-    QApplication::setApplicationDisplayName(QStringLiteral("GAMING MOUSE CONFIG"));
+    // The display name, which Qt appends to every window's title, is the
+    // program's title in the display language: the window sets it once the
+    // language is known.
 
     // The session ending (SIGTERM, SIGINT, SIGHUP) ends the program as
     // WM_EXIT_PROGRAM does: at once, without a question, storing nothing.

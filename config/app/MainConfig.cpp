@@ -88,6 +88,24 @@ void CloseDialogsAndMenus(const QWidget *AMain)
             w->hide();
 }
 
+// Puts the open modal dialogs back above the window that was just raised,
+// the one that takes input last and with the keyboard. Raised alone, the
+// window would hide its own question: without a window manager that keeps
+// dialogs above their window it then looks frozen, refusing every click.
+void RaiseModalDialogs(const QWidget *AMain)
+{
+    QWidget *top = QApplication::activeModalWidget();
+    if (!top || top == AMain)
+        return;
+    // Older dialogs first (a macro manager under its own question).
+    for (QWindow *w : QGuiApplication::topLevelWindows())
+        if (w->isVisible() && w->modality() != Qt::NonModal && w != AMain->windowHandle() &&
+            w != top->windowHandle())
+            w->raise();
+    top->raise();
+    top->activateWindow();
+}
+
 } // namespace
 
 THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
@@ -776,6 +794,7 @@ std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
             show();
         raise();
         activateWindow();
+        RaiseModalDialogs(this);
         return 1;
     default:
         // WM_RESERVED, and the editing messages with a value that names nothing.

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -211,9 +212,13 @@ void TMainConfigInfo::ApplyLanguage()
         lang.SetLang(QStringLiteral("0409"));
     // An empty or unknown identifier takes the pictures of 0409.
     GlobalImageDataBase().SetImageBasePath(SkinFolderForLanguage(FHost.ProgramFolder(), lang.Lang()));
-    // The DPI page's axis labels translate themselves; the title follows.
+    // Qt's standard dialogs (file, colour) speak the same language.
+    kwInstallQtTranslations(lang.Lang());
+    // The DPI page's axis labels translate themselves; the title follows,
+    // also as the application's name, which Qt adds to every window's title.
     if (QWidget *w = FHost.MainWindow())
         kwSetSourceText(w, "windowTitle", QString::fromLatin1(CONFIG_APP_TITLE));
+    QGuiApplication::setApplicationDisplayName(Translate(QString::fromLatin1(CONFIG_APP_TITLE)));
 }
 
 void TMainConfigInfo::PopBoxLanguageChange(int ARow)

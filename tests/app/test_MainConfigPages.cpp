@@ -850,3 +850,29 @@ TEST_F(MainConfigPagesTest, ALongMacroNameIsCutAtItsEndOnTheButtonAndWholeInItsH
     if (!dir.isEmpty())
         form.grab().save(QDir(dir).filePath(QStringLiteral("page-general-long-macro.png")));
 }
+
+// The factory profiles store a text for some of their buttons (FAST FORWARD,
+// CLOSE TAB ...); the window shows it translated, so each has a translation
+// in every language but the first: no English on a Chinese screen the user
+// did not type.
+TEST(FactoryButtonTexts, EveryTextAFactoryProfileStoresIsTranslated)
+{
+    TkwLanguage lang(nullptr, QStringLiteral(HKT75_BIN_DIR));
+    ASSERT_GE(lang.Resources().size(), 3);
+    QStringList texts;
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        auto info = std::make_unique<TMouseProfileInfo>();
+        ASSERT_TRUE(RestoreProfileDefaults(*info, p));
+        for (const TBUTTONFUNCINFO &b : info->ConfigInfo.ButtonFuncInfo)
+            for (const QString &t : {FieldText(b.SingleKey.SingleKeyText), FieldText(b.ComboKey.ComboKeyText)})
+                if (!t.isEmpty() && !texts.contains(t))
+                    texts.append(t);
+    }
+    ASSERT_GE(texts.size(), 7);
+    for (qsizetype l = 1; l < lang.Resources().size(); ++l) {
+        lang.SetLang(lang.Resources()[l].ID);
+        for (const QString &t : texts)
+            EXPECT_NE(Translate(t), t) << lang.Lang().toStdString() << " " << t.toStdString();
+    }
+    lang.SetLang(QStringLiteral("en"));
+}
