@@ -97,6 +97,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beside the libraries the scan finds: Qt's own translations, which the
+# standard dialogs (file, colour) speak the display language with.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # libkwHook.so is private to the program folder: the dependency scan must not
 # look for it among the system's libraries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "/usr/${HKT75_PROGRAM_DIR}")

@@ -45,9 +45,14 @@ int LoadProfileFileIntoCurrentProfile(TDM &dm, const QString &path)
     // One bounded read of a regular file: what is checked is what is taken.
     QByteArray data;
     const hkt::platform::ReadStatus status = hkt::platform::ReadFileBounded(path, data);
+    // A file that is there but larger than any profile file is simply not
+    // one; a file that cannot be read at all is another answer than a wrong
+    // version.
+    if (status == hkt::platform::ReadStatus::TooLarge)
+        return PROFILE_IMPORT_REFUSED;
     if (status != hkt::platform::ReadStatus::Ok) {
         qWarning("hkt75: profile file %s cannot be read", qUtf8Printable(path));
-        return PROFILE_IMPORT_REFUSED;
+        return PROFILE_IMPORT_UNREADABLE;
     }
     if (data.size() < qsizetype(PROFILE_RECORD_SIZE)) {
         qWarning("hkt75: profile file %s holds %lld bytes, less than a profile", qUtf8Printable(path),

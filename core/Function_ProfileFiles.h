@@ -18,6 +18,9 @@ class TDM;
 // The text the caller shows (title "WARNING") when ImportProfileFile refuses
 // a file (result 3).
 inline constexpr char PROFILE_VERSION_INCORRECT_TEXT[] = "GAMING MOUSE PROFILE VERSION INCORRECT!";
+// The text the caller shows (title "WARNING") when the chosen file cannot be
+// read at all (result 4): gone, not a regular file, or refused by the system.
+inline constexpr char PROFILE_FILE_UNREADABLE_TEXT[] = "THE PROFILE FILE CANNOT BE OPENED!";
 // The plain message ExportProfileFile shows when the file cannot be written.
 inline constexpr char PROFILE_SAVE_REFUSED_TEXT[] = "No permission to save file!please change directory!";
 
@@ -51,7 +54,8 @@ void SetProfileFileMessage(TProfileFileMessage message);
 
 inline constexpr int PROFILE_IMPORT_LOADED = 1;
 inline constexpr int PROFILE_IMPORT_CANCELLED = 2;
-inline constexpr int PROFILE_IMPORT_REFUSED = 3;
+inline constexpr int PROFILE_IMPORT_REFUSED = 3;    // not a profile file of this version
+inline constexpr int PROFILE_IMPORT_UNREADABLE = 4; // the file could not be read
 
 // On the data module DM, through the installed dialogs.
 int ImportProfileFile(const QString &AInitialDir);
@@ -67,5 +71,6 @@ bool ExportProfileFile(TDM &dm, TProfileFileDialogs &dialogs, const TProfileFile
                        const QString &AInitialDir);
 
 // Loads the profile file at `path` into dm's current profile: PROFILE_IMPORT_LOADED,
-// or PROFILE_IMPORT_REFUSED with nothing changed. The file is read once.
+// or PROFILE_IMPORT_REFUSED / PROFILE_IMPORT_UNREADABLE with nothing changed.
+// The file is read once.
 int LoadProfileFileIntoCurrentProfile(TDM &dm, const QString &path);

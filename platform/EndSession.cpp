@@ -15,6 +15,7 @@ constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 int g_pipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_requested = 0;
+bool g_holdUntilExit = false;
 
 void OnSignal(int)
 {
@@ -52,6 +53,13 @@ bool EndSessionWatch::Requested()
     return g_requested != 0;
 }
 
+void EndSessionWatch::HoldUntilExit()
+{
+    // Without the pipe nothing was caught (see Catch()).
+    if (g_pipe[0] >= 0)
+        g_holdUntilExit = true;
+}
+
 EndSessionWatch::EndSessionWatch(std::function<void()> OnEnd, QObject *parent)
     : QObject(parent), m_onEnd(std::move(OnEnd))
 {
@@ -75,7 +83,10 @@ EndSessionWatch::EndSessionWatch(std::function<void()> OnEnd, QObject *parent)
 
 EndSessionWatch::~EndSessionWatch()
 {
-    SetHandlers(SIG_DFL);
+    // A signal that arrives now only marks Requested() and fills the pipe,
+    // which nothing reads any more: the program's ending goes on.
+    if (!g_holdUntilExit)
+        SetHandlers(SIG_DFL);
 }
 
 } // namespace hkt::platform

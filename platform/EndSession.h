@@ -28,6 +28,11 @@ public:
     static void Catch();
     // True once one of the signals has arrived since Catch().
     static bool Requested();
+    // Keeps the signals caught until the process ends, also once the last
+    // watch is gone: a program ending by itself (its event loop has already
+    // returned, its objects are going) then still ends with its own exit
+    // code instead of the signal's. Call after Catch().
+    static void HoldUntilExit();
 
 private:
     std::unique_ptr<QSocketNotifier> m_notifier;

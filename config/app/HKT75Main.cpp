@@ -23,6 +23,9 @@ int ConfigProgramMain(int argc, char **argv)
     // warnings are dialogs) it must end the program in order, never by the
     // signal's default action.
     hkt::platform::EndSessionWatch::Catch();
+    // And up to the very end: once the window has closed, the program is
+    // already ending, and a signal then must not turn its exit into a kill.
+    hkt::platform::EndSessionWatch::HoldUntilExit();
 
     // Another configuration program runs: end at once, without a word. The
     // lock is taken before anything else, and before the window's stale
@@ -34,7 +37,9 @@ int ConfigProgramMain(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HKT75"));
-    QApplication::setApplicationDisplayName(QStringLiteral("GAMING MOUSE CONFIG"));
+    // The display name, which Qt appends to every window's title, is the
+    // program's title in the display language: the window sets it once the
+    // language is known.
 
     // The session ending (SIGTERM, SIGINT, SIGHUP) ends the program as
     // WM_EXIT_PROGRAM does: at once, without a question, storing nothing.

@@ -18,6 +18,11 @@ inline constexpr char HELP_FILE_MISSING_TEXT[] = "THE HELP FILE WAS NOT FOUND!";
 // The message for a help button with no help document or link set up for the
 // language nor for 0409 (title "WARNING"; both translated by the caller).
 inline constexpr char HELP_NOT_CONFIGURED_TEXT[] = "NO HELP IS CONFIGURED!";
+// The messages for an address or a document the desktop could not open (no
+// web browser, no program for the file; title "WARNING"; both translated by
+// the caller).
+inline constexpr char NO_WEB_BROWSER_TEXT[] = "THE PAGE CANNOT BE OPENED: NO WEB BROWSER WAS FOUND!";
+inline constexpr char NO_HELP_PROGRAM_TEXT[] = "THE HELP FILE CANNOT BE OPENED: NO PROGRAM WAS FOUND FOR IT!";
 
 // The value of the entry named by the language identifier (compared without
 // regard to case); else that of "0409"; else empty.

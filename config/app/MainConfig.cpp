@@ -30,6 +30,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShowEvent>
@@ -39,6 +40,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <initializer_list>
 
 using namespace hkt::skin;
 
@@ -85,6 +87,24 @@ void CloseDialogsAndMenus(const QWidget *AMain)
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != AMain && w->isVisible() && qobject_cast<QDialog *>(w))
             w->hide();
+}
+
+// Puts the open modal dialogs back above the window that was just raised,
+// the one that takes input last and with the keyboard. Raised alone, the
+// window would hide its own question: without a window manager that keeps
+// dialogs above their window it then looks frozen, refusing every click.
+void RaiseModalDialogs(const QWidget *AMain)
+{
+    QWidget *top = QApplication::activeModalWidget();
+    if (!top || top == AMain)
+        return;
+    // Older dialogs first (a macro manager under its own question).
+    for (QWindow *w : QGuiApplication::topLevelWindows())
+        if (w->isVisible() && w->modality() != Qt::NonModal && w != AMain->windowHandle() &&
+            w != top->windowHandle())
+            w->raise();
+    top->raise();
+    top->activateWindow();
 }
 
 } // namespace
@@ -151,6 +171,24 @@ THKT75CFGMAIN::~THKT75CFGMAIN()
         SetMainWindow(nullptr);
     // The desktop-settings worker uses FDesktopMouse: let it end first.
     TkwThread::WaitForAll();
+    // Everything that is bound to the window goes while the window is still
+    // whole. Left to QWidget's destructor, the window's last deactivation and
+    // its controls' destruction would run the pages' event filters and
+    // handlers, which call into a window whose own destructor has already
+    // run. The pages first: they watch controls of other containers.
+    for (QObject *page : std::initializer_list<QObject *>{FButtons, FMouse, FDPI, FLight, FProfiles, FInfo})
+        delete page;
+    FButtons = nullptr;
+    FMouse = nullptr;
+    FDPI = nullptr;
+    FLight = nullptr;
+    FProfiles = nullptr;
+    FInfo = nullptr;
+    QList<QPointer<QObject>> children;
+    for (QObject *c : this->children())
+        children.append(c);
+    for (const QPointer<QObject> &c : children)
+        delete c.data();
 }
 
 bool THKT75CFGMAIN::RegisterWindow()
@@ -804,6 +842,7 @@ std::int64_t THKT75CFGMAIN::WndProc(std::uint32_t Msg, std::int64_t WParam, std:
             show();
         raise();
         activateWindow();
+        RaiseModalDialogs(this);
         return 1;
     default:
         // WM_RESERVED, and the editing messages with a value that names nothing.

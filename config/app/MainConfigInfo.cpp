@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -144,10 +145,10 @@ void TMainConfigInfo::OpenHelp(const TNameValueList &AList)
         FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(HELP_NOT_CONFIGURED_TEXT));
         break;
     case THelpTarget::Kind::File:
-        OpenUrl(QUrl::fromLocalFile(t.Target));
+        Open(QUrl::fromLocalFile(t.Target));
         break;
     case THelpTarget::Kind::Address:
-        OpenUrl(QUrl::fromUserInput(t.Target));
+        Open(QUrl::fromUserInput(t.Target));
         break;
     case THelpTarget::Kind::MissingFile:
         FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(HELP_FILE_MISSING_TEXT));
@@ -158,11 +159,21 @@ void TMainConfigInfo::OpenHelp(const TNameValueList &AList)
 void TMainConfigInfo::BSBTNHELPLINKClick() { OpenHelp(FHost.DataModule().FOtherConfig.HelpLinks); }
 void TMainConfigInfo::BTNHELPClick() { OpenHelp(FHost.DataModule().FOtherConfig.HelpFile); }
 
+void TMainConfigInfo::Open(const QUrl &AUrl)
+{
+    if (OpenUrl(AUrl))
+        return;
+    // The desktop has nothing to open it with (no web browser, no program
+    // for the file): a button that does nothing looks broken, so say why.
+    FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING),
+                  QString::fromLatin1(AUrl.isLocalFile() ? NO_HELP_PROGRAM_TEXT : NO_WEB_BROWSER_TEXT));
+}
+
 void TMainConfigInfo::OpenText(const QString &AText)
 {
     const QString text = AText.trimmed();
     if (!text.isEmpty())
-        OpenUrl(QUrl::fromUserInput(text));
+        Open(QUrl::fromUserInput(text));
 }
 
 void TMainConfigInfo::bsbtnopenwebsiteClick() { OpenText(labelWebSite->text()); }
@@ -201,9 +212,13 @@ void TMainConfigInfo::ApplyLanguage()
         lang.SetLang(QStringLiteral("0409"));
     // An empty or unknown identifier takes the pictures of 0409.
     GlobalImageDataBase().SetImageBasePath(SkinFolderForLanguage(FHost.ProgramFolder(), lang.Lang()));
-    // The DPI page's axis labels translate themselves; the title follows.
+    // Qt's standard dialogs (file, colour) speak the same language.
+    kwInstallQtTranslations(lang.Lang());
+    // The DPI page's axis labels translate themselves; the title follows,
+    // also as the application's name, which Qt adds to every window's title.
     if (QWidget *w = FHost.MainWindow())
         kwSetSourceText(w, "windowTitle", QString::fromLatin1(CONFIG_APP_TITLE));
+    QGuiApplication::setApplicationDisplayName(Translate(QString::fromLatin1(CONFIG_APP_TITLE)));
 }
 
 void TMainConfigInfo::PopBoxLanguageChange(int ARow)

@@ -45,7 +45,8 @@ public:
     void lblwebsiteClick();
     void PopBoxLanguageChange(int ARow);
 
-    // How documents and addresses reach the desktop (tests replace it).
+    // How documents and addresses reach the desktop (tests replace it);
+    // false when the desktop has nothing to open them with, which is said.
     std::function<bool(const QUrl &)> OpenUrl;
 
     // ---- controls
@@ -59,6 +60,7 @@ protected:
 
 private:
     void OpenHelp(const TNameValueList &AList);
+    void Open(const QUrl &AUrl);
     void OpenText(const QString &AText);
     void BuildLayoutInfo(QWidget *ALayout);
     void BuildLayoutInfoOEM(QWidget *ALayout);

@@ -201,7 +201,15 @@ void TMainConfigLight::ComboColorSelectDropDown()
     // profile changed while it was open, the answer is dropped, as every
     // dialog's answer is.
     const int profile = FHost.DataModule().FProfileIndex;
-    const QColor chosen = QColorDialog::getColor(QColor::fromRgba(ComboColorSelect->color()), ComboColorSelect);
+    // Qt's own dialog rather than the desktop's, as the file dialogs: in the
+    // skin's colours, centred on the window, in the display language (Qt's
+    // translations, which the language choice puts in force).
+    QColorDialog dialog(QColor::fromRgba(ComboColorSelect->color()), ComboColorSelect);
+    dialog.setOption(QColorDialog::DontUseNativeDialog, true);
+    SkinStandardDialog(&dialog, FHost.MainWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QColor chosen = dialog.selectedColor();
     if (chosen.isValid() && FHost.DataModule().FProfileIndex == profile)
         ComboColorSelect->setColor(chosen.rgb());
 }

@@ -191,6 +191,8 @@ void TMainConfigProfiles::BtnLoadMouseUp()
             FHost.RefreshPages();
         } else if (r == PROFILE_IMPORT_REFUSED) {
             FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(PROFILE_VERSION_INCORRECT_TEXT));
+        } else if (r == PROFILE_IMPORT_UNREADABLE) {
+            FHost.Message(QString::fromLatin1(DIALOG_TITLE_WARNING), QString::fromLatin1(PROFILE_FILE_UNREADABLE_TEXT));
         }
     });
 }

@@ -18,15 +18,10 @@ std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOp
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!options.DefaultExt.isEmpty())
         dialog.setDefaultSuffix(options.DefaultExt);
-    // In the skin's colours and face, over the dark window. Names only: the
-    // detail columns (size, type, date) do not fit and show cut.
-    // The program's style sheet stops a palette from passing to children:
-    // each gets it.
-    const QPalette palette = hkt::skin::SkinPalette();
-    dialog.setPalette(palette);
-    for (QWidget *w : dialog.findChildren<QWidget *>())
-        w->setPalette(palette);
-    dialog.setFont(hkt::skin::SkinFont(QStringLiteral("Tahoma"), 12));
+    // In the skin's colours and face, over the dark window, centred on it as
+    // the suite's dialogs are. Names only: the detail columns (size, type,
+    // date) do not fit and show cut.
+    hkt::skin::SkinStandardDialog(&dialog, FParent ? FParent.data() : hkt::skin::DialogCentreWindow());
     dialog.setViewMode(QFileDialog::List);
     // Its words in the program's language, as the window around it.
     dialog.setLabelText(QFileDialog::LookIn, hkt::skin::TranslateText(QStringLiteral("Look in:")));

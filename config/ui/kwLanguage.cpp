@@ -3,11 +3,14 @@
 #include "platform/DesktopLocale.h"
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLibraryInfo>
 #include <QMetaObject>
+#include <QTranslator>
 #include <QVariant>
 
 #include <array>
@@ -473,6 +476,44 @@ void TranslateObjectTree(QObject *root)
 std::span<const TkwLocaleEntry> kwLocaleTable()
 {
     return kLocaleTable;
+}
+
+bool kwInstallQtTranslations(const QString &langShortID)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    // One translator at a time, owned by the application; installing the
+    // same language again changes nothing (each change retranslates every
+    // widget).
+    static QPointer<QTranslator> installed;
+    static QString installedFor;
+    if (installed && installedFor.compare(langShortID, Qt::CaseInsensitive) == 0)
+        return true;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed.data();
+    }
+    installedFor.clear();
+    bool ok = false;
+    const quint16 id = langShortID.toUShort(&ok, 16);
+    if (!ok)
+        return false;
+    for (const TkwLocaleEntry &e : kLocaleTable) {
+        if (e.LangID != id)
+            continue;
+        auto *translator = new QTranslator(app);
+        if (translator->load(LocaleOf(e), QStringLiteral("qtbase"), QStringLiteral("_"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+            QCoreApplication::installTranslator(translator)) {
+            installed = translator;
+            installedFor = langShortID;
+            return true;
+        }
+        delete translator;
+        return false;
+    }
+    return false;
 }
 
 QString kwLangIDText(quint16 langID)

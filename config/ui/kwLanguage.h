@@ -124,6 +124,14 @@ const QList<TkwLanguageNameEntry> &LanguageNamesByShortID();
 // [native language name, ID] by ID (the configuration window's language box).
 const QList<TkwLanguageNameEntry> &NativeLanguageNamesByID();
 
+// Puts Qt's own translations (the texts of its standard dialogs: file and
+// colour dialogs, message-box buttons) in force for a language identifier
+// ("0804"), replacing the ones in force; for a language Qt has no
+// translation of (or an unknown identifier) none stays in force and Qt
+// speaks English. True when a translation is in force. Needs the
+// application object.
+bool kwInstallQtTranslations(const QString &langShortID);
+
 // ---- the component ----
 
 class TkwLanguage : public QObject {

@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <QStyleOptionSpinBox>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -725,18 +726,18 @@ void NumberBox::setButtonsVisible(bool on)
     setButtonSymbols(on ? QAbstractSpinBox::UpDownArrows : QAbstractSpinBox::NoButtons);
 }
 
-void NumberBox::paintEvent(QPaintEvent *e)
+namespace {
+// The up and down arrows over a spin box already painted: a style sheet that
+// colours the buttons leaves them without arrows.
+void PaintSpinBoxArrows(QAbstractSpinBox *box, const QStyleOptionSpinBox &opt)
 {
-    QSpinBox::paintEvent(e);
-    if (buttonSymbols() == QAbstractSpinBox::NoButtons)
+    if (box->buttonSymbols() == QAbstractSpinBox::NoButtons)
         return;
-    QStyleOptionSpinBox opt;
-    initStyleOption(&opt);
-    QPainter p(this);
+    QPainter p(box);
     p.setRenderHint(QPainter::Antialiasing, true);
-    const QColor ink = isEnabled() ? QColor::fromRgba(colour::Text) : QColor::fromRgba(colour::TextDim);
+    const QColor ink = box->isEnabled() ? QColor::fromRgba(colour::Text) : QColor::fromRgba(colour::TextDim);
     for (const auto sc : {QStyle::SC_SpinBoxUp, QStyle::SC_SpinBoxDown}) {
-        const QRectF r = style()->subControlRect(QStyle::CC_SpinBox, &opt, sc, this);
+        const QRectF r = box->style()->subControlRect(QStyle::CC_SpinBox, &opt, sc, box);
         if (r.isEmpty())
             continue;
         const qreal h = std::min(3.0, r.height() / 3);
@@ -749,6 +750,15 @@ void NumberBox::paintEvent(QPaintEvent *e)
         tri.closeSubpath();
         p.fillPath(tri, ink);
     }
+}
+} // namespace
+
+void NumberBox::paintEvent(QPaintEvent *e)
+{
+    QSpinBox::paintEvent(e);
+    QStyleOptionSpinBox opt;
+    initStyleOption(&opt);
+    PaintSpinBoxArrows(this, opt);
 }
 
 // ---- SkinListBox ---------------------------------------------------------------------
@@ -970,15 +980,84 @@ void SkinDialog::bindModalResult(StateButton *b)
     });
 }
 
-void SkinDialog::placeCentred()
+std::optional<QPoint> CentredPosition(const QWidget *centreOn, const QSize &size)
 {
     QRect area;
-    if (FCentreOn)
-        area = FCentreOn->window()->frameGeometry();
+    if (centreOn)
+        area = centreOn->window()->frameGeometry();
     else if (QScreen *s = QGuiApplication::primaryScreen())
         area = s->availableGeometry();
-    if (area.isValid())
-        move(area.center() - QPoint(width() / 2, height() / 2));
+    if (!area.isValid())
+        return std::nullopt;
+    return area.center() - QPoint(size.width() / 2, size.height() / 2);
+}
+
+namespace {
+
+// What SkinStandardDialog leaves on the dialog: the placement at each show,
+// and the arrows over each spin box's own painting.
+class StandardDialogSkin : public QObject
+{
+public:
+    StandardDialogSkin(QDialog *dialog, QWidget *centreOn) : QObject(dialog), FDialog(dialog), FCentreOn(centreOn)
+    {
+        dialog->installEventFilter(this);
+        for (QAbstractSpinBox *box : dialog->findChildren<QAbstractSpinBox *>()) {
+            // Framed and filled as the suite's own number boxes.
+            SetSkinStyle(box, QStringLiteral("numberbox"));
+            box->installEventFilter(this);
+        }
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        // Before QDialog's own placement, which a position set here skips;
+        // the dialog's size is final by now.
+        if (watched == FDialog && e->type() == QEvent::Show && !static_cast<QShowEvent *>(e)->spontaneous()) {
+            if (const auto at = CentredPosition(FCentreOn, FDialog->frameGeometry().size()))
+                FDialog->move(*at);
+            return false;
+        }
+        if (e->type() == QEvent::Paint) {
+            if (auto *box = qobject_cast<QAbstractSpinBox *>(watched)) {
+                // The box paints itself first (the event goes past this
+                // filter), then the arrows go over it.
+                static_cast<QObject *>(box)->event(e);
+                QStyleOptionSpinBox opt;
+                opt.initFrom(box);
+                opt.buttonSymbols = box->buttonSymbols();
+                opt.frame = box->hasFrame();
+                opt.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField | QStyle::SC_SpinBoxUp |
+                                  QStyle::SC_SpinBoxDown;
+                PaintSpinBoxArrows(box, opt);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QDialog *FDialog;
+    QPointer<QWidget> FCentreOn;
+};
+
+} // namespace
+
+void SkinStandardDialog(QDialog *dialog, QWidget *centreOn)
+{
+    const QPalette palette = SkinPalette();
+    dialog->setPalette(palette);
+    for (QWidget *w : dialog->findChildren<QWidget *>())
+        w->setPalette(palette);
+    dialog->setFont(SkinFont(QStringLiteral("Tahoma"), 12));
+    new StandardDialogSkin(dialog, centreOn);
+}
+
+void SkinDialog::placeCentred()
+{
+    if (const auto at = CentredPosition(FCentreOn, size()))
+        move(*at);
 }
 
 StateButton *SkinDialog::addCommandButton(const QRect &geometry, const QString &caption, int modalResult,

@@ -355,6 +355,19 @@ private:
 void SetMainWindow(QWidget *w);
 QWidget *DialogCentreWindow();
 
+// Where a window of `size` stands centred on `centreOn`'s window (on the
+// primary screen's free area without one); nothing when there is neither.
+std::optional<QPoint> CentredPosition(const QWidget *centreOn, const QSize &size);
+
+// Dresses one of Qt's own dialogs (the file and colour dialogs) as the
+// suite's: the skin's palette on it and every child (the program's style
+// sheet stops a palette from passing down), its face, the arrows of its
+// spin boxes drawn as NumberBox draws them, and centred on `centreOn` each
+// time it is shown, as the suite's dialogs are (Qt's own placement guesses a
+// window frame where there is none and lands 40 px above, 10 px left).
+// Call once the dialog has built its children.
+void SkinStandardDialog(QDialog *dialog, QWidget *centreOn);
+
 // A borderless modal window of fixed size. Its results follow the windows'
 // convention: a button's modal result, and 2 for every other way to close
 // (Escape, the window manager, reject()).

@@ -10,6 +10,7 @@
 #include "support/PrivateXServer.h"
 #include "support/XDisplayProbe.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
@@ -18,6 +19,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace hkt::testapp {
@@ -163,6 +165,47 @@ protected:
         }
         return files;
     }
+    // The window has one more shown window than `before`: its id (the last
+    // such window of `size` when given).
+    std::uint32_t AwaitNewWindow(std::size_t before, QSize size = QSize())
+    {
+        std::uint32_t id = 0;
+        hkt::testfixtures::WaitFor([&] {
+            const auto shown = Shown();
+            if (shown.size() <= before)
+                return false;
+            for (const auto &w : shown)
+                if (w.geometry.size() != QSize(801, 638) && (size.isEmpty() || w.geometry.size() == size))
+                    id = w.id;
+            return id != 0;
+        }, 20000);
+        return id;
+    }
+    // With HKT75_SHOT_DIR set, the whole screen is saved there as
+    // <name>.png, for a person to look at.
+    void Shot(const QString &name)
+    {
+        const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
+        if (dir.isEmpty())
+            return;
+        QDir().mkpath(dir);
+        Run(QStringLiteral("import"), {QStringLiteral("-display"), m_x.Name(), QStringLiteral("-window"),
+                                       QStringLiteral("root"), dir + QLatin1Char('/') + name + QStringLiteral(".png")});
+    }
+    // The title an X window carries.
+    QString WindowName(std::uint32_t id)
+    {
+        QByteArray name;
+        Run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(id)}, &name, 20000);
+        return QString::fromUtf8(name).trimmed();
+    }
+    // The X window that has the keyboard.
+    std::uint32_t FocusWindow()
+    {
+        QByteArray id;
+        Run(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}, &id, 20000);
+        return id.trimmed().toUInt();
+    }
     // xdotool with its arguments; true when it succeeded.
     bool XDo(const QStringList &args) { return Run(QStringLiteral("xdotool"), args, nullptr, 20000) == 0; }
     // A left click at (x, y) of the window `window`.
@@ -206,5 +249,25 @@ protected:
     QProcessEnvironment m_env;
     std::vector<std::unique_ptr<QProcess>> m_procs;
 };
+
+// The same in each display language: the parameter is the language's
+// position in the language file (0 English, 1 Chinese).
+class ConfigEndToEndInLanguage : public ConfigEndToEnd, public ::testing::WithParamInterface<int> {
+protected:
+    // The language's identifier, for the names of screenshots.
+    QString LanguageTag() const { return GetParam() == 0 ? QStringLiteral("0409") : QStringLiteral("0804"); }
+    // HKT75 started in the language; its main window's X id (empty when it
+    // never showed).
+    QString StartInLanguage()
+    {
+        StartConfigOnFirstProfile(GetParam());
+        return HasFailure() ? QString() : MainWindow();
+    }
+};
+
+inline std::string LanguageName(const ::testing::TestParamInfo<int> &i)
+{
+    return i.param == 0 ? std::string("English") : std::string("Chinese");
+}
 
 } // namespace hkt::testapp

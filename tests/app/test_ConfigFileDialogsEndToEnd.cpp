@@ -25,23 +25,8 @@ const QRect kPollingRates(470 + 10, 118 + 292, 300, 20); // the four rate radios
 // Report rate code of the mouse (memory 0x48) for the rates of the profile.
 constexpr int kRateAddress = 0x48;
 
-class ConfigFileDialogsEndToEnd : public ConfigEndToEnd, public ::testing::WithParamInterface<int> {
+class ConfigFileDialogsEndToEnd : public hkt::testapp::ConfigEndToEndInLanguage {
 protected:
-    // The window has one more shown window than `before`: its id.
-    std::uint32_t AwaitNewWindow(std::size_t before, QSize size = QSize())
-    {
-        std::uint32_t id = 0;
-        WaitFor([&] {
-            const auto shown = Shown();
-            if (shown.size() <= before)
-                return false;
-            for (const auto &w : shown)
-                if (w.geometry.size() != QSize(801, 638) && (size.isEmpty() || w.geometry.size() == size))
-                    id = w.id;
-            return id != 0;
-        }, 20000);
-        return id;
-    }
     // Types `name` into the file dialog `dialog` and confirms it.
     bool TypeIntoDialog(std::uint32_t dialog, const QString &name)
     {
@@ -49,15 +34,6 @@ protected:
         return XDo({QStringLiteral("windowfocus"), id}) &&
                XDo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), name}) &&
                XDo({QStringLiteral("key"), QStringLiteral("Return")});
-    }
-    void Shot(const QString &name)
-    {
-        const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
-        if (dir.isEmpty())
-            return;
-        QDir().mkpath(dir);
-        Run(QStringLiteral("import"), {QStringLiteral("-display"), m_x.Name(), QStringLiteral("-window"),
-                                       QStringLiteral("root"), dir + QLatin1Char('/') + name + QStringLiteral(".png")});
     }
     // The current profile's bytes as the stores hold them.
     QByteArray StoredProfile(int p)
@@ -95,12 +71,10 @@ bool WriteAll(const QString &path, const QByteArray &bytes)
 
 TEST_P(ConfigFileDialogsEndToEnd, SaveAsAndLoadFileThroughTheRealDialogs)
 {
-    const int language = GetParam();
-    const QString tag = language == 0 ? QStringLiteral("0409") : QStringLiteral("0804");
-    QProcess &config = StartConfigOnFirstProfile(language);
-    ASSERT_FALSE(HasFailure());
-    const QString main = MainWindow();
+    const QString tag = LanguageTag();
+    const QString main = StartInLanguage();
     ASSERT_FALSE(main.isEmpty());
+    QProcess &config = *m_procs.back();
     const std::uint32_t mainId = main.toUInt();
 
     // Opened in the middle of the 1280 x 1024 screen.
@@ -165,7 +139,4 @@ TEST_P(ConfigFileDialogsEndToEnd, SaveAsAndLoadFileThroughTheRealDialogs)
     EXPECT_EQ(config.state(), QProcess::Running);
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, ConfigFileDialogsEndToEnd, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int> &i) {
-                             return i.param == 0 ? std::string("English") : std::string("Chinese");
-                         });
+INSTANTIATE_TEST_SUITE_P(Languages, ConfigFileDialogsEndToEnd, ::testing::Values(0, 1), hkt::testapp::LanguageName);

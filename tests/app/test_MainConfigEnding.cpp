@@ -7,7 +7,10 @@
 
 #include "config/app/ButtonFunctions.h"
 #include "config/app/MainConfigButtons.h"
+#include "config/app/MainConfigDPI.h"
+#include "config/app/MainConfigInfo.h"
 #include "config/app/MainConfigLight.h"
+#include "config/app/MainConfigProfiles.h"
 #include "config/app/SingleKeyfrm.h"
 #include "config/app/macrofrm.h"
 #include "config/ui/ProfileFileDialogsQt.h"
@@ -21,6 +24,7 @@
 #include <QColorDialog>
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -334,4 +338,35 @@ TEST_F(MainConfigTest, AnEndDuringApplyComesAfterItsWritesWithTheBracketClosed)
     EXPECT_EQ(m_mouse->Live().writeState, 1);
     EXPECT_TRUE(m_dialogs.empty());
     EXPECT_FALSE(form.isVisible());
+}
+
+// The pages watch the window's controls and call into the window from their
+// filters and handlers. None may still be there when the window's own
+// destructor has run and QWidget's takes the window down (its last
+// deactivation, then its controls one by one): they would call into a window
+// that is no longer whole.
+TEST_F(MainConfigTest, NoPageOutlivesTheWindowsControls)
+{
+    THKT75CFGMAIN &form = Form();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    const QList<QPointer<QObject>> pages{&form.ButtonsPage(), &form.DPIPage(),      &form.LightPage(),
+                                         &form.MousePage(),   &form.ProfilesPage(), &form.InfoPage()};
+    int controls = 0;
+    QStringList goneWithAPage;
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        ++controls;
+        QObject::connect(w, &QObject::destroyed, [&pages, &goneWithAPage, name = w->objectName()] {
+            for (const QPointer<QObject> &p : pages)
+                if (p) {
+                    goneWithAPage.append(name);
+                    return;
+                }
+        });
+    }
+    m_form.reset();
+    EXPECT_GT(controls, 100);
+    EXPECT_TRUE(goneWithAPage.isEmpty()) << goneWithAPage.size() << " controls, first "
+                                         << goneWithAPage.value(0).toStdString();
 }

@@ -126,6 +126,12 @@ protected:
         QFile::remove(ProgramFolder() + "kw.local");
         ASSERT_TRUE(QFile::copy(QStringLiteral(HKT75_BIN_DIR "/kw.local"), ProgramFolder() + "kw.local"));
     }
+    // An empty file of that name in the program folder.
+    void MakeProgramFile(const char *name)
+    {
+        QFile f(ProgramFolder() + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
     void WriteConfig(const QByteArray &text)
     {
         QFile f(ProgramFolder() + "config.ini");
@@ -529,6 +535,16 @@ TEST_F(MainConfigPagesTest, SaveAsAndLoadFile)
     EXPECT_EQ(m_dialogs[0].text, QStringLiteral("GAMING MOUSE PROFILE VERSION INCORRECT!"));
     EXPECT_EQ(Config().ButtonFuncInfo[5].MenuID, 1502);
 
+    // A file that is gone by the time it is read (or cannot be read) is no
+    // question of versions: the message says it cannot be opened.
+    dialogs->answer = m_tmp.path() + "/gone.pfd";
+    m_dialogs.clear();
+    QTest::mouseClick(form.BtnLoad, Qt::LeftButton);
+    ASSERT_EQ(m_dialogs.size(), 1u);
+    EXPECT_EQ(m_dialogs[0].title, QStringLiteral("WARNING"));
+    EXPECT_EQ(m_dialogs[0].text, QStringLiteral("THE PROFILE FILE CANNOT BE OPENED!"));
+    EXPECT_EQ(Config().ButtonFuncInfo[5].MenuID, 1502);
+
     // Cancelled: nothing.
     dialogs->answer.reset();
     m_dialogs.clear();
@@ -553,9 +569,7 @@ TEST_F(MainConfigPagesTest, InformationLayoutFollowsConfigIni)
 
 TEST_F(MainConfigPagesTest, HelpOpensFilesAndLinksByLanguage)
 {
-    QFile manual(ProgramFolder() + "manual.pdf");
-    ASSERT_TRUE(manual.open(QIODevice::WriteOnly));
-    manual.close();
+    ASSERT_NO_FATAL_FAILURE(MakeProgramFile("manual.pdf"));
     WriteConfig("[HelpLinks]\n0804=https://example.com/cn\n0409=manual.pdf\n[HelpFiles]\n0409=gone.pdf\n");
     Form();
     std::vector<QUrl> opened;
@@ -586,6 +600,47 @@ TEST_F(MainConfigPagesTest, HelpOpensFilesAndLinksByLanguage)
         EXPECT_EQ(d.title, QStringLiteral("WARNING"));
         EXPECT_EQ(d.text, QStringLiteral("NO HELP IS CONFIGURED!"));
     }
+}
+
+// The desktop finds nothing to open an address or a document with: each OPEN
+// says so instead of doing nothing.
+TEST_F(MainConfigPagesTest, AnOpeningTheDesktopRefusesIsSaid)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeProgramFile("manual.pdf"));
+    WriteConfig("[HelpLinks]\n0409=manual.pdf\n[HelpFiles]\n0409=https://example.com/help\n");
+    Form();
+    int asked = 0;
+    Info().OpenUrl = [&asked](const QUrl &) {
+        ++asked;
+        return false;
+    };
+    const char *const browser = "THE PAGE CANNOT BE OPENED: NO WEB BROWSER WAS FOUND!";
+    const char *const program = "THE HELP FILE CANNOT BE OPENED: NO PROGRAM WAS FOUND FOR IT!";
+    const struct {
+        const char *what;
+        std::function<void()> open;
+        const char *text;
+    } cases[] = {
+        {"website OPEN", [this] { QTest::mouseClick(Info().bsbtnopenwebsite, Qt::LeftButton); }, browser},
+        {"the OEM page's address", [this] { Info().lblwebsiteClick(); }, browser},
+        {"help link naming a file", [this] { QTest::mouseClick(Info().BSBTNHELPLINK, Qt::LeftButton); }, program},
+        {"help naming an address", [this] { Info().BTNHELPClick(); }, browser},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_dialogs.clear();
+        const int before = asked;
+        c.open();
+        EXPECT_EQ(asked, before + 1);
+        ASSERT_EQ(m_dialogs.size(), 1u);
+        EXPECT_EQ(m_dialogs[0].title, QStringLiteral("WARNING"));
+        EXPECT_EQ(m_dialogs[0].text, QString::fromLatin1(c.text));
+    }
+    // An opening the desktop takes says nothing.
+    Info().OpenUrl = [](const QUrl &) { return true; };
+    m_dialogs.clear();
+    QTest::mouseClick(Info().bsbtnopenwebsite, Qt::LeftButton);
+    EXPECT_TRUE(m_dialogs.empty());
 }
 
 TEST_F(MainConfigPagesTest, LanguageChoiceReachesTheMonitor)
@@ -794,4 +849,30 @@ TEST_F(MainConfigPagesTest, ALongMacroNameIsCutAtItsEndOnTheButtonAndWholeInItsH
     const QString dir = qEnvironmentVariable("HKT75_PAGE_GRAB_DIR");
     if (!dir.isEmpty())
         form.grab().save(QDir(dir).filePath(QStringLiteral("page-general-long-macro.png")));
+}
+
+// The factory profiles store a text for some of their buttons (FAST FORWARD,
+// CLOSE TAB ...); the window shows it translated, so each has a translation
+// in every language but the first: no English on a Chinese screen the user
+// did not type.
+TEST(FactoryButtonTexts, EveryTextAFactoryProfileStoresIsTranslated)
+{
+    TkwLanguage lang(nullptr, QStringLiteral(HKT75_BIN_DIR));
+    ASSERT_GE(lang.Resources().size(), 3);
+    QStringList texts;
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        auto info = std::make_unique<TMouseProfileInfo>();
+        ASSERT_TRUE(RestoreProfileDefaults(*info, p));
+        for (const TBUTTONFUNCINFO &b : info->ConfigInfo.ButtonFuncInfo)
+            for (const QString &t : {FieldText(b.SingleKey.SingleKeyText), FieldText(b.ComboKey.ComboKeyText)})
+                if (!t.isEmpty() && !texts.contains(t))
+                    texts.append(t);
+    }
+    ASSERT_GE(texts.size(), 7);
+    for (qsizetype l = 1; l < lang.Resources().size(); ++l) {
+        lang.SetLang(lang.Resources()[l].ID);
+        for (const QString &t : texts)
+            EXPECT_NE(Translate(t), t) << lang.Lang().toStdString() << " " << t.toStdString();
+    }
+    lang.SetLang(QStringLiteral("en"));
 }

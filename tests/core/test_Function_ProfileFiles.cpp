@@ -1,6 +1,7 @@
 #include "core/Function_ProfileFiles.h"
 
 #include "core/DMUnit.h"
+#include "platform/Paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using hkt::platform::DirectoryValueStore;
 using hkt::platform::ReadStatus;
@@ -106,6 +108,17 @@ TEST(ProfileFiles, LoadRefusesEverythingButAWholeProfileOfTheRightVersion)
     WriteFile(f.Path("empty.pfd"), {});
     ASSERT_TRUE(QDir().mkdir(f.Path("folder.pfd")));
     ASSERT_EQ(::mkfifo(QFile::encodeName(f.Path("fifo.pfd")).constData(), 0600), 0);
+    // Larger than any profile file may be: there, but not a profile (sparse).
+    {
+        QFile huge(f.Path("huge.pfd"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.write(ProfileImage(PROFILE_FILE_VERSION, PROFILE_RECORD_SIZE, 1)) > 0);
+        ASSERT_TRUE(huge.resize(hkt::platform::kMaxReadBytes + 1));
+    }
+    // A file its owner may not read (root reads it anyway: then no row).
+    WriteFile(f.Path("locked.pfd"), ProfileImage(PROFILE_FILE_VERSION, PROFILE_RECORD_SIZE, 1));
+    ASSERT_TRUE(QFile::setPermissions(f.Path("locked.pfd"), QFileDevice::WriteOwner));
+    const bool lockedIsUnreadable = ::geteuid() != 0;
 
     const struct {
         std::optional<QString> answer;
@@ -113,16 +126,22 @@ TEST(ProfileFiles, LoadRefusesEverythingButAWholeProfileOfTheRightVersion)
     } cases[] = {
         {std::nullopt, PROFILE_IMPORT_CANCELLED},
         {QString(), PROFILE_IMPORT_CANCELLED},
-        {f.Path("missing.pfd"), PROFILE_IMPORT_REFUSED},
+        // Read, but not a whole profile of this version.
         {f.Path("v258.pfd"), PROFILE_IMPORT_REFUSED},
         {f.Path("short.pfd"), PROFILE_IMPORT_REFUSED},
         {f.Path("almost.pfd"), PROFILE_IMPORT_REFUSED},
         {f.Path("empty.pfd"), PROFILE_IMPORT_REFUSED},
-        {f.Path("folder.pfd"), PROFILE_IMPORT_REFUSED},
-        {f.Path("fifo.pfd"), PROFILE_IMPORT_REFUSED},
+        {f.Path("huge.pfd"), PROFILE_IMPORT_REFUSED},
+        // Not read at all.
+        {f.Path("missing.pfd"), PROFILE_IMPORT_UNREADABLE},
+        {f.Path("folder.pfd"), PROFILE_IMPORT_UNREADABLE},
+        {f.Path("fifo.pfd"), PROFILE_IMPORT_UNREADABLE},
+        {f.Path("locked.pfd"), lockedIsUnreadable ? PROFILE_IMPORT_UNREADABLE : PROFILE_IMPORT_LOADED},
     };
     const QByteArray before = f.Snapshot();
     for (const auto &c : cases) {
+        if (c.result == PROFILE_IMPORT_LOADED)
+            continue; // the locked file, read by root
         f.dialogs.answer = c.answer;
         EXPECT_EQ(ImportProfileFile(*f.dm, f.dialogs, f.tmp.path()), c.result) << c.answer.value_or("<cancel>").toStdString();
         EXPECT_EQ(f.Snapshot(), before) << c.answer.value_or("<cancel>").toStdString();

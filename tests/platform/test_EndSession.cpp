@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 
 using hkt::platform::EndSessionWatch;
@@ -51,4 +52,21 @@ TEST(EndSession, ASignalBeforeTheWatchIsHeldUntilTheLoopRuns)
     struct sigaction now {};
     ::sigaction(SIGTERM, nullptr, &now);
     EXPECT_EQ(now.sa_handler, SIG_DFL);
+}
+
+// A program that holds the signals until it ends: one that arrives after its
+// last watch is gone (the program is already ending by itself) leaves the
+// program's own exit code. In a child process, as the hold lasts until exit.
+TEST(EndSession, HeldUntilExitASignalAfterTheLastWatchLeavesTheExitCode)
+{
+    EXPECT_EXIT(
+        {
+            EndSessionWatch::Catch();
+            EndSessionWatch::HoldUntilExit();
+            { const EndSessionWatch watch([] {}); }
+            for (int sig : {SIGTERM, SIGINT, SIGHUP})
+                ::raise(sig);
+            std::exit(EndSessionWatch::Requested() ? 7 : 8);
+        },
+        ::testing::ExitedWithCode(7), "");
 }

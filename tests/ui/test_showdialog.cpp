@@ -257,6 +257,9 @@ TEST(showdialog, EveryShippedMessageFitsInEveryShippedLanguage)
     const struct { const char *title, *text, *text2; } messages[] = {
         {"WARNING", "PLEASE CONNECT YOUR MOUSE DEVICE BEFORE APPLY NEW SETTINGS!", nullptr},
         {"WARNING", "GAMING MOUSE PROFILE VERSION INCORRECT!", nullptr},
+        {"WARNING", "THE PROFILE FILE CANNOT BE OPENED!", nullptr},
+        {"WARNING", "THE PAGE CANNOT BE OPENED: NO WEB BROWSER WAS FOUND!", nullptr},
+        {"WARNING", "THE HELP FILE CANNOT BE OPENED: NO PROGRAM WAS FOUND FOR IT!", nullptr},
         {"WARNING", "AT LEAST ONE \"CLICK\" FUNCTION TO BE RETAINED.", nullptr},
         {"WARNING!", "YOU CAN ASSIGN MACROS TO BUTTONS SHALL NOT EXCEED 5 .", nullptr},
         {"WARNING", "THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?", nullptr},
