@@ -20,6 +20,9 @@ int main(int argc, char **argv)
     // hook library's error is a dialog) it must end the monitor in order,
     // never by the signal's default action.
     hkt::platform::EndSessionWatch::Catch();
+    // And up to the very end, so a signal in the last moments of an exit
+    // does not turn it into a kill.
+    hkt::platform::EndSessionWatch::HoldUntilExit();
 
     // Another monitor runs: end at once, without a word. The lock is taken
     // before anything else, and before the window's stale socket is removed.
