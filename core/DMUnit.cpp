@@ -21,6 +21,21 @@ constexpr char TEST_PROFILE_VALUE_NAME[] = "HKT75ProfileTest.pfd";
 constexpr char MACRO_DATABASE_FILE_NAME[] = "MacroSet.MSDB";
 // Longer than any profile's file name (20 characters), so never one of them.
 constexpr char PROFILES_NOT_IN_MOUSE_VALUE_NAME[] = "ProfilesNotYetInTheMouse";
+constexpr char MOUSE_HOLDS_VALUE_NAME[] = "LevelsAndRatesInTheMouse";
+
+// One profile's entry of the stored record of what the mouse holds.
+struct TMouseHoldsEntry {
+    uint8_t Level; // 0..4, 0xFF not known
+    uint8_t Reserved;
+    uint16_t Rate; // Hz, 0 not known
+};
+static_assert(sizeof(TMouseHoldsEntry) == 4);
+constexpr int kMouseHoldsSize = PROFILE_COUNT * int(sizeof(TMouseHoldsEntry));
+
+bool IsPollingRate(int rate)
+{
+    return rate == 125 || rate == 250 || rate == 500 || rate == 1000;
+}
 
 template <class T>
 void ReadRecord(const TkwProfile &store, T &rec)
@@ -220,6 +235,7 @@ void TDM::DataModuleCreate(QObject *)
     }
 
     LoadProfileChangedMarks();
+    LoadMouseHolds();
 
     const std::optional<int> game = CheckedCurrentGame(FAllProfileSettingInfo);
     if (!game)
@@ -528,6 +544,13 @@ bool TDM::ReadProfileInfo(TMouseProfileInfo &AProfileInfo, int AProfileIndex)
 
 void TDM::SaveBackToCurrentProfileInfo()
 {
+    // Only a real change marks the profile: the pages copy the profile back
+    // on every refresh, and a mark where nothing was edited would have the
+    // next APPLY write a profile the user never touched.
+    const QByteArray &image = CurrentStore().Image();
+    if (image.size() >= qsizetype(sizeof(TMouseProfileInfo)) &&
+        std::memcmp(image.constData(), &FCurrentProfileInfo, sizeof(TMouseProfileInfo)) == 0)
+        return;
     WriteRecord(CurrentStore(), FCurrentProfileInfo);
     FProfileChanged[std::size_t(FProfileIndex)] = true;
 }
@@ -535,7 +558,7 @@ void TDM::SaveBackToCurrentProfileInfo()
 bool TDM::SaveCurrentProfileInfoToRegistry()
 {
     SaveBackToCurrentProfileInfo();
-    return CurrentStore().SaveStreamToRegistry();
+    return CurrentStore().SaveStreamToRegistry() && SaveMouseHoldsOf(FProfileIndex);
 }
 
 bool TDM::SaveStoreToFile(TkwProfile &store)
@@ -571,15 +594,16 @@ bool TDM::SaveProfileInfoToRegistry(int AProfileIndex)
 {
     if (!IsProfileIndexInRange(AProfileIndex))
         return false;
-    return FProfileGroup[std::size_t(AProfileIndex)]->SaveStreamToRegistry();
+    return FProfileGroup[std::size_t(AProfileIndex)]->SaveStreamToRegistry() && SaveMouseHoldsOf(AProfileIndex);
 }
 
 bool TDM::SaveBackAllProfileInfo()
 {
     bool ok = true;
+    std::array<bool, PROFILE_COUNT> saved{};
     for (int p = 0; p < PROFILE_COUNT; ++p)
-        ok = FProfileGroup[std::size_t(p)]->SaveStreamToRegistry() && ok;
-    return ok;
+        ok = (saved[std::size_t(p)] = FProfileGroup[std::size_t(p)]->SaveStreamToRegistry()) && ok;
+    return SaveMouseHolds(saved) && ok;
 }
 
 bool TDM::SaveBackAllProfileInfoToRegistry()
@@ -774,6 +798,128 @@ bool TDM::SaveProfileChangedMarks()
     if (store.OpenKey(key, true) && store.WriteValue(key, name, marks))
         return true;
     qWarning("hkt75: cannot save the marks of profiles not yet in the mouse");
+    return false;
+}
+
+// ------------------------------------------------ what the mouse holds
+
+void TDM::PCProfile(int AProfileIndex, TMouseProfileInfo &AProfileInfo) const
+{
+    if (AProfileIndex == FProfileIndex)
+        AProfileInfo = FCurrentProfileInfo;
+    else
+        ReadRecord(*FProfileGroup[std::size_t(AProfileIndex)], AProfileInfo);
+}
+
+void TDM::LoadMouseHolds()
+{
+    hkt::platform::ValueStore &store = *FRoots.ValueStore;
+    QByteArray image;
+    const ReadStatus status =
+        store.ReadValue(FOptionsFromConfigFile.ProfileRegFolder, QLatin1String(MOUSE_HOLDS_VALUE_NAME), image);
+    if (status == ReadStatus::Ok && image.size() == kMouseHoldsSize) {
+        for (int p = 0; p < PROFILE_COUNT; ++p) {
+            TMouseHoldsEntry e;
+            std::memcpy(&e, image.constData() + p * int(sizeof e), sizeof e);
+            TMouseHolds &h = FMouseHolds[std::size_t(p)];
+            h.Level = e.Level < CPI_LEVELS_IN_USE ? int(e.Level) : -1;
+            h.Rate = IsPollingRate(e.Rate) ? int(e.Rate) : 0;
+        }
+        FMouseHoldsStored = FMouseHolds;
+        FMouseHoldsStoredValid = true;
+        return;
+    }
+    if (status != ReadStatus::Missing)
+        qWarning("hkt75: the record of what the mouse holds is unreadable; it is made anew");
+    // None yet (a store of an earlier version, or a first start): what the
+    // PC stored is taken as what the mouse holds, except for the profiles
+    // marked as not yet in the mouse, whose values stay owed to it.
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        TMouseHolds &h = FMouseHolds[std::size_t(p)];
+        h = TMouseHolds{};
+        if (FProfileChanged[std::size_t(p)])
+            continue;
+        ReadRecord(*FProfileGroup[std::size_t(p)], *profile);
+        const TMOUSECONFIGINFO &cfg = profile->ConfigInfo;
+        if (cfg.CurrentCPIIndex >= 0 && cfg.CurrentCPIIndex < CPI_LEVELS_IN_USE)
+            h.Level = cfg.CurrentCPIIndex;
+        if (IsPollingRate(cfg.ReportRate))
+            h.Rate = cfg.ReportRate;
+    }
+    // Stored with the first save of the profiles, which it describes.
+    FMouseHoldsStored = FMouseHolds;
+    FMouseHoldsStoredValid = false;
+}
+
+const TDM::TMouseHolds &TDM::MouseHolds(int AProfileIndex) const
+{
+    static const TMouseHolds unknown{};
+    return IsProfileIndexInRange(AProfileIndex) ? FMouseHolds[std::size_t(AProfileIndex)] : unknown;
+}
+
+void TDM::NoteMouseHoldsLevel(int AProfileIndex, int ALevel)
+{
+    if (!IsProfileIndexInRange(AProfileIndex) || ALevel < 0 || ALevel >= CPI_LEVELS_IN_USE)
+        return;
+    FMouseHolds[std::size_t(AProfileIndex)].Level = ALevel;
+}
+
+void TDM::NoteMouseHoldsRate(int AProfileIndex, int ARate)
+{
+    if (!IsProfileIndexInRange(AProfileIndex) || !IsPollingRate(ARate))
+        return;
+    FMouseHolds[std::size_t(AProfileIndex)].Rate = ARate;
+}
+
+bool TDM::IsLevelOwedToMouse(int AProfileIndex) const
+{
+    if (!IsProfileIndexInRange(AProfileIndex))
+        return false;
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    PCProfile(AProfileIndex, *profile);
+    return profile->ConfigInfo.CurrentCPIIndex != FMouseHolds[std::size_t(AProfileIndex)].Level;
+}
+
+bool TDM::IsRateOwedToMouse(int AProfileIndex) const
+{
+    if (!IsProfileIndexInRange(AProfileIndex))
+        return false;
+    auto profile = std::make_unique<TMouseProfileInfo>();
+    PCProfile(AProfileIndex, *profile);
+    return int(profile->ConfigInfo.ReportRate) != FMouseHolds[std::size_t(AProfileIndex)].Rate;
+}
+
+bool TDM::SaveMouseHoldsOf(int AProfileIndex)
+{
+    std::array<bool, PROFILE_COUNT> which{};
+    if (IsProfileIndexInRange(AProfileIndex))
+        which[std::size_t(AProfileIndex)] = true;
+    return SaveMouseHolds(which);
+}
+
+bool TDM::SaveMouseHolds(const std::array<bool, PROFILE_COUNT> &which)
+{
+    std::array<TMouseHolds, PROFILE_COUNT> next = FMouseHoldsStored;
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        if (which[std::size_t(p)])
+            next[std::size_t(p)] = FMouseHolds[std::size_t(p)];
+    if (FMouseHoldsStoredValid && next == FMouseHoldsStored)
+        return true;
+    QByteArray image(kMouseHoldsSize, '\0');
+    for (int p = 0; p < PROFILE_COUNT; ++p) {
+        const TMouseHolds &h = next[std::size_t(p)];
+        const TMouseHoldsEntry e{h.Level >= 0 ? uint8_t(h.Level) : uint8_t(0xFF), 0, uint16_t(h.Rate)};
+        std::memcpy(image.data() + p * int(sizeof e), &e, sizeof e);
+    }
+    hkt::platform::ValueStore &store = *FRoots.ValueStore;
+    const QString key = FOptionsFromConfigFile.ProfileRegFolder;
+    if (store.OpenKey(key, true) && store.WriteValue(key, QLatin1String(MOUSE_HOLDS_VALUE_NAME), image)) {
+        FMouseHoldsStored = next;
+        FMouseHoldsStoredValid = true;
+        return true;
+    }
+    qWarning("hkt75: cannot save the record of what the mouse holds");
     return false;
 }
 

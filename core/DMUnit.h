@@ -156,6 +156,36 @@ public:
     // mouse unplugged) writes every profile still owed to the mouse. No value
     // when none is owed. False when the store refused.
     bool SaveProfileChangedMarks();
+
+    // ---- what the mouse holds of what it also changes by itself
+    // Each profile's DPI level and polling rate can change on the mouse at
+    // any time, with or without a program listening. The module keeps, per
+    // profile, the level and rate (Hz) the mouse is known to hold: the last
+    // value read from it, written into it, or reported by it. A value of the
+    // PC's that differs from it was edited in the window since and is owed to
+    // the mouse; one that equals it follows the mouse.
+    // Kept in the value store beside the changed marks. A profile's entry is
+    // stored only together with that profile's store (each save of a profile
+    // store to the registry stores its entry), so the stored entry always
+    // describes the stored profile: an entry newer than its profile would make
+    // a value the mouse changed look like an edit of the PC's.
+    struct TMouseHolds {
+        int Level = -1; // -1: not known
+        int Rate = 0;   // Hz; 0: not known
+        bool operator==(const TMouseHolds &) const = default;
+    };
+    const TMouseHolds &MouseHolds(int AProfileIndex) const;
+    void NoteMouseHoldsLevel(int AProfileIndex, int ALevel);
+    void NoteMouseHoldsRate(int AProfileIndex, int ARate);
+    // Whether the PC's level / rate of the profile (the working copy for the
+    // current profile) is owed to the mouse: it differs from what the mouse
+    // is known to hold, or that is not known.
+    bool IsLevelOwedToMouse(int AProfileIndex) const;
+    bool IsRateOwedToMouse(int AProfileIndex) const;
+    // Stores the entries of the profiles `which` marks, whose stored profiles
+    // are as in memory (at start-up before any edit; APPLY, after writing
+    // what it stored). False when the store refused.
+    bool SaveMouseHolds(const std::array<bool, PROFILE_COUNT> &which);
     // Distinct macro slots (0..29) of macro buttons over the five profiles, in
     // the order first met.
     QList<int> GetAllProfilesMacroIndexList();
@@ -180,6 +210,14 @@ private:
     bool RepairProfileSettingGroup(qint64 imageSize);
     void SetGroupAndProfileIndex();
     void LoadProfileChangedMarks();
+    void LoadMouseHolds();
+    // The PC's record of a profile: the working copy for the current one.
+    void PCProfile(int AProfileIndex, TMouseProfileInfo &AProfileInfo) const;
+    bool SaveMouseHoldsOf(int AProfileIndex);
+    std::array<TMouseHolds, PROFILE_COUNT> FMouseHolds{};
+    // As stored; nothing is written while it would not change.
+    std::array<TMouseHolds, PROFILE_COUNT> FMouseHoldsStored{};
+    bool FMouseHoldsStoredValid = false;
     bool SaveStoreToFile(TkwProfile &store);
 };
 

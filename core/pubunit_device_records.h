@@ -71,6 +71,10 @@ inline constexpr uint32_t WM_RESERVED = 7038;
 inline constexpr uint32_t WM_SWITCH_PROFILE = 7040;
 inline constexpr uint32_t WM_CPI_INDEX_CHANGED = 7042;
 inline constexpr uint32_t WM_REPORT_RATE_CHANGED = 7043;
+// Posted by the monitor to the configuration window after each reopening of
+// its readers: until then nobody heard the mouse, whose DPI levels and rates
+// may have changed; the window reads them again.
+inline constexpr uint32_t WM_MOUSE_READ_AGAIN = 7044;
 inline constexpr uint32_t WM_DEVICE_KEY = 7524;
 
 // ---------------------------------------------------------------------------

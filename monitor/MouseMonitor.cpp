@@ -380,8 +380,13 @@ void THKT75MONMAIN::StartDeviceReading()
     // Read after the readers are open: a change the read misses is one they
     // report, and what they report is handled after this, so the mouse's
     // last state wins. No reader open: no mouse to ask.
-    if (kwHIDData1->RunningReaderCount() > 0)
+    if (kwHIDData1->RunningReaderCount() > 0) {
         ReadMouseProfile();
+        // The DPI levels and rates may have changed too while no reader
+        // listened; the window, which knows which of them the user edited,
+        // reads them (in turn after the switch above).
+        ForwardInTurn(WM_MOUSE_READ_AGAIN, 0, 0);
+    }
 }
 
 void THKT75MONMAIN::ReadMouseProfile()

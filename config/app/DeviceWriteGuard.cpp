@@ -2,6 +2,7 @@
 
 #include "core/DMUnit.h"
 #include "core/pubunit_device_commands.h"
+#include "core/pubunit_device_encoders.h"
 #include "platform/WindowMessages.h"
 
 #include <QCoreApplication>
@@ -125,6 +126,18 @@ void TDeviceWriteGuard::NoteMouseStateWritten(TMouseState AWhat, int AProfile, i
 {
     if (TMouseStateNote *n = Note(AWhat, AProfile))
         *n = {++FMouseStateSerial, AValue};
+    // What the window wrote is what the mouse now holds: the PC's value is no
+    // longer owed to it.
+    switch (AWhat) {
+    case TMouseState::CPILevel:
+        FDM.NoteMouseHoldsLevel(AProfile, AValue);
+        break;
+    case TMouseState::ReportRate:
+        FDM.NoteMouseHoldsRate(AProfile, AValue >= 0 && AValue <= 0xFF ? ReportRateOfCode(std::uint8_t(AValue)) : 0);
+        break;
+    case TMouseState::ActiveProfile:
+        break;
+    }
 }
 
 bool TDeviceWriteGuard::WrittenSince(TMouseState AWhat, int AProfile, std::uint64_t AArrivedAt) const

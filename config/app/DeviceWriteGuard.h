@@ -93,7 +93,8 @@ public:
     // RESTORE) are noted with the value written and a serial number, so a
     // report the mouse made can be judged by what the window wrote after it
     // arrived. MouseStateWrites() is the serial of the latest note; a report
-    // keeps the one current when it arrived.
+    // keeps the one current when it arrived. A level or rate written is also
+    // what the data module then knows the mouse to hold (TDM::MouseHolds).
     void NoteMouseStateWritten(TMouseState AWhat, int AProfile, int AValue);
     std::uint64_t MouseStateWrites() const { return FMouseStateSerial; }
     // A report the mouse made (AReported, for AProfile; the profile is

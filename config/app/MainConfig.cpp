@@ -6,6 +6,7 @@
 #include "config/app/MainConfigLight.h"
 #include "config/app/MainConfigMouse.h"
 #include "config/app/MainConfigProfiles.h"
+#include "config/app/MouseLevelsAndRates.h"
 #include "config/app/RunInputLock.h"
 #include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguage.h"
@@ -56,6 +57,10 @@ constexpr int kProgressStepMs = 100;
 constexpr int kProgressStepRateMs = 200;
 constexpr int kProgressLastStepMs = 1000;
 constexpr int kCloseAfterOKMs = 500;
+// A read of the mouse's levels and rates that failed while the mouse is there
+// is tried again after this long, this many times.
+constexpr int kReadAgainMs = 500;
+constexpr int kReadAgainTries = 4;
 
 const QString kDefaultMacroSet = QStringLiteral("DefaultMacroSet");
 
@@ -133,6 +138,10 @@ THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
     FDevice = std::make_unique<TDeviceWriteGuard>(DMRef, *kwHIDData1, FSetup.RuntimeRoot);
     FDevice->SetWaitMs(FSetup.DeviceWaitMs);
     FInputLock = std::make_unique<TRunInputLock>(this);
+    FReadAgain = new QTimer(this);
+    FReadAgain->setSingleShot(true);
+    FReadAgain->setInterval(kReadAgainMs);
+    connect(FReadAgain, &QTimer::timeout, this, [this] { WndProc(WM_MOUSE_READ_AGAIN, 0, 0); });
     FDrainRetry = new QTimer(this);
     FDrainRetry->setSingleShot(true);
     FDrainRetry->setInterval(50);
@@ -404,46 +413,71 @@ void THKT75CFGMAIN::StartOnMouseProfile()
     if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) == 0 && active < PROFILE_COUNT &&
         active != DMRef.FProfileIndex && DMRef.SwitchToProfile(active))
         DMRef.SaveBackAllProfileSettingInfo();
+    FReadAgainLeft = kReadAgainTries;
     KeepLevelsAndRatesMadeOnTheMouse();
 }
 
 void THKT75CFGMAIN::KeepLevelsAndRatesMadeOnTheMouse()
 {
     // The mouse's DPI and rate buttons change its profiles while no window
-    // is there to hear of it (or in the moment before one ended). A profile
-    // that the mouse holds as the PC stored it takes the mouse's level and
-    // rate, so the window shows what the mouse plays and APPLY does not
-    // write the old values back. A profile still owed to the mouse keeps
-    // the PC's: the user edited it after the mouse last got it. Nothing is
-    // marked: the mouse already holds these.
-    auto profile = std::make_unique<TMouseProfileInfo>();
+    // is there to hear of it (or in the moment before one ended). A value the
+    // PC holds as the mouse last held it takes the mouse's, so the window
+    // shows what the mouse plays and APPLY does not write the old value
+    // back; a value edited in the window since keeps the PC's. Nothing is
+    // edited yet: the stores take what was read, and with them the record of
+    // what the mouse holds.
+    const TMouseLevelsAndRates read = ReadMouseLevelsAndRates(*kwHIDData1);
+    RetryIncompleteRead(read.Complete());
+    const std::array<bool, PROFILE_COUNT> changed = FollowMouseLevelsAndRates(DMRef, read);
+    std::array<bool, PROFILE_COUNT> known{};
     bool any = false;
     for (int p = 0; p < PROFILE_COUNT; ++p) {
-        if (DMRef.IsProfileChanged(p) || !DMRef.ReadProfileInfo(*profile, p))
-            continue;
-        TMOUSECONFIGINFO &cfg = profile->ConfigInfo;
-        bool changed = false;
-        int level = 0;
-        if (ReadProfileCPIIndex(*kwHIDData1, p, level) == 0 && level < CheckedCPILevel(cfg) &&
-            cfg.CPIState[level].Enabled == 1 && level != cfg.CurrentCPIIndex) {
-            cfg.CurrentCPIIndex = level;
-            changed = true;
-        }
-        std::uint8_t code = 0;
-        const int rate = ReadDeviceMemory(*kwHIDData1, &code, 1, ReportRateAddress(p)) == 0 ? ReportRateOfCode(code) : 0;
-        if (rate != 0 && rate != cfg.ReportRate) {
-            cfg.ReportRate = std::uint16_t(rate);
-            changed = true;
-        }
-        if (changed && DMRef.SaveBackToProfileInfo(*profile, p)) {
+        known[size_t(p)] = read.Level[size_t(p)] >= 0 || read.Rate[size_t(p)] != 0;
+        if (changed[size_t(p)]) {
             DMRef.SaveProfileInfoToRegistry(p);
             any = true;
         }
     }
-    if (!any)
+    DMRef.SaveMouseHolds(known);
+    if (any)
+        DMRef.SaveBackAllProfileInfoToFile();
+}
+
+void THKT75CFGMAIN::ReadLevelsAndRatesAgain()
+{
+    FDevice->RunOrQueue([this] {
+        // The read and what follows it in memory are one step: no report of
+        // the mouse can be handled between them and be undone by them.
+        const TMouseLevelsAndRates read = ReadMouseLevelsAndRates(FDevice->HID());
+        RetryIncompleteRead(read.Complete());
+        if (FollowMouseLevelsAndRates(DMRef, read)[size_t(DMRef.FProfileIndex)])
+            ShowLevelAndRate();
+    });
+}
+
+void THKT75CFGMAIN::RetryIncompleteRead(bool AComplete)
+{
+    if (AComplete) {
+        FReadAgainLeft = 0;
+        FReadAgain->stop();
         return;
-    DMRef.SaveBackAllProfileInfoToFile();
-    DMRef.ReadCurrentProfileInfo();
+    }
+    THIDDataParam param;
+    param.UsageAndPage = HIDUsageAndPage;
+    if (FReadAgainLeft <= 0 || !kwHIDData1->IsDeviceExist(param))
+        return;
+    --FReadAgainLeft;
+    FReadAgain->start();
+}
+
+void THKT75CFGMAIN::ShowLevelAndRate()
+{
+    const bool settingsChanged = FState.SettingsChanged;
+    const bool rateChanged = FState.ReportRateChanged;
+    FDPI->ShowCPILevelSelection();
+    FMouse->ShowReportRate();
+    FState.SettingsChanged = settingsChanged;
+    FState.ReportRateChanged = rateChanged;
 }
 
 void THKT75CFGMAIN::InitMacroDatabase()
@@ -644,7 +678,7 @@ TApplyOutcome THKT75CFGMAIN::ApplySettings()
                               TimerProcess->start();
                               ProgressBarTime->show();
                           },
-                          [this] { DPIPage().ShowCPILevelSelection(); },
+                          [this] { ShowLevelAndRate(); },
                           !FMacroFolderUnusable};
     return ::ApplySettings(context);
 }
@@ -777,6 +811,10 @@ void THKT75CFGMAIN::kwHIDEvent1DeviceArrival(QObject *)
     // During a run APPLY stays disabled until the run ends.
     if (!FDevice->Busy())
         BtnApply->setEnabled(true);
+    // The mouse may have changed while it was away or before the window
+    // found it.
+    FReadAgainLeft = kReadAgainTries;
+    WndProc(WM_MOUSE_READ_AGAIN, 0, 0);
 }
 
 void THKT75CFGMAIN::mousePressEvent(QMouseEvent *AEvent)
@@ -802,6 +840,8 @@ bool IsEditingMessage(std::uint32_t Msg, std::int64_t WParam)
         return WParam >= 0 && WParam < CPI_LEVELS_IN_USE;
     case WM_REPORT_RATE_CHANGED:
         return WParam == 1 || WParam == 2 || WParam == 4 || WParam == 8;
+    case WM_MOUSE_READ_AGAIN:
+        return true;
     default:
         return false;
     }
@@ -879,6 +919,9 @@ void THKT75CFGMAIN::RunEditingMessage(const TPendingMessage &AMessage)
         break;
     case WM_REPORT_RATE_CHANGED:
         WMReportRateChanged(AMessage.WParam, AMessage.MouseStateWrites);
+        break;
+    case WM_MOUSE_READ_AGAIN:
+        ReadLevelsAndRatesAgain();
         break;
     default:
         break;
@@ -980,6 +1023,7 @@ void THKT75CFGMAIN::WMCPIIndexChanged(std::int64_t WParam, std::optional<std::ui
     // the next profile from its store) and APPLY keep it. The unsaved mark
     // stays as it was: the mouse holds the level already, and the next start
     // takes it from the mouse should the PC never store it.
+    DMRef.NoteMouseHoldsLevel(p, level);
     if (changed)
         DMRef.SaveBackToCurrentProfileInfo();
     FDPI->ShowCPILevelSelection();
@@ -1009,6 +1053,7 @@ void THKT75CFGMAIN::WMReportRateChanged(std::int64_t WParam, std::optional<std::
                 [&] { return WriteReportRate(hid, code, ReportRateAddress(p)); });
         });
     }
+    DMRef.NoteMouseHoldsRate(p, rate);
     DMRef.FCurrentProfileInfo.ConfigInfo.ReportRate = std::uint16_t(rate);
     // Checking the rate's radio keeps it in the profile and marks it.
     FMouse->ShowReportRate();

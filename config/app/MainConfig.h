@@ -238,9 +238,20 @@ private:
     // The profile the mouse is on, when it answers, becomes the current one;
     // then KeepLevelsAndRatesMadeOnTheMouse.
     void StartOnMouseProfile();
-    // Each profile not owed to the mouse takes the DPI level and polling
-    // rate the mouse holds for it, in the stores too.
+    // Each level and rate not owed to the mouse takes what the mouse holds
+    // (MouseLevelsAndRates.h); at start-up, before any edit, also stored.
     void KeepLevelsAndRatesMadeOnTheMouse();
+    // The same later in the run (the mouse's arrival, the monitor's
+    // reopening, a read that failed), as a run of the write gate; nothing is
+    // stored (the stores on disk and the record of what the mouse holds stay
+    // together until the user saves).
+    void ReadLevelsAndRatesAgain();
+    // A read that did not get every value is tried again a little later
+    // while the mouse is there, a few times.
+    void RetryIncompleteRead(bool AComplete);
+    // The DPI and rate pages show the current profile's level and rate again
+    // without marking anything unsaved (the mouse holds them).
+    void ShowLevelAndRate();
     void RunEditingMessage(const TPendingMessage &AMessage);
     void ScheduleMessageDrain();
     void DrainPendingMessages();
@@ -258,6 +269,8 @@ private:
     TPendingMessages FPendingMessages;
     bool FDrainingMessages = false;
     QTimer *FDrainRetry = nullptr; // while a dialog holds the messages back
+    QTimer *FReadAgain = nullptr;  // a read of the levels and rates that failed
+    int FReadAgainLeft = 0;
     int FDialogDepth = 0;          // the window's message dialogs open
 
     TMainConfigButtons *FButtons = nullptr;

@@ -2,6 +2,7 @@
 
 #include "config/app/ButtonFunctions.h"
 #include "config/app/DeviceWriteGuard.h"
+#include "config/app/MouseLevelsAndRates.h"
 #include "core/DMUnit.h"
 #include "core/kwMacroClassUnit.h"
 #include "core/kwStdCmd.h"
@@ -193,6 +194,12 @@ TApplyOutcome RunApply(TApplyContext &c)
     // painting between them (nothing reaches the mouse here).
     bool stored = true;
     dm.SaveBackToCurrentProfileInfo();
+    // The current profile is always written; so is every profile with a
+    // level or rate edited in the window that the mouse does not hold yet.
+    dm.SetProfileChanged(dm.FProfileIndex, true);
+    for (int p = 0; p < PROFILE_COUNT; ++p)
+        if (dm.IsLevelOwedToMouse(p) || dm.IsRateOwedToMouse(p))
+            dm.SetProfileChanged(p, true);
     stored = dm.SaveCurrentProfileInfoToRegistry() && stored;
     dev.Pump();
     stored = dm.SaveCurrentProfileInfoToFile() && stored;
@@ -237,23 +244,27 @@ TApplyOutcome RunApply(TApplyContext &c)
     }
 
     TWriteLog log;
+    // Profiles whose level or rate this run took from the mouse.
+    std::array<bool, PROFILE_COUNT> followed{};
     // 6-7: the write bracket opens; the progress display starts.
     log.Ok(SendWriteStateCommand(hid, 0));
     if (c.StartProgress)
         c.StartProgress();
 
     // 8: the level read back (the same two reads as ReadCurrentCPIIndex),
-    // taken only for the window's own profile.
+    // taken only for the window's own profile, and only when the window
+    // holds no edit of it that the mouse is owed.
     {
         std::uint8_t active = 0;
         int index = 0;
         if (ReadActiveProfile(hid, active, ACTIVE_PROFILE_ADDRESS) == 0 && active < PROFILE_COUNT &&
-            ReadProfileCPIIndex(hid, active, index) == 0 && active == dm.FProfileIndex)
-            dm.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = index;
+            ReadProfileCPIIndex(hid, active, index) == 0 && active == dm.FProfileIndex &&
+            FollowMouseLevelAndRate(dm, active, index, 0, dm.FCurrentProfileInfo))
+            followed[size_t(active)] = true;
         dm.SaveBackToCurrentProfileInfo();
         dm.SaveCurrentProfileInfoToRegistry();
-        if (c.ShowCPILevelSelection)
-            c.ShowCPILevelSelection();
+        if (c.ShowLevelAndRate)
+            c.ShowLevelAndRate();
     }
 
     // The macro area is encoded before the profiles (it is written after
@@ -277,33 +288,66 @@ TApplyOutcome RunApply(TApplyContext &c)
         dm.SaveProfileChangedMarks();
     }
 
-    // 9: every changed profile.
+    // 9: every changed profile. Each profile's level and rate are read just
+    // before they are written, with nothing between the read and the writes
+    // (no disk, painting or event handling): a value the user did not edit in
+    // the window since follows the mouse, so a change made on the mouse while
+    // nobody listened (window closed, mouse plugged in late, monitor down) is
+    // never written over. A profile that is not written is read all the same,
+    // so the window ends knowing what the mouse holds.
     for (int p = 0; p < PROFILE_COUNT; ++p) {
-        if (!dm.IsProfileChanged(p))
-            continue;
+        const bool write = dm.IsProfileChanged(p);
         *profile = TMouseProfileInfo{};
         dm.ReadProfileInfo(*profile, p);
-        dev.Wait();
-        macroArea.PlaceButtons(*profile);
         TProfileDeviceImages images;
-        BuildProfileDeviceImages(*profile, macroArea.Macros(), macroArea.Area(), images);
-        bool ok = log.Ok(WriteButtonMap(hid, images.Buttons, ButtonMapAddress(p)));
-        dev.Pump();
-        ok = log.Ok(WriteLEDConfig(hid, images.Light, LEDConfigAddress(p))) && ok;
-        dev.Pump();
-        using State = TDeviceWriteGuard::TMouseState;
-        if (log.Ok(WriteCPITable(hid, images.CPI, CPITableAddress(p))))
-            dev.NoteMouseStateWritten(State::CPILevel, p, images.CPI.CurrentCPIIndex);
-        else
-            ok = false;
-        dev.Pump();
-        if (log.Ok(WriteReportRate(hid, images.RateCode, ReportRateAddress(p))))
-            dev.NoteMouseStateWritten(State::ReportRate, p, images.RateCode);
-        else
-            ok = false;
+        bool ok = true;
+        if (write) {
+            dev.Wait();
+            macroArea.PlaceButtons(*profile);
+            BuildProfileDeviceImages(*profile, macroArea.Macros(), macroArea.Area(), images);
+            ok = log.Ok(WriteButtonMap(hid, images.Buttons, ButtonMapAddress(p)));
+            dev.Pump();
+            ok = log.Ok(WriteLEDConfig(hid, images.Light, LEDConfigAddress(p))) && ok;
+            dev.Pump();
+        }
+        int level = -1;
+        int rate = 0;
+        const std::uint32_t read = ReadMouseLevelAndRate(hid, p, level, rate);
+        if (read == 0 && FollowMouseLevelAndRate(dm, p, level, rate, *profile)) {
+            followed[size_t(p)] = true;
+            EncodeCPITable(*profile, images.CPI);
+            images.RateCode = GetReportRateCode(*profile);
+        }
+        if (write) {
+            using State = TDeviceWriteGuard::TMouseState;
+            // A level or rate the mouse may hold otherwise is never written
+            // unread: the profile stays owed to the next run.
+            if (!log.Ok(read)) {
+                ok = false;
+            } else {
+                if (log.Ok(WriteCPITable(hid, images.CPI, CPITableAddress(p))))
+                    dev.NoteMouseStateWritten(State::CPILevel, p, images.CPI.CurrentCPIIndex);
+                else
+                    ok = false;
+                if (log.Ok(WriteReportRate(hid, images.RateCode, ReportRateAddress(p))))
+                    dev.NoteMouseStateWritten(State::ReportRate, p, images.RateCode);
+                else
+                    ok = false;
+            }
+        }
+        if (followed[size_t(p)]) {
+            // Into the store in memory at once (stored after the run), and
+            // into the working copy for the window's own profile.
+            // (The run copied the working copy into the store before it began.)
+            if (p == dm.FProfileIndex) {
+                dm.FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = profile->ConfigInfo.CurrentCPIIndex;
+                dm.FCurrentProfileInfo.ConfigInfo.ReportRate = profile->ConfigInfo.ReportRate;
+            }
+            dm.SaveBackToProfileInfo(*profile, p);
+        }
         // A profile the mouse did not take whole stays marked, so the next
         // APPLY writes it again.
-        if (ok && !displaced[size_t(p)])
+        if (write && ok && !displaced[size_t(p)])
             dm.SetProfileChanged(p, false);
         dev.Pump();
     }
@@ -320,6 +364,19 @@ TApplyOutcome RunApply(TApplyContext &c)
     // Only the profiles the mouse did not take stay marked. Should the store
     // refuse, it keeps more marks than needed: the next APPLY writes more.
     dm.SaveProfileChangedMarks();
+    // What the run took from the mouse is stored, and with it what the mouse
+    // holds: the stores were saved before the writes, so (when they all
+    // were) every stored profile now is what its entry says the mouse holds.
+    if (std::any_of(followed.begin(), followed.end(), [](bool f) { return f; })) {
+        for (int p = 0; p < PROFILE_COUNT; ++p)
+            if (followed[size_t(p)])
+                stored = dm.SaveProfileInfoToRegistry(p) && stored;
+        stored = dm.SaveBackAllProfileInfoToFile() && stored;
+        if (followed[size_t(dm.FProfileIndex)] && c.ShowLevelAndRate)
+            c.ShowLevelAndRate();
+    }
+    if (stored)
+        dm.SaveMouseHolds({true, true, true, true, true});
     dev.NotifyMonitorProfileChanged();
 
     if (log.Failed) {

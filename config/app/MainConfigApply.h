@@ -17,6 +17,13 @@
 //    the result is false;
 //  - a failed or foreign read-back keeps the stored DPI level: a level is
 //    taken only when the mouse's active profile is the window's current one;
+//  - each profile's DPI level and polling rate are read from the mouse just
+//    before they are written (every profile's is read, written or not): a
+//    value the user did not edit in the window since follows the mouse
+//    (TDM's record of what the mouse holds), so a change made on the mouse
+//    while nothing listened is never written over; a profile whose read
+//    fails is not given its level and rate and stays owed, and the run
+//    reports the failure;
 //  - the macro area holds the macros the macro buttons of the five profiles
 //    name (set and macro, as the database holds them now), whichever set
 //    each came from, not only the current set's: every button plays the
@@ -59,9 +66,10 @@ struct TApplyContext {
     std::function<int(const QString &ATitle, const QString &AText)> ShowMessage;
     // Step 7: the progress display starts (its step from ReportRateChanged).
     std::function<void()> StartProgress;
-    // Step 8 took a level from the mouse into the current profile: the DPI
-    // page shows the profile's current level again.
-    std::function<void()> ShowCPILevelSelection;
+    // The run took a level or rate from the mouse into the current profile:
+    // the pages show the profile's current level and rate again (marking
+    // nothing unsaved: the mouse holds them).
+    std::function<void()> ShowLevelAndRate;
     // False when the macro folder could not be made (the user was told at
     // start-up): the database then lives in memory and is not saved.
     bool SaveMacroDatabase = true;

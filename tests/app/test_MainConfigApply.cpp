@@ -88,8 +88,20 @@ TEST_F(ApplyTest, MousePresentWritesStateReadsMapLightDPIRateActiveStateRefreshI
         {0x02, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA},       // read its DPI table
         {0x04, 0x02, 0x90, 0x00, 0x39, 0x00, 0xFA, 0xFA},       // button map
         {0x02, 0x02, 0xF1, 0x00, 0x06, 0x00, 0xFA, 0xFA},       // light block
+        {0x02, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA},       // read its level, then its rate,
+        {0x02, 0x03, 0x48, 0x00, 0x01, 0x00, 0xFA, 0xFA},       // right before writing them:
         {0x03, 0x02, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA},       // DPI table
         {0x02, 0x02, 0x48, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, // rate code (500 Hz)
+        // The profiles not written are read all the same: the window ends
+        // knowing every level and rate the mouse holds.
+        {0x02, 0x03, 0x4F, 0x01, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x49, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4A, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x03, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4B, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x04, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4C, 0x00, 0x01, 0x00, 0xFA, 0xFA},
         {0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x00}, // active profile 0
         {0x02, 0x06, 0x01},                                     // write state 1
         {0x02, 0x01, 0x01, 0x00},                               // refresh
@@ -107,7 +119,7 @@ TEST_F(ApplyTest, MousePresentWritesStateReadsMapLightDPIRateActiveStateRefreshI
 
     // The monitor hears of it after the refresh, with the current profile.
     ASSERT_EQ(m_monitorGot.size(), 1u);
-    EXPECT_EQ(m_monitorGot[0], (std::array<std::int64_t, 4>{WM_PROFILE_CHANGED, 1, 0, 10}));
+    EXPECT_EQ(m_monitorGot[0], (std::array<std::int64_t, 4>{WM_PROFILE_CHANGED, 1, 0, 20}));
     EXPECT_FALSE(form.State().SettingsChanged);
     EXPECT_FALSE(Dm().IsProfileChanged(0));
     EXPECT_FALSE(form.ProgressBarTime->isHidden());
@@ -177,37 +189,78 @@ TEST_F(ApplyTest, AFailedTransferIsReportedAndKeepsTheProfileMarked)
     EXPECT_EQ(m_mouse->Dump(0xF1, 6), kFactoryLight);
 }
 
-TEST_F(ApplyTest, ReadBackKeepsTheStoredLevelUnlessItIsTheWindowsProfile)
+TEST_F(ApplyTest, ALevelOrRateTheWindowDidNotEditFollowsTheMouseAndAnEditedOneIsWritten)
 {
+    // Profile 0 is the window's; the mouse changes profile 0's level and
+    // rate by itself after the window read them at its start (nobody
+    // listening), or the user edits them in the window, or the read fails.
     struct Case {
         const char *name;
-        int mouseProfile;
-        int mouseLevel;
-        bool failRead;
-        int expected;
+        int mouseActive;    // the mouse's active profile when APPLY runs
+        bool editLevel;     // the user chose level 2 in the window
+        bool editRate;      // the user chose 1000 Hz in the window
+        bool failRead;      // APPLY's read of profile 0's rate fails
+        int expectedLevel;  // in the window and the mouse after APPLY
+        int expectedRate;   // Hz, in the window
+        std::uint8_t expectedCode;
+        TApplyOutcome outcome;
     };
     const Case cases[] = {
-        {"own profile", 0, 3, false, 3},
-        {"another profile", 3, 4, false, 1},
-        {"read fails", 0, 3, true, 1},
+        {"changed on the mouse", 0, false, false, false, 3, 125, 0x08, TApplyOutcome::Written},
+        {"changed on the mouse, another profile active", 3, false, false, false, 3, 125, 0x08,
+         TApplyOutcome::Written},
+        {"level edited in the window", 0, true, false, false, 2, 125, 0x08, TApplyOutcome::Written},
+        {"rate edited in the window", 0, false, true, false, 3, 1000, 0x01, TApplyOutcome::Written},
+        // The read of the active profile's level (the first read) took 3.
+        {"read fails", 0, false, false, true, 3, 500, 0x08, TApplyOutcome::WriteFailed},
     };
-    ASSERT_TRUE(Dm().SwitchToProfile(0));
+    int round = 0;
     for (const Case &c : cases) {
+        // A fresh store and mouse each.
+        m_form.reset();
+        m_dm.reset();
+        DM = nullptr;
+        m_store = std::make_shared<hkt::platform::DirectoryValueStore>(m_tmp.path() + "/registry" +
+                                                                       QString::number(round++));
+        m_mouse = std::make_shared<hkt::sim::VirtualMouse>();
+        ASSERT_TRUE(Dm().SwitchToProfile(0));
+        Dm().SaveBackAllProfileSettingInfo();
         THKT75CFGMAIN &form = Form();
-        Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex = 1;
-        m_mouse->SetProfile(c.mouseProfile);
-        m_mouse->SetDpiLevel(c.mouseLevel);
+        ASSERT_EQ(Dm().FProfileIndex, 0) << c.name;
+        // The factory profile: level 0, 500 Hz, as the fresh mouse holds it.
+        ASSERT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, 0) << c.name;
+        m_mouse->SetProfile(0);
+        m_mouse->SetDpiLevel(3);
+        m_mouse->SetRateCode(0x08);
+        m_mouse->SetProfile(c.mouseActive);
+        if (c.editLevel) {
+            // The mouse does not take the choice: the window owes it.
+            m_mouse->FailAfter(0, 1000);
+            QTest::mouseClick(form.DPIPage().Levels[2].DPIL, Qt::LeftButton);
+            m_mouse->FailAfter(0, 0);
+        }
+        if (c.editRate)
+            form.MousePage().Radio1000->click();
         m_mouse->ClearLog();
         if (c.failRead)
-            m_mouse->FailAfter(1, 1);
-        form.DPIPage().ShowCPILevelSelection();
-        form.ApplySettings();
-        EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, c.expected) << c.name;
-        // The DPI page shows the level the profile now holds.
+            // Write state, the active profile and its table, profile 0's map
+            // and light, its table read pass; its rate read's request fails.
+            m_mouse->FailAfter(1 + 4 + 2 + 2, 1);
+        const int levelInMouseBefore = m_mouse->Dump(0x50, 1)[0];
+        EXPECT_EQ(form.ApplySettings(), c.outcome) << c.name;
+        const TMOUSECONFIGINFO &cfg = Dm().FCurrentProfileInfo.ConfigInfo;
+        EXPECT_EQ(cfg.CurrentCPIIndex, c.expectedLevel) << c.name;
+        EXPECT_EQ(int(cfg.ReportRate), c.expectedRate) << c.name;
         for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(form.DPIPage().Levels[std::size_t(i)].DPIL->isChecked(), i == c.expected) << c.name << i;
+            EXPECT_EQ(form.DPIPage().Levels[std::size_t(i)].DPIL->isChecked(), i == c.expectedLevel) << c.name << i;
+        // The mouse holds the user's last word: the mouse's own change, or
+        // the window's edit; a failed read writes neither level nor rate.
+        EXPECT_EQ(int(m_mouse->Dump(0x50, 1)[0]), c.failRead ? levelInMouseBefore : c.expectedLevel) << c.name;
+        EXPECT_EQ(m_mouse->Dump(0x48, 1), Bytes{c.expectedCode}) << c.name;
+        EXPECT_EQ(Dm().IsProfileChanged(0), c.failRead) << c.name;
         m_form.reset();
         m_dialogs.clear();
+        m_mouse->FailAfter(0, 0);
     }
 }
 
@@ -232,8 +285,8 @@ TEST_F(ApplyTest, NothingInterleavesWithARunningApply)
     EXPECT_TRUE(buttonsDisabled);
     EXPECT_EQ(refused, 2);
     // The queued step ran after the whole run, refresh included.
-    EXPECT_EQ(queuedRan, 10);
-    EXPECT_EQ(Sets().size(), 10u);
+    EXPECT_EQ(queuedRan, 20);
+    EXPECT_EQ(Sets().size(), 20u);
     EXPECT_TRUE(form.BtnApply->isEnabled());
     EXPECT_TRUE(form.BtnOK->isEnabled());
     // A profile switch from the monitor during a run waits for it as well.
@@ -327,7 +380,7 @@ TEST_F(ApplyTest, AStoreOnThePcThatFailsIsSaidAndKeepsTheEditsUnsaved)
         EXPECT_TRUE(form.State().SettingsChanged) << c.name;
         EXPECT_FALSE(form.Timer2->isActive()) << c.name << ": OK does not close";
         // The mouse is written all the same, its bracket closed.
-        EXPECT_EQ(Sets().size(), 10u) << c.name;
+        EXPECT_EQ(Sets().size(), 20u) << c.name;
         EXPECT_EQ(m_mouse->Live().writeState, 1);
 
         // Once the store takes them, APPLY clears the mark again.
@@ -495,7 +548,7 @@ TEST_F(ApplyTest, ProfilesTheMouseDoesNotYetHoldAreWrittenByTheNextApplyAfterAnI
     watch.stop();
     EXPECT_EQ(midRun, (std::vector<bool>{false, true, true, true, false}));
     EXPECT_EQ(marksOfAFreshStart(), std::vector<bool>(PROFILE_COUNT, false));
-    EXPECT_EQ(Sets().size(), 18u);
+    EXPECT_EQ(Sets().size(), 28u);
     form.DeviceWrites().SetWaitMs(0);
 
     // The mouse goes away after profile 1: profiles 2 and 3 never reach it
@@ -503,8 +556,10 @@ TEST_F(ApplyTest, ProfilesTheMouseDoesNotYetHoldAreWrittenByTheNextApplyAfterAnI
     OnlyCurrentProfileMarked();
     Dm().SetProfileChanged(1, true);
     Dm().SetProfileChanged(3, true);
-    // Write state, the two reads (request and answer each), profile 1's four writes.
-    m_mouse->FailAfter(9, 1000);
+    // Write state, the two reads (request and answer each), profile 0's
+    // level and rate read, profile 1's map and light, its level and rate
+    // read, its table and rate.
+    m_mouse->FailAfter(17, 1000);
     EXPECT_EQ(form.ApplySettings(), TApplyOutcome::WriteFailed);
     EXPECT_EQ(m_mouse->Live().writeState, 0);
     m_form.reset();
@@ -521,14 +576,24 @@ TEST_F(ApplyTest, ProfilesTheMouseDoesNotYetHoldAreWrittenByTheNextApplyAfterAnI
         {0x02, 0x06, 0x00},                               // write state 0
         {0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA}, // read the active profile
         {0x02, 0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA}, // read its DPI table (profile 2 is active)
+        {0x02, 0x03, 0x4F, 0x00, 0x2A, 0x00, 0xFA, 0xFA}, // profile 0: level and rate read
+        {0x02, 0x03, 0x48, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x01, 0x2A, 0x00, 0xFA, 0xFA}, // profile 1 (taken by the broken run)
+        {0x02, 0x03, 0x49, 0x00, 0x01, 0x00, 0xFA, 0xFA},
         {0x04, 0x02, 0x90, 0x02, 0x39, 0x00, 0xFA, 0xFA}, // profile 2
         {0x02, 0x02, 0xF1, 0x02, 0x06, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4A, 0x00, 0x01, 0x00, 0xFA, 0xFA},
         {0x03, 0x02, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA},
         {0x02, 0x02, 0x4A, 0x00, 0x01, 0x00, 0xFA, 0xFA},
         {0x04, 0x02, 0x90, 0x03, 0x39, 0x00, 0xFA, 0xFA}, // profile 3
         {0x02, 0x02, 0xF1, 0x03, 0x06, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x03, 0x2A, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4B, 0x00, 0x01, 0x00, 0xFA, 0xFA},
         {0x03, 0x02, 0x4F, 0x03, 0x2A, 0x00, 0xFA, 0xFA},
         {0x02, 0x02, 0x4B, 0x00, 0x01, 0x00, 0xFA, 0xFA},
+        {0x02, 0x03, 0x4F, 0x04, 0x2A, 0x00, 0xFA, 0xFA}, // profile 4: read
+        {0x02, 0x03, 0x4C, 0x00, 0x01, 0x00, 0xFA, 0xFA},
         {0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, // active profile 2
         {0x02, 0x06, 0x01},                                     // write state 1: the bracket closed
         {0x02, 0x01, 0x01, 0x00},                               // refresh
