@@ -839,8 +839,10 @@ TEST_F(MonitorOnAMouseTest, ReopenedReadersPassOnTheProfileTheMouseChangedWhileN
 
     ActiveProfileUnheard(3);
     m_form->RestartDeviceReading();
-    // As if the mouse had reported it: stored, followed, sent on.
+    // As if the mouse had reported it: stored, followed, sent on; then the
+    // window is asked to read the levels and rates nobody heard either.
     EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7040 3 0"));
+    EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7044 0 0"));
     ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(3) && OutboxIdle(); }));
     EXPECT_EQ(m_dm->FProfileIndex, 3);
     m_form->WMDeviceKey(5, 1);
@@ -852,10 +854,12 @@ TEST_F(MonitorOnAMouseTest, ReopenedReadersPassOnTheProfileTheMouseChangedWhileN
     EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7040 1 0"));
     ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(1) && OutboxIdle(); }));
 
-    // A reopening with nothing changed reads the mouse and sends nothing.
+    // A reopening with nothing changed reads the mouse and sends no switch,
+    // only the request to read the levels and rates.
     const int reads = ActiveProfileReads();
     m_form->RestartDeviceReading();
     ASSERT_TRUE(SpinUntil([&] { return ActiveProfileReads() > reads; }));
+    EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7044 0 0"));
     Spin();
     EXPECT_TRUE(OutboxIdle());
     EXPECT_FALSE(peer->Process().waitForReadyRead(300)) << peer->NextLine().toStdString();
@@ -871,6 +875,8 @@ TEST_F(MonitorOnAMouseTest, AReopeningOnAMouseThatNamesNoProfileOrIsGoneChangesN
     const int reads = ActiveProfileReads();
     m_form->StartDeviceReading();
     EXPECT_EQ(ActiveProfileReads(), reads + 1);
+    // No switch; the levels and rates are for the window to read.
+    EXPECT_EQ(NextPeerLine(*peer), QStringLiteral("recv 7044 0 0"));
     m_mouse->Unplug();
     m_form->StartDeviceReading();
     Spin();
