@@ -470,6 +470,10 @@ bool TDM::LoadCurrentProfileInfoFromImage(const QByteArray &image)
 {
     if (image.size() < qsizetype(PROFILE_RECORD_SIZE))
         return false;
+    // A profile that is not the one the store held is the user's edit, owed
+    // to the mouse.
+    if (CurrentStore().Image() != image)
+        FProfileChanged[std::size_t(FProfileIndex)] = true;
     CurrentStore().ReplaceImage(image);
     ReadRecord(CurrentStore(), FCurrentProfileInfo);
     return true;

@@ -380,27 +380,28 @@ void THKT75MONMAIN::StartDeviceReading()
     // Read after the readers are open: a change the read misses is one they
     // report, and what they report is handled after this, so the mouse's
     // last state wins. No reader open: no mouse to ask.
-    if (kwHIDData1->RunningReaderCount() > 0) {
-        ReadMouseProfile();
-        // The DPI levels and rates may have changed too while no reader
-        // listened; the window, which knows which of them the user edited,
-        // reads them (in turn after the switch above).
+    // The DPI levels and rates may have changed too while no reader
+    // listened; the window, which knows which of them the user edited,
+    // reads them (in turn after the switch the read may pass on).
+    if (kwHIDData1->RunningReaderCount() > 0 && ReadMouseProfile())
         ForwardInTurn(WM_MOUSE_READ_AGAIN, 0, 0);
-    }
 }
 
-void THKT75MONMAIN::ReadMouseProfile()
+bool THKT75MONMAIN::ReadMouseProfile()
 {
     std::uint8_t active = 0;
-    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) != 0 || active >= kProfileCount)
-        return;
+    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) != 0)
+        return false;
+    if (active >= kProfileCount)
+        return true;
     // The profile the monitor follows is the mouse's as last reported, or
     // the configuration window's as it last said: the same one unless the
     // mouse changed while nobody listened.
     if (int(active) == DMRef.FProfileIndex)
-        return;
+        return true;
     qCDebug(lcMonitor, "the mouse is on profile %d, not %d: passed on", int(active), DMRef.FProfileIndex);
     ProfileSwitchedOnTheMouse(active);
+    return true;
 }
 
 void THKT75MONMAIN::kwHIDData1Data(const QString &, const QString &, std::uint8_t ReportID, const void *Data,

@@ -117,7 +117,8 @@ public:
     // read, and when it is not the one the monitor follows, passed on as a
     // switch made on the mouse. A mouse that does not answer, or names no
     // profile, changes nothing.
-    void ReadMouseProfile();
+    // True when the mouse answered.
+    bool ReadMouseProfile();
     void kwHIDData1Data(const QString &ADeviceID, const QString &ADevicePath, std::uint8_t ReportID,
                         const void *Data, std::uint16_t Size);
 

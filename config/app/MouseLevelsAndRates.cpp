@@ -31,15 +31,17 @@ std::uint32_t ReadMouseLevelAndRate(TkwHIDData &AHID, int AProfile, int &ALevel,
 
 TMouseLevelsAndRates ReadMouseLevelsAndRates(TkwHIDData &AHID)
 {
+    // Profile by profile, each value by itself: the memory map names each
+    // rate byte and each table on its own, and a read spanning several is
+    // nothing the mouse promises to answer.
     TMouseLevelsAndRates read;
-    std::uint8_t codes[PROFILE_COUNT] = {};
-    if (ReadDeviceMemory(AHID, codes, PROFILE_COUNT, ReportRateAddress(0)) == 0)
-        for (int p = 0; p < PROFILE_COUNT; ++p)
-            read.Rate[std::size_t(p)] = ReportRateOfCode(codes[p]);
     for (int p = 0; p < PROFILE_COUNT; ++p) {
-        int level = 0;
-        if (ReadProfileCPIIndex(AHID, p, level) == 0)
+        int level = -1;
+        int rate = 0;
+        if (ReadMouseLevelAndRate(AHID, p, level, rate) == 0) {
             read.Level[std::size_t(p)] = level;
+            read.Rate[std::size_t(p)] = rate;
+        }
     }
     return read;
 }

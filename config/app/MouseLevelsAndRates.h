@@ -27,9 +27,8 @@ struct TMouseLevelsAndRates {
 // mouse is refused as invalid data.
 std::uint32_t ReadMouseLevelAndRate(TkwHIDData &AHID, int AProfile, int &ALevel, int &ARate);
 
-// Every profile's, in one run of transfers: the five rate bytes in one read,
-// then each profile's DPI table. A failed read leaves its entries unread and
-// the others go on.
+// Every profile's, in one run of transfers. A failed read leaves that
+// profile unread and the others go on.
 TMouseLevelsAndRates ReadMouseLevelsAndRates(TkwHIDData &AHID);
 
 // Takes what was read into the data module: each value read becomes what the
