@@ -807,12 +807,28 @@ bool TDM::SaveProfileChangedMarks()
 
 // ------------------------------------------------ what the mouse holds
 
-void TDM::PCProfile(int AProfileIndex, TMouseProfileInfo &AProfileInfo) const
+TDM::TMouseHolds TDM::PCLevelAndRate(int AProfileIndex) const
 {
+    // Only the two fields: copying whole profiles (120 KiB each) for every
+    // question would cost APPLY more than its transfers.
     if (AProfileIndex == FProfileIndex)
-        AProfileInfo = FCurrentProfileInfo;
-    else
-        ReadRecord(*FProfileGroup[std::size_t(AProfileIndex)], AProfileInfo);
+        return {FCurrentProfileInfo.ConfigInfo.CurrentCPIIndex, int(FCurrentProfileInfo.ConfigInfo.ReportRate)};
+    const QByteArray &image = FProfileGroup[std::size_t(AProfileIndex)]->Image();
+    constexpr std::size_t config = offsetof(TMouseProfileInfo, ConfigInfo);
+    constexpr std::size_t level = config + offsetof(TMOUSECONFIGINFO, CurrentCPIIndex);
+    constexpr std::size_t rate = config + offsetof(TMOUSECONFIGINFO, ReportRate);
+    TMouseHolds pc{0, 0}; // what a store shorter than a profile reads as
+    decltype(TMOUSECONFIGINFO::CurrentCPIIndex) l{};
+    decltype(TMOUSECONFIGINFO::ReportRate) r{};
+    if (std::size_t(image.size()) >= level + sizeof l) {
+        std::memcpy(&l, image.constData() + level, sizeof l);
+        pc.Level = int(l);
+    }
+    if (std::size_t(image.size()) >= rate + sizeof r) {
+        std::memcpy(&r, image.constData() + rate, sizeof r);
+        pc.Rate = int(r);
+    }
+    return pc;
 }
 
 void TDM::LoadMouseHolds()
@@ -880,18 +896,14 @@ bool TDM::IsLevelOwedToMouse(int AProfileIndex) const
 {
     if (!IsProfileIndexInRange(AProfileIndex))
         return false;
-    auto profile = std::make_unique<TMouseProfileInfo>();
-    PCProfile(AProfileIndex, *profile);
-    return profile->ConfigInfo.CurrentCPIIndex != FMouseHolds[std::size_t(AProfileIndex)].Level;
+    return PCLevelAndRate(AProfileIndex).Level != FMouseHolds[std::size_t(AProfileIndex)].Level;
 }
 
 bool TDM::IsRateOwedToMouse(int AProfileIndex) const
 {
     if (!IsProfileIndexInRange(AProfileIndex))
         return false;
-    auto profile = std::make_unique<TMouseProfileInfo>();
-    PCProfile(AProfileIndex, *profile);
-    return int(profile->ConfigInfo.ReportRate) != FMouseHolds[std::size_t(AProfileIndex)].Rate;
+    return PCLevelAndRate(AProfileIndex).Rate != FMouseHolds[std::size_t(AProfileIndex)].Rate;
 }
 
 bool TDM::SaveMouseHoldsOf(int AProfileIndex)

@@ -211,8 +211,9 @@ private:
     void SetGroupAndProfileIndex();
     void LoadProfileChangedMarks();
     void LoadMouseHolds();
-    // The PC's record of a profile: the working copy for the current one.
-    void PCProfile(int AProfileIndex, TMouseProfileInfo &AProfileInfo) const;
+    // The PC's level and rate of a profile: the working copy's for the
+    // current one.
+    TMouseHolds PCLevelAndRate(int AProfileIndex) const;
     bool SaveMouseHoldsOf(int AProfileIndex);
     std::array<TMouseHolds, PROFILE_COUNT> FMouseHolds{};
     // As stored; nothing is written while it would not change.
