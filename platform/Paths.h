@@ -51,6 +51,9 @@ PrivateFolder MakePrivateFolder(const QString &folder, const QString &what);
 // checked by MakePrivateFolder. The programs check it first thing and end
 // (non-zero, with the problem line) when it is refused.
 PrivateFolder OpenRuntimeFolder();
+// Where OpenRuntimeFolder looks (with a trailing separator), unchecked: for
+// telling cheaply whether a folder checked before is still the one meant.
+QString RuntimeFolderPath();
 // OpenRuntimeFolder().path: empty when the folder is refused, silently (the
 // programs have already said why at start-up).
 QString RuntimeFolder();
