@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -20,18 +21,23 @@ namespace hkt::platform {
 
 namespace {
 
+// Counts the forks this process came out of: a child made by fork gets a copy
+// of the parent's open folder, and so shares its lock, until it opens its own.
+std::atomic<std::uint64_t> g_forks{0};
+const int g_forkWatch = ::pthread_atfork(nullptr, nullptr, [] { g_forks.fetch_add(1); });
+
 // This thread's descriptor of the runtime folder, kept once checked. A run
 // takes it as it is while the path still leads to that same folder, still
-// private: only a folder made again (or the runtime folder moved) costs the
-// full check and a new descriptor. A child made by fork gets a copy of the
-// parent's open folder, and so of its lock: it opens its own.
+// private (one lstat): only a folder made again, or the runtime folder moved,
+// costs the full check and a new descriptor.
 struct FolderHandle {
     int fd = -1;
-    pid_t pid = 0;
-    QString path;       // where it was looked for, as RuntimeFolderPath() said
+    std::uint64_t forks = 0;
+    QByteArray inputs;  // what the path was made of (RuntimeFolderPathInputs)
     QByteArray native;  // the folder, without a trailing separator
     dev_t dev = 0;
     ino_t ino = 0;
+    uid_t uid = 0;
 
     FolderHandle() = default;
     FolderHandle(const FolderHandle &) = delete;
@@ -57,21 +63,22 @@ thread_local RunState t_state;
 std::atomic<std::uint64_t> g_waits{0};
 std::atomic<std::uint64_t> g_waitsInVain{0};
 
-bool StillThere(const FolderHandle &f, const QString &path)
+bool StillThere(const FolderHandle &f, const QByteArray &inputs)
 {
-    if (f.fd < 0 || f.pid != ::getpid() || f.path != path)
+    if (f.fd < 0 || f.forks != g_forks.load() || f.inputs != inputs)
         return false;
     struct stat st {};
     return ::lstat(f.native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_dev == f.dev &&
-           st.st_ino == f.ino && st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0700;
+           st.st_ino == f.ino && st.st_uid == f.uid && (st.st_mode & 07777) == 0700;
 }
 
 // The descriptor to lock, -1 when the runtime folder is refused or unusable.
 int FolderDescriptor()
 {
+    Q_UNUSED(g_forkWatch);
     FolderHandle &f = t_state.folder;
-    const QString path = RuntimeFolderPath();
-    if (StillThere(f, path))
+    const QByteArray inputs = RuntimeFolderPathInputs();
+    if (StillThere(f, inputs))
         return f.fd;
     f.Close();
     // Made when missing; a symlink, a file, another user's folder or one
@@ -97,11 +104,12 @@ int FolderDescriptor()
         return -1;
     }
     f.fd = fd;
-    f.pid = ::getpid();
-    f.path = path;
+    f.forks = g_forks.load();
+    f.inputs = inputs;
     f.native = native;
     f.dev = st.st_dev;
     f.ino = st.st_ino;
+    f.uid = st.st_uid;
     return fd;
 }
 

@@ -199,6 +199,17 @@ QString RuntimeFolderPath()
     return WithTrailingSeparator(QDir::tempPath()) + QStringLiteral("hkt75-%1/").arg(static_cast<qulonglong>(::getuid()));
 }
 
+QByteArray RuntimeFolderPathInputs()
+{
+    QByteArray key = Pins().runtime ? Pins().runtime->toUtf8() : QByteArray();
+    key += '\0';
+    key += qgetenv("XDG_RUNTIME_DIR");
+    key += '\0';
+    key += qgetenv("TMPDIR");
+    key += Pins().runtime ? '1' : '0';
+    return key;
+}
+
 PrivateFolder OpenRuntimeFolder()
 {
     return MakePrivateFolder(RuntimeFolderPath(), QStringLiteral("runtime folder"));

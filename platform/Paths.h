@@ -54,6 +54,9 @@ PrivateFolder OpenRuntimeFolder();
 // Where OpenRuntimeFolder looks (with a trailing separator), unchecked: for
 // telling cheaply whether a folder checked before is still the one meant.
 QString RuntimeFolderPath();
+// What RuntimeFolderPath() is made of (the pinned folder, $XDG_RUNTIME_DIR,
+// $TMPDIR), without a system call: while it stays the same, so does the path.
+QByteArray RuntimeFolderPathInputs();
 // OpenRuntimeFolder().path: empty when the folder is refused, silently (the
 // programs have already said why at start-up).
 QString RuntimeFolder();
