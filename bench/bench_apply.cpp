@@ -6,6 +6,7 @@
 
 #include "core/FactoryDefaults.h"
 #include "core/pubunit_device_commands.h"
+#include "platform/DeviceTransferLock.h"
 #include "platform/SimHidBackend.h"
 #include "sim/InProcessHidBackend.h"
 #include "sim/VMouseServer.h"
@@ -118,6 +119,37 @@ void BM_ApplyInProcess(benchmark::State &state)
     Run(state, hkt::sim::MakeInProcessHidBackend(mouse));
 }
 BENCHMARK(BM_ApplyInProcess)->Unit(benchmark::kMicrosecond);
+
+// The same APPLY as the window makes it: one run of device transfers, so the
+// lock is taken once for the sequence instead of once per transfer.
+void BM_ApplyInProcessOneRun(benchmark::State &state)
+{
+    auto mouse = std::make_shared<hkt::sim::VirtualMouse>();
+    mouse->SetLogCapacity(0);
+    HIDUsageAndPage = USAGE_AND_PAGE{1, 0xFFA0};
+    TkwHIDData hid(nullptr, hkt::sim::MakeInProcessHidBackend(mouse));
+    hid.GetHIDDeviceList().clear();
+    const ApplyImages im = BuildImages();
+    int commands = 0;
+    for (auto _ : state) {
+        const hkt::platform::DeviceTransferRun run;
+        commands = Apply(hid, im);
+    }
+    state.counters["commands"] = commands;
+    state.counters["time_per_cmd"] =
+        benchmark::Counter(double(commands), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ApplyInProcessOneRun)->Unit(benchmark::kMicrosecond);
+
+// What the lock adds to a transfer made outside any run: taken and let go.
+void BM_TransferLockOutsideARun(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const hkt::platform::DeviceTransferLock lock;
+        benchmark::DoNotOptimize(lock.Held());
+    }
+}
+BENCHMARK(BM_TransferLockOutsideARun);
 
 // hkt75-vmouse beside this program when it is there (the real daemon, in its
 // own process); else the same server on a thread of this one.

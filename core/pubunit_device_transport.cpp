@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+using hkt::platform::HidStatus::InvalidData;
 using hkt::platform::HidStatus::InvalidParameter;
 
 USAGE_AND_PAGE HIDUsageAndPage{0, 0};
@@ -18,6 +19,8 @@ constexpr std::size_t kHeaderSize = sizeof(TDeviceCommandHeader);
 // The record from the header on: what a report's content is taken from and
 // what an answer is copied over.
 constexpr std::size_t kWireSpan = kHeaderSize + kDeviceCommandPayloadSize;
+// The header bytes a read's answer repeats: code, address lo/hi, length lo/hi.
+constexpr std::size_t kEchoedHeaderBytes = 5;
 
 std::uint8_t *WirePart(TDeviceCommand &Command)
 {
@@ -147,6 +150,13 @@ std::uint32_t QueryFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, 
     auto answer = MakeReport(answerId, WirePart(Command), n);
     if (const std::uint32_t r = HIDData.HidFindAndGetFeatureReport(*answer); r != 0)
         return r;
+    // The mouse answers with the request's code, address and length before
+    // the data. An answer with others is not this request's: another
+    // program's, fetched after the lock was given up on, or nothing at all
+    // (zeros) when that program fetched ours. It is no data.
+    const auto *got = reinterpret_cast<const std::uint8_t *>(&answer->Data);
+    if (std::memcmp(got + 1, original.Bytes, kEchoedHeaderBytes) != 0)
+        return InvalidData;
     std::memcpy(WirePart(Command), &answer->Data, answer->Data.DATASIZE);
     RemoveReportID(Command.Header, Command.Header);
     return 0;

@@ -59,7 +59,8 @@ std::uint32_t MakeCtlCode(std::uint32_t DeviceType, std::uint32_t Function, std:
                           std::uint32_t Access);
 
 // Each transfer (a command, or a read's request and answer) holds the user's
-// DeviceTransferLock, so the two programs' transfers never interleave.
+// DeviceTransferLock, so the two programs' transfers never interleave; inside
+// a DeviceTransferRun the run's lock covers it and the transfer takes nothing.
 //
 // Sends the command in one feature report to every qualifying collection. 0
 // on success, else the Windows error code (87 for a payload above 2048 bytes,
@@ -70,7 +71,10 @@ std::uint32_t SendFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, i
 // A memory read: the header goes out as a 16-byte request in report 2, then
 // the answer is fetched in the report sized for 8 + L bytes and copied over
 // the record from the header on; the L requested bytes are then the first L
-// bytes of the payload. 0 on success, else the failing step's code. Reads
+// bytes of the payload. 0 on success, else the failing step's code. An answer
+// that does not repeat the request's code, address and length (answer bytes
+// 1..5) belongs to another request: 13 (ERROR_INVALID_DATA), nothing copied,
+// the header left in its report-ID form. Reads
 // whose answer would need report 6 (L above 2040 bytes) don't fit the record
 // and are refused with 87 before anything is sent.
 std::uint32_t QueryFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, int Size, std::uint32_t ControlCode);

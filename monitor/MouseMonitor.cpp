@@ -1,6 +1,7 @@
 #include "monitor/MouseMonitor.h"
 
 #include "config/ui/kwLanguageStream.h"
+#include "platform/DeviceTransferLock.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProcessStart.h"
@@ -390,7 +391,20 @@ void THKT75MONMAIN::StartDeviceReading()
 bool THKT75MONMAIN::ReadMouseProfile()
 {
     std::uint8_t active = 0;
-    if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) != 0)
+    std::uint32_t read;
+    {
+        // One run: the window's transfers never land between the request
+        // and its answer. Should the window hold the mouse for the whole
+        // wait, the read goes ahead; an answer its transfers crossed is
+        // refused, never taken for the profile.
+        const DeviceTransferRun run;
+        read = ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS);
+        if (run.WaitedInVain())
+            qWarning("HKT75MON: another program held the mouse for %lld ms; its profile was read without waiting "
+                     "for it",
+                     static_cast<long long>(kDeviceTransferLockWait.count()));
+    }
+    if (read != 0)
         return false;
     if (active >= kProfileCount)
         return true;

@@ -34,6 +34,7 @@ namespace HidStatus {
 inline constexpr std::uint32_t Ok = 0;
 inline constexpr std::uint32_t AccessDenied = 5;           // ERROR_ACCESS_DENIED
 inline constexpr std::uint32_t InvalidHandle = 6;          // ERROR_INVALID_HANDLE
+inline constexpr std::uint32_t InvalidData = 13;           // ERROR_INVALID_DATA
 inline constexpr std::uint32_t GenFailure = 31;            // ERROR_GEN_FAILURE
 inline constexpr std::uint32_t InvalidParameter = 87;      // ERROR_INVALID_PARAMETER
 inline constexpr std::uint32_t InsufficientBuffer = 122;   // ERROR_INSUFFICIENT_BUFFER

@@ -189,20 +189,30 @@ PrivateFolder MakePrivateFolder(const QString &folder, const QString &what)
     return result;
 }
 
+QString RuntimeFolderPath()
+{
+    if (Pins().runtime)
+        return WithTrailingSeparator(*Pins().runtime);
+    const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
+    if (!xdg.isEmpty())
+        return WithTrailingSeparator(QFile::decodeName(xdg)) + QStringLiteral("hkt75/");
+    return WithTrailingSeparator(QDir::tempPath()) + QStringLiteral("hkt75-%1/").arg(static_cast<qulonglong>(::getuid()));
+}
+
+QByteArray RuntimeFolderPathInputs()
+{
+    QByteArray key = Pins().runtime ? Pins().runtime->toUtf8() : QByteArray();
+    key += '\0';
+    key += qgetenv("XDG_RUNTIME_DIR");
+    key += '\0';
+    key += qgetenv("TMPDIR");
+    key += Pins().runtime ? '1' : '0';
+    return key;
+}
+
 PrivateFolder OpenRuntimeFolder()
 {
-    QString folder;
-    if (Pins().runtime) {
-        folder = WithTrailingSeparator(*Pins().runtime);
-    } else {
-        const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
-        if (!xdg.isEmpty())
-            folder = WithTrailingSeparator(QFile::decodeName(xdg)) + QStringLiteral("hkt75/");
-        else
-            folder = WithTrailingSeparator(QDir::tempPath())
-                     + QStringLiteral("hkt75-%1/").arg(static_cast<qulonglong>(::getuid()));
-    }
-    return MakePrivateFolder(folder, QStringLiteral("runtime folder"));
+    return MakePrivateFolder(RuntimeFolderPath(), QStringLiteral("runtime folder"));
 }
 
 QString RuntimeFolder()

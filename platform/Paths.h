@@ -51,6 +51,12 @@ PrivateFolder MakePrivateFolder(const QString &folder, const QString &what);
 // checked by MakePrivateFolder. The programs check it first thing and end
 // (non-zero, with the problem line) when it is refused.
 PrivateFolder OpenRuntimeFolder();
+// Where OpenRuntimeFolder looks (with a trailing separator), unchecked: for
+// telling cheaply whether a folder checked before is still the one meant.
+QString RuntimeFolderPath();
+// What RuntimeFolderPath() is made of (the pinned folder, $XDG_RUNTIME_DIR,
+// $TMPDIR), without a system call: while it stays the same, so does the path.
+QByteArray RuntimeFolderPathInputs();
 // OpenRuntimeFolder().path: empty when the folder is refused, silently (the
 // programs have already said why at start-up).
 QString RuntimeFolder();

@@ -2,7 +2,7 @@
 # monitor tests (started with QProcess from HKT75_BIN_DIR).
 add_executable(hkt-test-peer "${CMAKE_CURRENT_SOURCE_DIR}/peer/hkt-test-peer.cpp")
 target_link_libraries(hkt-test-peer PRIVATE hkt_platform Qt6::Core)
-foreach(t test_platform test_monitor)
+foreach(t test_platform test_core test_app test_monitor)
   if(TARGET ${t})
     add_dependencies(${t} hkt-test-peer)
   endif()

@@ -28,10 +28,18 @@ void TDeviceWriteGuard::RunNow(const std::function<void()> &Sequence)
     // of no sequence) must not make its inline steps look re-entrant.
     const int savedWaits = FWaitDepth;
     FWaitDepth = 0;
-    Enter();
-    Sequence();
-    Leave();
+    const bool outermost = FDepth == 0;
+    bool heldElsewhere = false;
+    {
+        const hkt::platform::DeviceTransferRun run;
+        Enter();
+        Sequence();
+        Leave();
+        heldElsewhere = outermost && run.WaitedInVain();
+    }
     FWaitDepth = savedWaits;
+    if (heldElsewhere)
+        emit mouseHeldElsewhere();
 }
 
 void TDeviceWriteGuard::Leave()

@@ -24,8 +24,20 @@
 // The waits are Pump() (one round of pending events) and Wait() (events for
 // the pause between writes, 100 ms in the program); they never block the
 // loop. The traffic to the mouse is whatever the sequence sends, unchanged.
+//
+// A sequence (with the sequences queued behind it) is one run of device
+// transfers: it takes the user's device transfer lock once, so another
+// program that holds the mouse and never lets go costs the sequence one
+// wait, not one per transfer. Each of its waits (a WaitScope: Pump, Wait, a
+// dialog) lets the lock go meanwhile, so the monitor's read is held up by a
+// burst of writes at most, never by a pause or a question to the user; a
+// read is never split by a wait, so nothing of the window is in the mouse
+// when it lets go. When the run went ahead without the lock (another
+// program held it for the whole wait), mouseHeldElsewhere() is raised once
+// after the run has ended.
 
 #include "core/kwHIDData.h"
+#include "platform/DeviceTransferLock.h"
 
 #include <QObject>
 #include <QString>
@@ -36,6 +48,11 @@
 #include <functional>
 
 class TDM;
+
+// What the window says when a run of device transfers went ahead without
+// waiting any longer for another program holding the mouse.
+inline constexpr char kMouseHeldElsewhereText[] =
+    "ANOTHER PROGRAM IS HOLDING THE MOUSE, THE SETTINGS WERE SENT WITHOUT WAITING FOR IT!";
 
 class TDeviceWriteGuard : public QObject {
     Q_OBJECT
@@ -64,6 +81,7 @@ public:
     void Wait();
     // Marks a nested event loop inside a sequence (a modal dialog, a file
     // dialog) as a wait, so what the loop delivers cannot start a sequence.
+    // The run's device transfer lock is let go for the wait's length.
     class WaitScope {
     public:
         explicit WaitScope(TDeviceWriteGuard &AGuard) : FGuard(AGuard) { ++FGuard.FWaitDepth; }
@@ -73,6 +91,7 @@ public:
 
     private:
         TDeviceWriteGuard &FGuard;
+        hkt::platform::DeviceTransferPause FPause;
     };
 
     void SetWaitMs(int AMs) { FWaitMs = AMs < 0 ? 0 : AMs; }
@@ -118,6 +137,11 @@ public:
 signals:
     // Raised when a sequence starts (true) and when the last one ends (false).
     void busyChanged(bool ABusy);
+    // Raised after a run of device transfers that went ahead without the
+    // lock because another program held it for the whole wait. Code that
+    // runs transfers outside a sequence in a DeviceTransferRun of its own
+    // raises it likewise when its run's WaitedInVain().
+    void mouseHeldElsewhere();
 
 private:
     void Enter();

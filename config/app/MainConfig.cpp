@@ -147,6 +147,12 @@ THKT75CFGMAIN::THKT75CFGMAIN(TDM &ADM, TMainConfigSetup ASetup, QWidget *AOwner)
     FDrainRetry->setInterval(50);
     connect(FDrainRetry, &QTimer::timeout, this, [this] { DrainPendingMessages(); });
     connect(FDevice.get(), &TDeviceWriteGuard::busyChanged, this, [this](bool b) { OnDeviceBusyChanged(b); });
+    connect(FDevice.get(), &TDeviceWriteGuard::mouseHeldElsewhere, this, [this] {
+        if (FMouseHeldWarningDue)
+            return;  // already on its way
+        FMouseHeldWarningDue = true;
+        QMetaObject::invokeMethod(this, [this] { ShowMouseHeldWarning(); }, Qt::QueuedConnection);
+    });
 
     kwLanguage1 = new TkwLanguage(this, FProgramFolder);
     KWMENUEX1 = new TkwMenuEx(this);
@@ -952,6 +958,21 @@ void THKT75CFGMAIN::DrainPendingMessages()
         RunEditingMessage(*FPendingMessages.Take());
     }
     FDrainingMessages = false;
+}
+
+void THKT75CFGMAIN::ShowMouseHeldWarning()
+{
+    if (!FMouseHeldWarningDue || FEnding)
+        return;
+    // Never inside a run of device writes (its waits run this loop), nested
+    // in a send of this window, or over another dialog.
+    if (FDevice->Busy() || hkt::platform::InsideSendWait() || FDialogDepth > 0 ||
+        QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(50, this, [this] { ShowMouseHeldWarning(); });
+        return;
+    }
+    FMouseHeldWarningDue = false;
+    Message(QStringLiteral("WARNING"), QString::fromLatin1(kMouseHeldElsewhereText));
 }
 
 void THKT75CFGMAIN::WMExitProgram()

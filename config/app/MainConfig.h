@@ -255,6 +255,11 @@ private:
     void RunEditingMessage(const TPendingMessage &AMessage);
     void ScheduleMessageDrain();
     void DrainPendingMessages();
+    // The warning that a run of device transfers went ahead without waiting
+    // any longer for another program holding the mouse: due once a run
+    // raised mouseHeldElsewhere(), shown from the loop when no run, send or
+    // dialog is under way (one dialog for the runs that ended before it).
+    void ShowMouseHeldWarning();
     bool UseOEMInfoLayout() const;
 
     TDM &DMRef;
@@ -272,6 +277,7 @@ private:
     QTimer *FReadAgain = nullptr;  // a read of the levels and rates that failed
     int FReadAgainLeft = 0;
     int FDialogDepth = 0;          // the window's message dialogs open
+    bool FMouseHeldWarningDue = false;
 
     TMainConfigButtons *FButtons = nullptr;
     TMainConfigDPI *FDPI = nullptr;

@@ -17,6 +17,9 @@
 #include "config/app/RunInputLock.h"
 #include "config/ui/kwLanguage.h"
 #include "core/pubunit_device_commands.h"
+#include "peer/PeerProcess.h"
+#include "platform/DeviceTransferLock.h"
+#include "platform/Paths.h"
 #include "platform/WindowMessages.h"
 #include "support/ReportBytes.h"
 
@@ -760,4 +763,83 @@ TEST_F(WriteGateTest, ASwitchFromTheMouseIsNotWrittenBack)
         m_monitor.reset();
         m_monitorProfiles.clear();
     }
+}
+
+// ---- another program holding the mouse ---------------------------------------------
+
+class MouseHeldElsewhereTest : public WriteGateTest {
+protected:
+    TMainConfigSetup WindowSetup() override
+    {
+        TMainConfigSetup s = WriteGateTest::WindowSetup();
+        s.Dialog = [this](const QString &t, const QString &x) {
+            m_dialogs.push_back({t, x});
+            m_busyAtDialog.push_back(m_form->DeviceWrites().Busy());
+            return m_dialogAnswer;
+        };
+        return s;
+    }
+    void TearDown() override
+    {
+        hkt::platform::SetRuntimeFolder(std::nullopt);
+        WriteGateTest::TearDown();
+    }
+    // Runs everything queued so far.
+    static void Settle()
+    {
+        bool reached = false;
+        QMetaObject::invokeMethod(qApp, [&] { reached = true; }, Qt::QueuedConnection);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return reached; }, kWait));
+    }
+
+    std::vector<bool> m_busyAtDialog;
+};
+
+TEST_F(MouseHeldElsewhereTest, TheWindowSaysSoOnceAfterEachRunThatCouldNotWait)
+{
+    THKT75CFGMAIN &form = Form();
+    // The window's device lock is the one of its runtime folder, and the
+    // other program holds it without ever letting go.
+    hkt::platform::SetRuntimeFolder(Runtime() + "/hkt75");
+    PeerProcess other(Runtime(), QStringList{"TTransferPeer", "--lock"});
+    ASSERT_EQ(other.NextLine(), "locked");
+    other.Command("take 60000");
+    ASSERT_EQ(other.NextLine(), "held");
+    Settle();
+    m_dialogs.clear();
+    m_mouse->ClearLog();
+
+    TDeviceWriteGuard &dev = form.DeviceWrites();
+    const auto waits = hkt::platform::DeviceTransferRun::Waits();
+    const auto run = [&] {
+        return dev.Run([&] {
+            SendRefreshCommand(dev.HID(), 1, 0);
+            dev.Pump();  // a pause of a run that went ahead does not wait again
+            int level = -1;
+            ReadCurrentCPIIndex(dev.HID(), level);
+            dev.Wait();
+            SendRefreshCommand(dev.HID(), 1, 0);
+        });
+    };
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(m_dialogs.empty()) << "never inside the run, nor nested in its end";
+    EXPECT_EQ(hkt::platform::DeviceTransferRun::Waits(), waits + 1);
+    // The sequence went ahead: every transfer reached the mouse.
+    EXPECT_EQ(Sets().size(), 4u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.empty(); }, kWait));
+    Settle();
+    ASSERT_EQ(m_dialogs.size(), 1u);
+    EXPECT_EQ(m_dialogs[0].title, QStringLiteral("WARNING"));
+    EXPECT_EQ(m_dialogs[0].text, QString::fromLatin1(kMouseHeldElsewhereText));
+    EXPECT_FALSE(m_busyAtDialog[0]);
+
+    // The next run is told again; a run that got the lock is not.
+    ASSERT_TRUE(run());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dialogs.size() == 2; }, kWait));
+    other.Command("release");
+    ASSERT_EQ(other.NextLine(), "released");
+    ASSERT_TRUE(run());
+    Settle();
+    EXPECT_EQ(m_dialogs.size(), 2u);
+    EXPECT_EQ(hkt::platform::DeviceTransferRun::Waits(), waits + 2);
 }

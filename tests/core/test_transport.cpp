@@ -1,8 +1,12 @@
 #include "core/pubunit_device_transport.h"
+#include "peer/PeerProcess.h"
+#include "platform/DeviceTransferLock.h"
 #include "platform/Paths.h"
 #include "support/FakeHidBackend.h"
 #include "support/HidDescriptorFixtures.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -209,14 +213,15 @@ TEST_F(Transport, ReadsRequestInReport2AndUnpackTheAnswer)
     for (const Case &c : {Case{0x0043, 1, 2, 16}, Case{0x024F, 42, 3, 64}}) {
         SCOPED_TRACE(c.L);
         m_backend->clearCalls();
-        // The mouse's answer: its own bytes 1..7 (ignored), memory from byte 8.
-        Bytes answer = {c.answerId, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+        const std::uint8_t lo = c.address & 0xFF, hi = c.address >> 8;
+        // The mouse's answer: the request's code, address and length, two
+        // bytes of its own (ignored), memory from byte 8.
+        Bytes answer = {c.answerId, 0x03, lo, hi, c.L, 0x00, 0xEE, 0xEE};
         const Bytes memory = Counting(c.L, 0x40);
         answer.insert(answer.end(), memory.begin(), memory.end());
         answer.resize(c.answerLength, 0x99);
         m_backend->node(kMouse).getAnswer = answer;
 
-        const std::uint8_t lo = c.address & 0xFF, hi = c.address >> 8;
         TDeviceCommand cmd = Command({0x03, lo, hi, c.L, 0x00, 0xFA, 0xFA, 0xFA});
         ASSERT_EQ(QueryFeatureCommand(*m_hid, cmd, sizeof cmd, 0), 0u);
         const auto calls = m_backend->calls();
@@ -226,7 +231,7 @@ TEST_F(Transport, ReadsRequestInReport2AndUnpackTheAnswer)
         EXPECT_EQ(calls[1].kind, FakeHidBackend::CallKind::Get);
         EXPECT_EQ(calls[1].bytes, Report({c.answerId}, c.answerLength));
         EXPECT_EQ(Bytes(cmd.Payload, cmd.Payload + c.L), memory);
-        EXPECT_EQ(Bytes(cmd.Header.Bytes, cmd.Header.Bytes + 8), (Bytes{0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0}));
+        EXPECT_EQ(Bytes(cmd.Header.Bytes, cmd.Header.Bytes + 8), (Bytes{0x03, lo, hi, c.L, 0x00, 0xEE, 0xEE, 0}));
     }
 }
 
@@ -263,9 +268,85 @@ TEST_F(Transport, ReadsNeedingReport6AreRefusedUnsent)
     }
     EXPECT_TRUE(m_backend->calls().empty());
     // 2040 bytes still fit: report 5, 2048 bytes over the 2056-byte record.
-    m_backend->node(kMouse).getAnswer = Bytes(2048, 0x5A);
+    Bytes answer = {0x05, 0x03, 0x00, 0x05, 0xF8, 0x07, 0xFA, 0xFA};
+    answer.resize(2048, 0x5A);
+    m_backend->node(kMouse).getAnswer = answer;
     TDeviceCommand cmd = Command({0x03, 0x00, 0x05, 0xF8, 0x07, 0xFA, 0xFA, 0xFA});
     EXPECT_EQ(QueryFeatureCommand(*m_hid, cmd, sizeof cmd, 0), 0u);
     EXPECT_EQ(cmd.Payload[2039], 0x5A);
     EXPECT_EQ(cmd.Payload[2040], 0xCC);  // beyond the answer: untouched
+}
+
+TEST_F(Transport, AnAnswerToAnotherRequestIsAFailedReadNotData)
+{
+    // Each read's request, then answers that are not its answer: another
+    // request's (the other program's, taken after the lock was given up on),
+    // or the mouse's nothing (zeros behind the report ID) when the other
+    // program fetched this read's answer first.
+    const Bytes profileRead = {0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0xFA};
+    const Bytes levelRead = {0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA, 0xFA};
+    struct Case {
+        const char *name;
+        Bytes request;
+        Bytes answer;  // zero-filled to the answer report's length
+        std::size_t length;
+    };
+    const Case cases[] = {
+        {"the profile byte of another program's read, for a DPI table read", levelRead,
+         {0x03, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x02}, 64},
+        {"nothing pending on the mouse: 03 00 00 ...", levelRead, {0x03}, 64},
+        {"all zeros", levelRead, {}, 64},
+        {"the DPI table of another profile", levelRead, {0x03, 0x03, 0x4F, 0x01, 0x2A, 0x00, 0xFA, 0xFA, 0x05, 0x03},
+         64},
+        {"another length at the same address", levelRead, {0x03, 0x03, 0x4F, 0x02, 0x08, 0x00, 0xFA, 0xFA, 0x05}, 64},
+        {"a rate code read, for the active profile", profileRead, {0x02, 0x03, 0x48, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x08},
+         16},
+        {"a write's header", profileRead, {0x02, 0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x03}, 16},
+        {"nothing pending on the mouse: 02 00 00 ...", profileRead, {0x02}, 16},
+        {"another address's high byte", profileRead, {0x02, 0x03, 0x43, 0x01, 0x01, 0x00, 0xFA, 0xFA, 0x03}, 16},
+        {"a length high byte", profileRead, {0x02, 0x03, 0x43, 0x00, 0x01, 0x01, 0xFA, 0xFA, 0x03}, 16},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_backend->clearCalls();
+        m_backend->node(kMouse).getAnswer = Report(c.answer, c.length);
+        TDeviceCommand cmd = Command(c.request);
+        EXPECT_EQ(QueryFeatureCommand(*m_hid, cmd, sizeof cmd, 0), HidStatus::InvalidData);
+        EXPECT_EQ(HidStatus::InvalidData, 13u);
+        EXPECT_EQ(m_backend->calls().size(), 2u);  // the request and the fetch were made
+        EXPECT_EQ(Bytes(cmd.Payload, cmd.Payload + 64), Bytes(64, 0xCC)) << "nothing copied";
+        EXPECT_EQ(cmd.Header.Bytes[0], c.length == 16 ? 0x02 : 0x03);  // the header in its report-ID form
+    }
+}
+
+TEST_F(Transport, ARunOfTransfersWaitsForAStoppedHolderOnce)
+{
+    // The other program holds the lock and never lets go.
+    QTemporaryDir root;
+    const QString folder = root.path() + "/hkt75";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    SetRuntimeFolder(folder);
+    PeerProcess other(root.path(), QStringList{"TTransferPeer", "--lock"});
+    ASSERT_EQ(other.NextLine(), "locked");
+    other.Command("take 5000");
+    ASSERT_EQ(other.NextLine(), "held");
+
+    m_backend->node(kMouse).getAnswer = Report({0x02, 0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0x04}, 16);
+    const auto waits = DeviceTransferRun::Waits(), inVain = DeviceTransferRun::WaitsInVain();
+    {
+        const DeviceTransferRun run(std::chrono::milliseconds(50));
+        for (int i = 0; i < 10; ++i) {
+            TDeviceCommand write = Command({0x02, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0xFA}, {0x04});
+            EXPECT_EQ(SendFeatureCommand(*m_hid, write, sizeof write, 0), 0u);
+            TDeviceCommand read = Command({0x03, 0x43, 0x00, 0x01, 0x00, 0xFA, 0xFA, 0xFA});
+            EXPECT_EQ(QueryFeatureCommand(*m_hid, read, sizeof read, 0), 0u);
+            EXPECT_EQ(read.Payload[0], 0x04);
+        }
+        EXPECT_TRUE(run.WaitedInVain());
+    }
+    EXPECT_EQ(m_backend->calls().size(), 30u);  // every transfer went ahead
+    EXPECT_EQ(DeviceTransferRun::Waits(), waits + 1) << "one wait for the run, none per transfer";
+    EXPECT_EQ(DeviceTransferRun::WaitsInVain(), inVain + 1);
+    SetRuntimeFolder(std::nullopt);
 }

@@ -6,10 +6,14 @@
 //   ACTION: send:CLASS:MSG:W:L | post:CLASS:MSG:W:L | sleep:MS | result:VALUE
 //           (W or L given as "w" or "l" repeat the incoming message's value)
 //   stdin:  send CLASS MSG W L | post CLASS MSG W L | find CLASS | quit
+//           take MS (a run of device transfers, waiting up to MS, kept
+//           until release) | release
 //   stdout: "ready", "recv MSG W L", "result N" / "result lost",
-//           "posted 1|0", "found 1|0", "sending", "locked" / "busy"
+//           "posted 1|0", "found 1|0", "sending", "locked" / "busy",
+//           "held" / "not held", "released"
 // The handler's result is the last send's result, a "result:" value, or
 // w * 10 + l. The window root is $XDG_RUNTIME_DIR, as for the programs.
+#include "platform/DeviceTransferLock.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowMessages.h"
 
@@ -20,6 +24,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 using namespace hkt::platform;
@@ -41,8 +46,21 @@ std::int64_t Arg(const QString &text, std::int64_t w, std::int64_t l)
     return text.toLongLong();
 }
 
+std::optional<DeviceTransferRun> g_run;
+
 void RunCommand(const QStringList &parts)
 {
+    if (parts.size() == 2 && parts[0] == QLatin1String("take")) {
+        g_run.reset();
+        g_run.emplace(std::chrono::milliseconds(parts[1].toLongLong()));
+        Say(g_run->Held() ? QStringLiteral("held") : QStringLiteral("not held"));
+        return;
+    }
+    if (parts.size() == 1 && parts[0] == QLatin1String("release")) {
+        g_run.reset();
+        Say(QStringLiteral("released"));
+        return;
+    }
     if (parts.size() == 5 && (parts[0] == QLatin1String("send") || parts[0] == QLatin1String("post"))) {
         const WindowHandle target = FindWindowByClass(parts[1]);
         const auto msg = parts[2].toUInt();
