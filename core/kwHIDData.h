@@ -81,6 +81,14 @@ public:
     bool HidFindAndWriteDeviceBYHID(const THIDDataParam &ReportData);
     bool IsDeviceExist(const THIDDataParam &ReportData);
 
+    // Whether the mouse has been seen to repeat a memory read's request
+    // (code, address, length) at the start of its answer. The protocol
+    // promises nothing about those bytes, so a mouse never seen to repeat
+    // them is taken at its word; once one has, an answer that does not is
+    // another request's (a read crossed by another program's) and is refused.
+    bool AnswersRepeatRequests() const { return FAnswersRepeatRequests; }
+    void NoteAnswersRepeatRequests() { FAnswersRepeatRequests = true; }
+
     QStringList &GetHIDDeviceList() { return FHidDeviceList; }
     void SetUsageAndPage(USAGE_AND_PAGE AUsageAndPage) { FUsageAndPage = AUsageAndPage; }
     USAGE_AND_PAGE GetUsageAndPage() const { return FUsageAndPage; }
@@ -98,6 +106,7 @@ public:
     int RunningReaderCount() const;
 
 private:
+    bool FAnswersRepeatRequests = false;
     friend class TkwHidDeviceReadThread;
     struct Candidate;
     struct ReaderParseState;

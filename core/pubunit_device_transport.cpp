@@ -150,12 +150,16 @@ std::uint32_t QueryFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, 
     auto answer = MakeReport(answerId, WirePart(Command), n);
     if (const std::uint32_t r = HIDData.HidFindAndGetFeatureReport(*answer); r != 0)
         return r;
-    // The mouse answers with the request's code, address and length before
-    // the data. An answer with others is not this request's: another
-    // program's, fetched after the lock was given up on, or nothing at all
-    // (zeros) when that program fetched ours. It is no data.
+    // A mouse that repeats the request's code, address and length before the
+    // data (as this mouse does) tells its answers apart: once it has, an
+    // answer with others is not this request's (another program's, fetched
+    // after the lock was given up on, or nothing at all, zeros, when that
+    // program fetched ours) and is no data. A mouse never seen to repeat
+    // them keeps the protocol's word: bytes 8 on are the data.
     const auto *got = reinterpret_cast<const std::uint8_t *>(&answer->Data);
-    if (std::memcmp(got + 1, original.Bytes, kEchoedHeaderBytes) != 0)
+    if (std::memcmp(got + 1, original.Bytes, kEchoedHeaderBytes) == 0)
+        HIDData.NoteAnswersRepeatRequests();
+    else if (HIDData.AnswersRepeatRequests())
         return InvalidData;
     std::memcpy(WirePart(Command), &answer->Data, answer->Data.DATASIZE);
     RemoveReportID(Command.Header, Command.Header);

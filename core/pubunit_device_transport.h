@@ -71,9 +71,10 @@ std::uint32_t SendFeatureCommand(TkwHIDData &HIDData, TDeviceCommand &Command, i
 // A memory read: the header goes out as a 16-byte request in report 2, then
 // the answer is fetched in the report sized for 8 + L bytes and copied over
 // the record from the header on; the L requested bytes are then the first L
-// bytes of the payload. 0 on success, else the failing step's code. An answer
-// that does not repeat the request's code, address and length (answer bytes
-// 1..5) belongs to another request: 13 (ERROR_INVALID_DATA), nothing copied,
+// bytes of the payload. 0 on success, else the failing step's code. Once the
+// mouse has answered a read repeating the request's code, address and length
+// (answer bytes 1..5; TkwHIDData::AnswersRepeatRequests), an answer that does
+// not belongs to another request: 13 (ERROR_INVALID_DATA), nothing copied,
 // the header left in its report-ID form. Reads
 // whose answer would need report 6 (L above 2040 bytes) don't fit the record
 // and are refused with 87 before anything is sent.

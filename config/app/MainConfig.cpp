@@ -8,6 +8,7 @@
 #include "config/app/MainConfigProfiles.h"
 #include "config/app/MouseLevelsAndRates.h"
 #include "config/app/RunInputLock.h"
+#include "platform/DeviceTransferLock.h"
 #include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguage.h"
 #include "config/ui/kwMenuDefinitions.h"
@@ -415,12 +416,17 @@ void THKT75CFGMAIN::StartOnMouseProfile()
     // started on the stored profile, the next APPLY would write that back as
     // active. The same read as APPLY's; a mouse that does not answer leaves
     // the stored profile.
+    // All of it one run of transfers: another program that holds the mouse
+    // for good costs one wait, not one per read.
+    const hkt::platform::DeviceTransferRun run;
     std::uint8_t active = 0;
     if (ReadActiveProfile(*kwHIDData1, active, ACTIVE_PROFILE_ADDRESS) == 0 && active < PROFILE_COUNT &&
         active != DMRef.FProfileIndex && DMRef.SwitchToProfile(active))
         DMRef.SaveBackAllProfileSettingInfo();
     FReadAgainLeft = kReadAgainTries;
     KeepLevelsAndRatesMadeOnTheMouse();
+    if (run.WaitedInVain())
+        emit FDevice->mouseHeldElsewhere();
 }
 
 void THKT75CFGMAIN::KeepLevelsAndRatesMadeOnTheMouse()

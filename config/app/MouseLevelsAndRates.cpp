@@ -3,6 +3,7 @@
 #include "core/DMUnit.h"
 #include "core/pubunit_device_commands.h"
 #include "core/pubunit_device_encoders.h"
+#include "platform/DeviceTransferLock.h"
 
 #include <algorithm>
 #include <memory>
@@ -35,6 +36,7 @@ TMouseLevelsAndRates ReadMouseLevelsAndRates(TkwHIDData &AHID)
     // rate byte and each table on its own, and a read spanning several is
     // nothing the mouse promises to answer.
     TMouseLevelsAndRates read;
+    const hkt::platform::DeviceTransferRun oneRun;
     for (int p = 0; p < PROFILE_COUNT; ++p) {
         int level = -1;
         int rate = 0;

@@ -306,6 +306,20 @@ TEST_F(Transport, AnAnswerToAnotherRequestIsAFailedReadNotData)
         {"another address's high byte", profileRead, {0x02, 0x03, 0x43, 0x01, 0x01, 0x00, 0xFA, 0xFA, 0x03}, 16},
         {"a length high byte", profileRead, {0x02, 0x03, 0x43, 0x00, 0x01, 0x01, 0xFA, 0xFA, 0x03}, 16},
     };
+    // A mouse never seen to repeat its requests is taken at its word: the
+    // protocol promises only bytes 8 on.
+    m_backend->node(kMouse).getAnswer = Report({0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x03}, 64);
+    TDeviceCommand plain = Command(levelRead);
+    EXPECT_EQ(QueryFeatureCommand(*m_hid, plain, sizeof plain, 0), 0u);
+    EXPECT_EQ(plain.Payload[1], 0x03);
+    EXPECT_FALSE(m_hid->AnswersRepeatRequests());
+    // This mouse repeats them; from its first such answer on, an answer that
+    // does not repeat its request is another's.
+    m_backend->node(kMouse).getAnswer = Report({0x03, 0x03, 0x4F, 0x02, 0x2A, 0x00, 0xFA, 0xFA, 0x05, 0x02}, 64);
+    TDeviceCommand echoed = Command(levelRead);
+    EXPECT_EQ(QueryFeatureCommand(*m_hid, echoed, sizeof echoed, 0), 0u);
+    EXPECT_EQ(echoed.Payload[1], 0x02);
+    EXPECT_TRUE(m_hid->AnswersRepeatRequests());
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         m_backend->clearCalls();
