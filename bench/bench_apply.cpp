@@ -1,6 +1,6 @@
 // A full APPLY write sequence against the simulated mouse, in-process and
 // through the hkt75-vmouse daemon: five changed profiles (button map, light
-// block, DPI table, rate code), the macro area with 30 macros, the active
+// block, the level and rate read back, DPI table, rate code), the macro area with 30 macros, the active
 // profile, write state and refresh, as the configuration window sends them.
 // Counters: reports and bytes per sequence, time per command.
 
@@ -73,9 +73,14 @@ int Apply(TkwHIDData &hid, const ApplyImages &im)
     for (int p = 0; p < PROFILE_COUNT; ++p) {
         WriteButtonMap(hid, im.maps[p], ButtonMapAddress(p));
         WriteLEDConfig(hid, im.lights[p], LEDConfigAddress(p));
+        // The profile's level and rate as the mouse holds them, read right
+        // before they are written.
+        std::uint8_t code = 0;
+        ReadProfileCPIIndex(hid, p, index);
+        ReadDeviceMemory(hid, &code, 1, ReportRateAddress(p));
         WriteCPITable(hid, im.tables[p], CPITableAddress(p));
         WriteReportRate(hid, im.rates[p], ReportRateAddress(p));
-        commands += 4;
+        commands += 6;
     }
     WriteMacroArea(hid, *im.area, MACRO_AREA_BASE), commands += MACRO_LIST_CAPACITY;
     WriteActiveProfile(hid, 0, ACTIVE_PROFILE_ADDRESS), ++commands;
