@@ -7,6 +7,9 @@
 // current), the monitor's "ProfileID" and the mouse's active profile (0x43)
 // are compared, once everything the burst started has ended and again after
 // an APPLY clicked on the window (which writes the window's view back).
+// A second table starts each round from scratch and checks, after an APPLY,
+// every profile's DPI level and rate against what the user last chose, on
+// the mouse or in the window.
 #include "core/DMUnit.h"
 #include "core/pubunit_device_encoders.h"
 #include "platform/SimWire.h"
@@ -21,13 +24,16 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -128,6 +134,72 @@ public:
         });
     }
 
+    // The mouse's log of reports, oldest first.
+    struct LogEntry {
+        std::uint64_t seq = 0;
+        QByteArray kind; // set, get, input, unplug, plug
+        int status = 0;
+        std::vector<int> bytes; // the whole report, ID first
+    };
+    std::vector<LogEntry> MouseLog()
+    {
+        const auto reply = hkt::sim::ControlRequest(MouseSocket(), wire::Message{wire::Type::Log, 0, 0, {}});
+        std::vector<LogEntry> log;
+        if (!reply || reply->status != 0)
+            return log;
+        // "SEQ KIND status=S len=L: B B ... +Nx00" (the zero fill counted).
+        for (const QByteArray &line : reply->body.split('\n')) {
+            const int colon = line.indexOf(':');
+            const QList<QByteArray> head = (colon < 0 ? line : line.left(colon)).simplified().split(' ');
+            LogEntry e;
+            bool ok = false;
+            e.seq = head.value(0).toULongLong(&ok);
+            if (!ok || head.size() < 2)
+                continue; // a line cut off at the front of a long log
+            e.kind = head[1];
+            for (const QByteArray &field : head)
+                if (field.startsWith("status="))
+                    e.status = field.mid(7).toInt();
+            if (colon >= 0)
+                for (const QByteArray &b : line.mid(colon + 1).simplified().split(' ')) {
+                    if (b.startsWith('+'))
+                        e.bytes.insert(e.bytes.end(), std::size_t(b.mid(1, b.indexOf('x') - 1).toInt()), 0);
+                    else if (!b.isEmpty())
+                        e.bytes.push_back(b.toInt(nullptr, 16));
+                }
+            log.push_back(std::move(e));
+        }
+        return log;
+    }
+    std::uint64_t MouseLastSeq()
+    {
+        const auto log = MouseLog();
+        return log.empty() ? 0 : log.back().seq;
+    }
+    // The first entry after `after` that `match` takes: its sequence
+    // number, 0 when there is none (yet).
+    std::uint64_t MouseLogged(std::uint64_t after, const std::function<bool(const LogEntry &)> &match)
+    {
+        for (const LogEntry &e : MouseLog())
+            if (e.seq > after && match(e))
+                return e.seq;
+        return 0;
+    }
+    // Reports sent to the mouse, by their command header after the ID.
+    static bool IsMemoryRead(const LogEntry &e, int addr, int len)
+    {
+        return e.kind == "set" && e.bytes.size() >= 6 && e.bytes[1] == 3 && e.bytes[2] == (addr & 0xFF) &&
+               e.bytes[3] == (addr >> 8) && e.bytes[4] == (len & 0xFF) && e.bytes[5] == (len >> 8);
+    }
+    static bool IsActiveProfileRead(const LogEntry &e) { return IsMemoryRead(e, 0x43, 1); }
+    // The write bracket: state 0 opens it (APPLY's first write to the
+    // mouse), 1 closes it (its last but the refresh).
+    static bool IsWriteState(const LogEntry &e, int state)
+    {
+        return e.kind == "set" && e.bytes.size() >= 3 && e.bytes[1] == 6 && e.bytes[2] == state;
+    }
+    static bool IsTransfer(const LogEntry &e) { return e.kind == "set" || e.kind == "get"; }
+
     // ---- the programs ----
 
     // "ProfileID" as the monitor stored it; -1 when unreadable.
@@ -177,14 +249,24 @@ public:
     bool AllOn(int p) { return WindowProfile() == p && StoredProfileID() == p && MouseProfile() == p; }
 
     QProcess &Window() { return *m_window; }
-    void StartWindow()
+    // HKT75 started; StartWindow also waits until its window is there.
+    void LaunchWindow()
     {
         m_window = std::make_unique<QProcess>();
         m_window->setProcessEnvironment(m_windowEnv);
         m_window->setProcessChannelMode(QProcess::ForwardedChannels);
         m_window->start(kBin + "/HKT75", {});
         ASSERT_TRUE(m_window->waitForStarted(30000));
+    }
+    void AwaitWindow()
+    {
         ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime())); }));
+    }
+    void StartWindow()
+    {
+        LaunchWindow();
+        if (!HasFatalFailure())
+            AwaitWindow();
     }
     void CloseWindow()
     {
@@ -195,8 +277,8 @@ public:
     void ContinueWindow() { ::kill(pid_t(m_window->processId()), SIGCONT); }
     bool WindowRunning() { return m_window && m_window->state() == QProcess::Running; }
 
-    // APPLY, clicked on the real window.
-    bool ClickApply()
+    // A left click at (x, y) of the real window, once it is shown.
+    bool ClickOnWindow(int x, int y)
     {
         QByteArray ids;
         if (Run(QStringLiteral("xdotool"),
@@ -205,18 +287,226 @@ public:
                 &ids) != 0)
             return false;
         const QByteArray window = ids.split('\n').first().trimmed();
-        return !window.isEmpty() &&
-               Run(QStringLiteral("xdotool"),
-                   {QStringLiteral("mousemove"), QStringLiteral("--window"), QString::fromLatin1(window),
-                    QStringLiteral("742"), QStringLiteral("92"), QStringLiteral("click"), QStringLiteral("1")}) == 0;
+        return !window.isEmpty() && ClickOn(window, x, y);
     }
+    bool ClickOn(const QByteArray &window, int x, int y)
+    {
+        return Run(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("--window"), QString::fromLatin1(window),
+                    QString::number(x), QString::number(y), QStringLiteral("click"), QStringLiteral("1")}) == 0;
+    }
+    // APPLY, clicked on the real window.
+    bool ClickApply() { return ClickOnWindow(742, 92); }
 
     bool Muted() { return m_pulse.SourceMuted(QStringLiteral("test_mic")); }
+
+    // The monitor, as the session starts it.
+    void StartMonitor()
+    {
+        m_monitor = std::make_unique<QProcess>();
+        QProcessEnvironment monitorEnv = m_env;
+        monitorEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_monitor->setProcessEnvironment(monitorEnv);
+        m_monitor->setProcessChannelMode(QProcess::ForwardedChannels);
+        m_monitor->start(kBin + "/HKT75MON", {});
+        ASSERT_TRUE(m_monitor->waitForStarted(30000));
+        ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+    }
+    // The monitor ended by the session, or crashed.
+    void StopMonitor()
+    {
+        if (!m_monitor || m_monitor->state() == QProcess::NotRunning)
+            return;
+        m_monitor->terminate();
+        if (!m_monitor->waitForFinished(30000))
+            m_monitor->kill();
+        ASSERT_TRUE(m_monitor->state() == QProcess::NotRunning || m_monitor->waitForFinished(30000));
+    }
+    void KillMonitor()
+    {
+        ASSERT_TRUE(m_monitor && m_monitor->state() == QProcess::Running);
+        ::kill(pid_t(m_monitor->processId()), SIGKILL);
+        ASSERT_TRUE(m_monitor->waitForFinished(30000));
+    }
 
     // What a burst did, for the row's check after it: the profile it changed
     // and the level or rate code it chose there.
     int m_changedProfile = -1;
     int m_chosen = -1;
+
+    // ---- rounds that start from scratch ----
+
+    // The round of a row that repeats, from 0.
+    int m_round = 0;
+    // Each profile's DPI level and rate code as the user last chose them,
+    // on the mouse or in the window (as the mouse holds them when nobody
+    // chose any).
+    std::array<int, 5> m_level{};
+    std::array<int, 5> m_rate{};
+    // The profile the user last chose, on the mouse or in the window.
+    int m_profile = 0;
+    // The mouse's transfers during the window's start-up; -1 until counted.
+    int m_startUpTransfers = -1;
+
+    // The window and the monitor ended, the mouse fresh from the factory
+    // (on profile 0), nothing stored but profile 0 as the current one (so
+    // the window's first view is the mouse's profile, with or without the
+    // mouse); then the monitor started as the session starts it, its
+    // readers open (it has read the mouse). The window is not started.
+    void FreshSession()
+    {
+        if (WindowRunning())
+            CloseWindow();
+        StopMonitor();
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_TRUE(RestartMouse());
+        for (const QString &folder : {m_session.ConfigHome(), m_session.Home()}) {
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+            ASSERT_TRUE(QDir().mkpath(folder));
+        }
+        ASSERT_TRUE(QDir().mkpath(m_session.Documents()));
+        {
+            TDM dm(TDMRoots{Store(), kBin, m_session.Documents()});
+            ASSERT_TRUE(dm.SwitchToProfile(0));
+            ASSERT_TRUE(dm.SaveBackAllProfileSettingInfo());
+        }
+        m_profile = 0;
+        StartMonitor();
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_TRUE(WaitFor([&] { return MouseLogged(0, IsActiveProfileRead) != 0; }))
+            << "the monitor never read the mouse";
+        for (int p = 0; p < 5; ++p) {
+            m_level[std::size_t(p)] = MouseLevel(p);
+            m_rate[std::size_t(p)] = MouseRate(p);
+        }
+    }
+    // A level of profile p other than the one the mouse holds, among those
+    // the PC's profile has on; the k-th such.
+    int OtherEnabledLevel(int p, int k)
+    {
+        const auto stored = StoredProfile(p);
+        const TMOUSECONFIGINFO &cfg = stored->ConfigInfo;
+        std::vector<int> levels;
+        for (int l = 0; l < std::min(CheckedCPILevel(cfg), 5); ++l)
+            if (cfg.CPIState[l].Enabled == 1 && l != MouseLevel(p))
+                levels.push_back(l);
+        return levels.empty() ? MouseLevel(p) : levels[std::size_t(k) % levels.size()];
+    }
+    // A rate code other than the factory's 500 Hz, the k-th of 125, 250
+    // and 1000 Hz.
+    static int OtherRate(int k) { return std::array<int, 3>{8, 4, 1}[std::size_t(k) % 3]; }
+    // On the mouse, profile by profile as its own buttons do it (the
+    // profile first, then its level and rate): a level and a rate other
+    // than the ones it holds; then back to `back`, once the monitor
+    // followed the switches.
+    void ChooseOnTheMouse(const std::vector<int> &profiles, int back)
+    {
+        for (int p : profiles) {
+            ASSERT_TRUE(Profile(p));
+            const std::size_t i = std::size_t(p);
+            m_level[i] = OtherEnabledLevel(p, m_round + p);
+            m_rate[i] = OtherRate(m_round + p);
+            ASSERT_TRUE(Dpi(m_level[i]));
+            ASSERT_TRUE(Rate(m_rate[i]));
+        }
+        if (!profiles.empty() && profiles.back() != back) {
+            ASSERT_TRUE(WaitFor([&] { return StoredProfileID() == profiles.back(); })) << Views();
+        }
+        ASSERT_TRUE(Profile(back));
+        m_profile = back;
+        ASSERT_TRUE(WaitFor([&] { return StoredProfileID() == back; })) << Views();
+    }
+
+    // ---- the window's controls, clicked ----
+
+    // PROFILE1..PROFILE5 at the foot of the window: the switch has run to
+    // its end when the monitor stored the profile the window told it.
+    void ClickProfile(int p)
+    {
+        ASSERT_TRUE(ClickOnWindow(62 + 96 * p, 602));
+        m_profile = p;
+        ASSERT_TRUE(WaitFor([&] { return MouseProfile() == p && WindowProfile() == p && StoredProfileID() == p; }))
+            << Views();
+    }
+    // The polling-rate radios of the first page (125, 250, 500, 1000 Hz);
+    // the rate code the click chooses.
+    int ClickRate(int code)
+    {
+        const int tag = code == 8 ? 0 : code == 4 ? 1 : code == 2 ? 2 : 3;
+        EXPECT_TRUE(ClickOnWindow(500 + 74 * tag, 420));
+        return code;
+    }
+    // The program's shown X windows (the main window, and its dialogs
+    // while open).
+    QList<QByteArray> ShownWindows()
+    {
+        QByteArray ids;
+        Run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
+             QStringLiteral("^HKT75$")},
+            &ids);
+        QList<QByteArray> shown;
+        for (const QByteArray &id : ids.split('\n'))
+            if (!id.trimmed().isEmpty())
+                shown.append(id.trimmed());
+        return shown;
+    }
+    // The window's close button, and OK to its question whether to save
+    // what was changed: the program stores the edits and ends.
+    void CloseAndSave()
+    {
+        const QList<QByteArray> main = ShownWindows();
+        ASSERT_EQ(main.size(), 1);
+        ASSERT_TRUE(ClickOn(main[0], 774, 27));
+        QByteArray question;
+        ASSERT_TRUE(WaitFor([&] {
+            for (const QByteArray &id : ShownWindows())
+                if (id != main[0])
+                    question = id;
+            return !question.isEmpty() || !WindowRunning();
+        }));
+        ASSERT_FALSE(question.isEmpty()) << "the window closed without a question: nothing was changed";
+        ASSERT_TRUE(ClickOn(question, 177, 227));
+        ASSERT_TRUE(m_window->waitForFinished(30000));
+    }
+    // APPLY clicked, and run to its end: the mouse's write bracket opened
+    // and closed again. A click that reaches the window while a run of its
+    // own (one the mouse's reports started) still takes no input is
+    // swallowed, as a user's would be; the user clicks again.
+    bool ApplyToItsEnd()
+    {
+        const auto opens = [](const LogEntry &e) { return IsWriteState(e, 0); };
+        const auto closes = [](const LogEntry &e) { return IsWriteState(e, 1); };
+        const std::uint64_t from = MouseLastSeq();
+        std::uint64_t opened = 0;
+        for (int click = 0; click < 3 && opened == 0; ++click) {
+            if (!ClickApply())
+                return false;
+            WaitFor([&] { return (opened = MouseLogged(from, opens)) != 0; }, 20000);
+        }
+        return opened != 0 && WaitFor([&] { return MouseLogged(opened, closes) != 0; }, 60000);
+    }
+    // The stored marks of the profiles the mouse is still owed, one byte
+    // each; empty when none is stored.
+    QByteArray OwedMarks()
+    {
+        QByteArray marks;
+        if (Store()->ReadValue(kKey, QStringLiteral("ProfilesNotYetInTheMouse"), marks) != ReadStatus::Ok)
+            return {};
+        return marks;
+    }
+    bool AsChosen(int p)
+    {
+        const auto stored = StoredProfile(p);
+        const std::size_t i = std::size_t(p);
+        return stored->ConfigInfo.CurrentCPIIndex == m_level[i] && GetReportRateCode(*stored) == m_rate[i] &&
+               MouseLevel(p) == m_level[i] && MouseRate(p) == m_rate[i];
+    }
+    std::string Chosen(int p)
+    {
+        return "chosen level " + std::to_string(m_level[std::size_t(p)]) + " rate " +
+               std::to_string(m_rate[std::size_t(p)]) + "; " + LevelAndRate(p);
+    }
 
 protected:
     void SetUp() override
@@ -256,14 +546,8 @@ protected:
             ASSERT_TRUE(dm.SaveBackAllProfileSettingInfo());
         }
         // The monitor first, as the session starts it; the window finds it.
-        m_monitor = std::make_unique<QProcess>();
-        QProcessEnvironment monitorEnv = m_env;
-        monitorEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_monitor->setProcessEnvironment(monitorEnv);
-        m_monitor->setProcessChannelMode(QProcess::ForwardedChannels);
-        m_monitor->start(kBin + "/HKT75MON", {});
-        ASSERT_TRUE(m_monitor->waitForStarted(30000));
-        ASSERT_TRUE(WaitFor([&] { return bool(FindWindowByClass(QStringLiteral("THKT75MONMAIN"), Runtime())); }));
+        StartMonitor();
+        ASSERT_FALSE(HasFailure());
         StartWindow();
         ASSERT_FALSE(HasFailure());
         // The monitor reads the mouse a while after its start: a switch made
@@ -609,6 +893,221 @@ const Row kRows[] = {
 
 
 INSTANTIATE_TEST_SUITE_P(Bursts, ReportOrderEndToEnd, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
+
+// A change the user made on the mouse is never written back over by the
+// window, whatever came first: the mouse or the window, a failed read, the
+// monitor; and the window owes the mouse only what the user edited in it
+// since the last APPLY. Each row starts each of its rounds from scratch
+// (a fresh mouse and store, the monitor running) and leaves the window
+// open; an APPLY clicked on it then leaves every profile's level and rate
+// as the user last chose it, in the mouse and in the window's stores, and
+// the window on the mouse's profile.
+class MouseChangesEndToEnd : public ReportOrderEndToEnd {};
+
+TEST_P(MouseChangesEndToEnd, AfterApplyEveryProfileHoldsWhatTheUserLastChose)
+{
+    for (int run = 0; run < GetParam().repeats; ++run) {
+        SCOPED_TRACE("round " + std::to_string(run + 1) + " of " + std::to_string(GetParam().repeats));
+        m_round = run;
+        GetParam().burst(*this);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(WindowRunning());
+        ASSERT_TRUE(ApplyToItsEnd()) << "APPLY did not run to its end";
+        EXPECT_TRUE(WaitFor([&] { return AllOn(m_profile); }))
+            << "the profile chosen last is " << m_profile << "; " << Views();
+        // The window stores the profiles it wrote as the run ends.
+        WaitFor([&] {
+            for (int p = 0; p < 5; ++p)
+                if (!AsChosen(p))
+                    return false;
+            return true;
+        });
+        for (int p = 0; p < 5; ++p)
+            EXPECT_TRUE(AsChosen(p)) << "after APPLY, profile " << p << ": " << Chosen(p);
+        if (HasFailure())
+            return;
+    }
+}
+
+// Unplugged at the window's start, the mouse comes back later: the window
+// must take what the mouse holds then, not write its own view over it.
+void PlugBackAndAwaitTheRead(ReportOrderEndToEnd &t)
+{
+    const std::uint64_t unplugged = t.MouseLastSeq();
+    ASSERT_TRUE(t.Plug());
+    // The programs saw the mouse arrive: one of them read it.
+    ASSERT_TRUE(WaitFor([&] { return t.MouseLogged(unplugged, ReportOrderEndToEnd::IsActiveProfileRead) != 0; }))
+        << "nobody read the mouse after it came back";
+}
+
+// The window edits profile p's rate (switching to it first) and is closed
+// with its edit saved, not applied.
+void RateEditedInTheWindowAndSaved(ReportOrderEndToEnd &t, int p)
+{
+    ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+    if (p != 0) {
+        ASSERT_NO_FATAL_FAILURE(t.ClickProfile(p));
+    }
+    t.m_rate[std::size_t(p)] = t.ClickRate(ReportOrderEndToEnd::OtherRate(t.m_round));
+    ASSERT_NO_FATAL_FAILURE(t.CloseAndSave());
+}
+
+// The window open on profile p (the mouse switched to it by the window),
+// then the monitor ended as by a crash, and a level and a rate chosen on
+// the mouse for that profile meanwhile: no report of them reaches the
+// window.
+void ChosenOnTheMouseWithoutTheMonitor(ReportOrderEndToEnd &t)
+{
+    ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+    ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+    const int p = t.m_round % 5;
+    if (p != 0) {
+        ASSERT_NO_FATAL_FAILURE(t.ClickProfile(p));
+    }
+    ASSERT_NO_FATAL_FAILURE(t.KillMonitor());
+    const std::size_t i = std::size_t(p);
+    t.m_level[i] = t.OtherEnabledLevel(p, t.m_round);
+    t.m_rate[i] = ReportOrderEndToEnd::OtherRate(t.m_round);
+    ASSERT_TRUE(t.Dpi(t.m_level[i]));
+    ASSERT_TRUE(t.Rate(t.m_rate[i]));
+}
+
+// The monitor started again as the session starts it, and its readers
+// open again (it read the mouse).
+void MonitorBack(ReportOrderEndToEnd &t)
+{
+    const std::uint64_t from = t.MouseLastSeq();
+    ASSERT_NO_FATAL_FAILURE(t.StartMonitor());
+    ASSERT_TRUE(WaitFor([&] { return t.MouseLogged(from, ReportOrderEndToEnd::IsActiveProfileRead) != 0; }))
+        << "the monitor never read the mouse";
+}
+
+const Row kMouseChangeRows[] = {
+    {"MousePluggedInAfterTheWindowStarted",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+         // On PROFILE1, the active one, with the window closed: 125 Hz
+         // and level 3. Then the mouse is unplugged.
+         ASSERT_TRUE(t.Dpi(3));
+         ASSERT_TRUE(t.Rate(8));
+         t.m_level[0] = 3;
+         t.m_rate[0] = 8;
+         ASSERT_TRUE(t.Unplug());
+         QElapsedTimer started;
+         started.start();
+         ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+         // Plugged in 1.5 s after the window's start.
+         QThread::msleep(std::max<qint64>(0, 1500 - started.elapsed()));
+         PlugBackAndAwaitTheRead(t);
+     },
+     {}, 10},
+    {"MouseUnpluggedAsTheWindowStarts",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+         ASSERT_NO_FATAL_FAILURE(t.ChooseOnTheMouse({0, 1, 2, 3, 4}, 0));
+         // Pulled out 0 to 100 ms after the window's start: before, during
+         // or after its first reads of the mouse.
+         ASSERT_NO_FATAL_FAILURE(t.LaunchWindow());
+         QThread::msleep(unsigned(t.m_round * 100 / 9));
+         ASSERT_TRUE(t.Unplug());
+         ASSERT_NO_FATAL_FAILURE(t.AwaitWindow());
+         PlugBackAndAwaitTheRead(t);
+     },
+     {}, 10},
+    {"OneReadOfTheWindowsStartFails",
+     [](ReportOrderEndToEnd &t) {
+         if (t.m_startUpTransfers < 0) {
+             // How many transfers the window's start makes until the
+             // window shows, counted once.
+             ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+             ASSERT_NO_FATAL_FAILURE(t.ChooseOnTheMouse({0, 1, 2, 3, 4}, 0));
+             const std::uint64_t from = t.MouseLastSeq();
+             ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+             ASSERT_TRUE(WaitFor([&] { return !t.ShownWindows().isEmpty(); }));
+             t.m_startUpTransfers = 0;
+             for (const auto &e : t.MouseLog())
+                 if (e.seq > from && ReportOrderEndToEnd::IsTransfer(e))
+                     ++t.m_startUpTransfers;
+             ASSERT_GT(t.m_startUpTransfers, 0) << "the window's start never read the mouse";
+         }
+         ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+         ASSERT_NO_FATAL_FAILURE(t.ChooseOnTheMouse({0, 1, 2, 3, 4}, 0));
+         // The failure falls on the first of them, the last, and spread
+         // between.
+         const int n = t.m_round * (t.m_startUpTransfers - 1) / 9;
+         ASSERT_TRUE(t.OnTheMouse(wire::Type::FailAfter, std::uint32_t(n)));
+         const std::uint64_t from = t.MouseLastSeq();
+         ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+         ASSERT_TRUE(WaitFor([&] {
+             return t.MouseLogged(from, [](const ReportOrderEndToEnd::LogEntry &e) {
+                        return ReportOrderEndToEnd::IsTransfer(e) && e.status != 0;
+                    }) != 0;
+         })) << "no transfer failed (after " << n << " of " << t.m_startUpTransfers << ")";
+     },
+     {}, 10},
+    {"OnlyTheProfileEditedInTheWindowIsOwed",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+         // PROFILE2's rate edited in the window and saved, not applied.
+         ASSERT_NO_FATAL_FAILURE(RateEditedInTheWindowAndSaved(t, 1));
+         const QByteArray marks = t.OwedMarks();
+         EXPECT_FALSE(marks.size() > 0 && marks[0] != 0)
+             << "PROFILE1 is marked owed to the mouse; marks " << marks.toHex(' ').toStdString();
+         EXPECT_TRUE(marks.size() > 1 && marks[1] == 1)
+             << "PROFILE2 is not marked owed to the mouse; marks " << marks.toHex(' ').toStdString();
+         // Then, with the window closed, level 3 for PROFILE1 on the mouse.
+         ASSERT_TRUE(t.Profile(0));
+         t.m_profile = 0;
+         ASSERT_TRUE(WaitFor([&] { return t.StoredProfileID() == 0; })) << t.Views();
+         ASSERT_TRUE(t.Dpi(3));
+         t.m_level[0] = 3;
+         ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+         // The window shows the mouse's level.
+         EXPECT_TRUE(WaitFor([&] { return t.StoredProfile(0)->ConfigInfo.CurrentCPIIndex == 3; }))
+             << "at the start: " << t.LevelAndRate(0);
+     },
+     {}, 10},
+    {"LevelChosenOnTheMouseAfterARateSavedInTheWindow",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_NO_FATAL_FAILURE(t.FreshSession());
+         const int p = t.m_round % 5;
+         ASSERT_NO_FATAL_FAILURE(RateEditedInTheWindowAndSaved(t, p));
+         // With the window closed, a new level for that profile on the
+         // mouse; every other round the user then moves on to the next
+         // profile.
+         ASSERT_TRUE(t.Profile(p));
+         t.m_profile = p;
+         t.m_level[std::size_t(p)] = t.OtherEnabledLevel(p, t.m_round);
+         ASSERT_TRUE(t.Dpi(t.m_level[std::size_t(p)]));
+         if (t.m_round % 2 == 1) {
+             ASSERT_TRUE(t.Profile((p + 1) % 5));
+             t.m_profile = (p + 1) % 5;
+             ASSERT_TRUE(WaitFor([&] { return t.StoredProfileID() == (p + 1) % 5; })) << t.Views();
+         }
+         ASSERT_NO_FATAL_FAILURE(t.StartWindow());
+     },
+     {}, 10},
+    {"MonitorRestartedAfterACrash",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_NO_FATAL_FAILURE(ChosenOnTheMouseWithoutTheMonitor(t));
+         ASSERT_NO_FATAL_FAILURE(MonitorBack(t));
+     },
+     {}, 10},
+    {"ApplyWhileTheMonitorIsDown",
+     [](ReportOrderEndToEnd &t) {
+         ASSERT_NO_FATAL_FAILURE(ChosenOnTheMouseWithoutTheMonitor(t));
+         const int p = t.MouseProfile();
+         ASSERT_TRUE(t.ApplyToItsEnd()) << "APPLY did not run to its end";
+         EXPECT_EQ(t.MouseRate(p), t.m_rate[std::size_t(p)]) << "APPLY without the monitor: " << t.Chosen(p);
+         EXPECT_EQ(t.MouseLevel(p), t.m_level[std::size_t(p)]) << "APPLY without the monitor: " << t.Chosen(p);
+         ASSERT_NO_FATAL_FAILURE(MonitorBack(t));
+     },
+     {}, 10},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rounds, MouseChangesEndToEnd, ::testing::ValuesIn(kMouseChangeRows),
                          [](const ::testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
 
 // The monitor installed without its hook library says so in a box; while
