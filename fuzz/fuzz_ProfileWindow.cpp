@@ -4,9 +4,9 @@
 // holds, the window must neither crash nor send the mouse a report it would
 // refuse, nor break the write bracket: any strict-mode violation is a finding.
 //
-// Run it with ASAN_OPTIONS=detect_leaks=0: Qt keeps its font and glyph caches
-// for the process's life, which the leak check at exit reports. Every run
-// saves profiles and settings, so a TMPDIR on tmpfs keeps it fast.
+// Qt keeps its font and glyph caches for the process's life; the leak check
+// leaves them out (QtLeakSuppressions.cpp) and reports any other leak. Every
+// run saves profiles and settings, so a TMPDIR on tmpfs keeps it fast.
 #include "config/app/MainConfig.h"
 #include "config/app/MainConfigProfiles.h"
 #include "core/DMUnit.h"

@@ -717,6 +717,9 @@ TEST_F(MonitorTest, AConfigurationProgramThatEndsWithSwitchesPendingLeavesNothin
     ASSERT_EQ(::kill(pid_t(peer->Process().processId()), SIGSTOP), 0);
     Reports({Profile(2), Rate(4), Profile(3)});
     ASSERT_TRUE(SpinUntil([&] { return m_form->ConfigOutbox().Pending().size() == 2; }));
+    // The first switch was sent and waits for its answer: the wait below is
+    // for the end of that wait, not a moment before it began.
+    ASSERT_TRUE(m_form->ConfigOutbox().AwaitingAnswer());
     peer.reset(); // killed while stopped: the pending messages have no window
     ASSERT_TRUE(SpinUntil([&] { return !m_form->ConfigOutbox().AwaitingAnswer(); }));
     EXPECT_TRUE(m_form->ConfigOutbox().Pending().empty());

@@ -112,22 +112,49 @@ public:
     int MouseProfile() { return MouseByte(0x43); }
     int MouseRate(int p) { return MouseByte(0x48 + p); }
     int MouseLevel(int p) { return MouseByte(p * 256 + 0x50); }
-    // The length of the mouse's log of reports; -1 when the daemon does not answer.
-    qsizetype MouseLogSize()
+    // The mouse's log of reports, its newest lines (the daemon cuts a long
+    // log to them); empty when the daemon does not answer.
+    QList<QByteArray> MouseLog()
     {
         const auto reply = hkt::sim::ControlRequest(MouseSocket(), wire::Message{wire::Type::Log, 0, 0, {}});
-        return reply && reply->status == 0 ? reply->body.size() : -1;
+        if (!reply || reply->status != 0)
+            return {};
+        QList<QByteArray> lines = reply->body.split('\n');
+        lines.removeAll(QByteArray());
+        return lines;
+    }
+    // The sequence number of a log line ("SEQ kind ...").
+    static qint64 LogSeq(const QByteArray &line) { return line.left(line.indexOf(' ')).toLongLong(); }
+    // The newest entry of the mouse's log: its sequence number, which grows
+    // with every report (the length of the log's text stops growing once the
+    // daemon cuts it); 0 before any report, -1 when the daemon does not answer.
+    qint64 MouseLogSeq()
+    {
+        const QList<QByteArray> log = MouseLog();
+        return log.isEmpty() ? (MouseProfile() < 0 ? -1 : 0) : LogSeq(log.back());
+    }
+    // A refresh command reached the mouse after entry `seq`: how a run of
+    // APPLY ends, after every write.
+    bool MouseRefreshedAfter(qint64 seq)
+    {
+        for (const QByteArray &line : MouseLog()) {
+            const qsizetype colon = line.indexOf(':');
+            if (LogSeq(line) > seq && line.contains(" set status=0 ") && colon > 0 &&
+                (line.mid(colon) + ' ').startsWith(": 02 01 01 "))
+                return true;
+        }
+        return false;
     }
     // Nothing reaches the mouse for `quietMs`: what the programs started
     // (a run of writes, its message to the monitor) has ended.
     bool MouseQuiet(int quietMs = 800)
     {
-        qsizetype size = MouseLogSize();
+        qint64 seq = MouseLogSeq();
         QDeadlineTimer quiet(quietMs);
         return WaitFor([&] {
-            const qsizetype now = MouseLogSize();
-            if (now != size) {
-                size = now;
+            const qint64 now = MouseLogSeq();
+            if (now != seq) {
+                seq = now;
                 quiet.setRemainingTime(quietMs);
             }
             return quiet.hasExpired();
@@ -618,11 +645,11 @@ void ExpectAllOnTheMouseProfile(ReportOrderEndToEnd &t)
     ASSERT_TRUE(t.MouseQuiet());
     EXPECT_TRUE(t.AllOn(last)) << t.Views();
     const int level = t.MouseLevel(last), rate = t.MouseRate(last);
-    const qsizetype before = t.MouseLogSize();
+    const qint64 before = t.MouseLogSeq();
+    ASSERT_GE(before, 0);
     ASSERT_TRUE(t.ClickApply());
-    // APPLY ran (it reaches the mouse), then ended.
-    ASSERT_TRUE(WaitFor([&] { return t.MouseLogSize() != before; })) << "APPLY did not start";
-    ASSERT_TRUE(t.MouseQuiet());
+    // APPLY ran to its end: its last report, the refresh, reached the mouse.
+    ASSERT_TRUE(WaitFor([&] { return t.MouseRefreshedAfter(before); })) << "APPLY did not run to its end";
     EXPECT_TRUE(WaitFor([&] { return t.AllOn(last); })) << "after APPLY: " << t.Views();
     EXPECT_EQ(t.MouseLevel(last), level) << "after APPLY";
     EXPECT_EQ(t.MouseRate(last), rate) << "after APPLY";

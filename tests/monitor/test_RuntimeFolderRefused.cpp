@@ -12,10 +12,11 @@
 
 #include <algorithm>
 #include <memory>
-#include <ranges>
 #include <vector>
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +35,35 @@ int OthersWithEnvironment(const QByteArray &entry, const std::vector<qint64> &ow
             ++n;
     }
     return n;
+}
+
+// The children of this process named `name` that have ended and are not yet
+// collected. A program that a child of ours started detached becomes our
+// child once its starter's intermediate process is gone (we are the reaper
+// of our descendants), so its end stays visible here however quickly it came.
+std::vector<pid_t> EndedChildren(const QByteArray &name)
+{
+    std::vector<pid_t> ended;
+    const QByteArray self = QByteArray::number(::getpid());
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const pid_t id = pid_t(pid.toInt(&number));
+        if (!number)
+            continue;
+        QFile f(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces and brackets.
+        const QByteArray stat = f.readAll();
+        const qsizetype open = stat.indexOf('('), close = stat.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (stat.mid(open + 1, close - open - 1) == name && fields.size() > 1 && fields[0] == "Z" &&
+            fields[1] == self)
+            ended.push_back(id);
+    }
+    return ended;
 }
 
 const QString kBin = QStringLiteral(HKT75_BIN_DIR);
@@ -129,6 +159,12 @@ TEST_F(RuntimeFolderRefused, AWindowThatCannotBeRegisteredIsSaidInOneLineByBothP
         {"HKT75MON", QStringLiteral("HKT75MON: the window cannot be registered; the configuration program cannot reach it")},
         {"HKT75", QStringLiteral("HKT75: the window cannot be registered; the monitor cannot reach it")},
     };
+    // The monitor HKT75 starts is started detached: with us as the reaper of
+    // our descendants it becomes our child, and its end can be waited for.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    struct NoLongerReaper {
+        ~NoLongerReaper() { ::prctl(PR_SET_CHILD_SUBREAPER, 0); }
+    } noLongerReaper;
     // The monitor first: the one HKT75 starts then ends at once on its lock.
     std::vector<std::unique_ptr<QProcess>> running;
     std::vector<QString> errors;
@@ -147,20 +183,28 @@ TEST_F(RuntimeFolderRefused, AWindowThatCannotBeRegisteredIsSaidInOneLineByBothP
         errors.push_back(err);
     }
     // The monitor HKT75 started (it cannot find ours: no window is findable
-    // here) ends on the lock ours holds; ours stays until it has, or it
-    // would take the lock and outlive the test.
+    // here) ends on the lock ours holds, as a second monitor does: quietly,
+    // with 0. Ours stays until it has, or it would take the lock and outlive
+    // the test. HKT75 starts it once its window is shown, after the line
+    // above; the wait is for that monitor's end, never for a moment in which
+    // no monitor of HKT75's is seen.
+    std::vector<pid_t> ended;
+    QDeadlineTimer limit(30000);
+    while ((ended = EndedChildren("HKT75MON")).empty() && !limit.hasExpired())
+        QThread::msleep(20);
+    ASSERT_EQ(ended.size(), 1u) << "HKT75 started no monitor, or its monitor runs on";
+    int status = 0;
+    ASSERT_EQ(::waitpid(ended.front(), &status, 0), ended.front());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the monitor started by HKT75: status " << status;
     std::vector<qint64> own;
     for (auto &proc : running)
         own.push_back(proc->processId());
-    const QByteArray entry = "TMPDIR=" + deep.toLocal8Bit();
-    QDeadlineTimer limit(30000);
-    while (OthersWithEnvironment(entry, own) > 0 && !limit.hasExpired())
-        QThread::msleep(50);
-    EXPECT_EQ(OthersWithEnvironment(entry, own), 0) << "a monitor started by HKT75 runs on";
-    for (auto &proc : std::ranges::reverse_view(running)) {
-        proc->terminate();
-        if (!proc->waitForFinished(30000))
-            proc->kill();
+    EXPECT_EQ(OthersWithEnvironment("TMPDIR=" + deep.toLocal8Bit(), own), 0) << "another monitor runs on";
+    // In the reverse of their start: HKT75, then the monitor.
+    for (auto proc = running.rbegin(); proc != running.rend(); ++proc) {
+        (*proc)->terminate();
+        if (!(*proc)->waitForFinished(30000))
+            (*proc)->kill();
     }
     for (std::size_t i = 0; i < errors.size(); ++i) {
         errors[i] += QString::fromLocal8Bit(running[i]->readAllStandardError());
