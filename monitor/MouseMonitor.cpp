@@ -1,6 +1,9 @@
 #include "monitor/MouseMonitor.h"
 
+#include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguageStream.h"
+#include "config/ui/kwSkinKit.h"
+#include "config/ui/kwTranslateHook.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/ProcessStart.h"
@@ -12,7 +15,6 @@
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -41,14 +43,13 @@ constexpr std::uint16_t kMailFunctionRow = 28;
 constexpr int kReaderRestartPauseMs = 50;
 
 struct TQueuedBox {
-    QMessageBox::Icon Icon;
     QString Title;
     QString Text;
 };
 
 struct TBoxQueue {
     std::deque<TQueuedBox> Waiting;
-    QPointer<QMessageBox> Showing;
+    QPointer<TFrmDialog> Showing;
     bool Scheduled = false;
 };
 
@@ -66,10 +67,12 @@ void ShowNextBox()
         return;
     const TQueuedBox next = q.Waiting.front();
     q.Waiting.pop_front();
-    auto *box = new QMessageBox(next.Icon, next.Title, next.Text, QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    QObject::connect(box, &QMessageBox::finished, box, [] {
+    // In the display language and the skin, as the configuration program's
+    // messages; the style sheet is the dialog's own, so the tray's menu keeps
+    // the desktop's look.
+    TFrmDialog *box = OpenInformation(hkt::skin::TranslateText(next.Title), hkt::skin::TranslateText(next.Text));
+    box->setStyleSheet(hkt::skin::LoadStyleFile(hkt::skin::ProgramFolder()));
+    QObject::connect(box, &QDialog::finished, box, [] {
         // The box is on its way out; the next one follows from the loop.
         Boxes().Showing = nullptr;
         if (!Boxes().Scheduled && !Boxes().Waiting.empty()) {
@@ -78,7 +81,6 @@ void ShowNextBox()
         }
     });
     q.Showing = box;
-    box->show();
 }
 
 // A plain icon for a tray without the icon file: a tray icon without any
@@ -92,17 +94,17 @@ QIcon FallbackTrayIcon()
 
 } // namespace
 
-void ShowMessageBoxInTurn(QMessageBox::Icon AIcon, const QString &ATitle, const QString &AText)
+void ShowMessageBoxInTurn(const QString &ATitle, const QString &AText)
 {
     TBoxQueue &q = Boxes();
-    q.Waiting.push_back({AIcon, ATitle, AText});
+    q.Waiting.push_back({ATitle, AText});
     if (!q.Scheduled && !q.Showing) {
         q.Scheduled = true;
         QTimer::singleShot(0, [] { ShowNextBox(); });
     }
 }
 
-QMessageBox *MessageBoxShowingInTurn()
+TFrmDialog *MessageBoxShowingInTurn()
 {
     return Boxes().Showing.data();
 }
@@ -194,9 +196,7 @@ THKT75MONMAIN::THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup, QWidget *AOwner)
 
     // The mixer's errors: one box after the other, as the toggle meets them,
     // but none of them holds up the next report.
-    ShowPlatformMessage = [](const QString &AText) {
-        ShowMessageBoxInTurn(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), AText);
-    };
+    ShowPlatformMessage = [](const QString &AText) { ShowMessageBoxInTurn(QStringLiteral("WARNING"), AText); };
     FOutbox = std::make_unique<TConfigWindowOutbox>([this] { return FindConfigWindowHandle(); },
                                                     FSetup.ConfigAnswerTimeout);
 
@@ -316,6 +316,9 @@ void THKT75MONMAIN::ApplyLanguage()
     const int stored = DMRef.FAllProfileSettingInfo.CurrentLanguage;
     if (shown != stored)
         kwLanguage1->SetLang(kwLanguage1->GetLanguageShortIDByIndex(stored));
+    // The message dialogs' pictures of that language.
+    GlobalImageDataBase().SetImageBasePath(hkt::skin::SkinFolderForLanguage(
+        FSetup.ProgramFolder.isEmpty() ? ProgramFolder() : FSetup.ProgramFolder, kwLanguage1->Lang()));
     // Always from the fixed sources, never from what is shown now.
     TrayIcon1->setToolTip(Translate(QString::fromLatin1(DRIVER_TITLE)));
     QGuiApplication::setApplicationDisplayName(Translate(QString::fromLatin1(MONITOR_APP_TITLE)));
