@@ -51,6 +51,11 @@ void TFrmDialog::FormCreate()
     AssignDialogSkin(GlobalImageDataBase(), {BTNOK, BTNCANCEL}, ImageBack);
 }
 
+void TFrmDialog::NameWindowAfterTitle()
+{
+    setWindowTitle(LabelTitle->text());
+}
+
 void TFrmDialog::ShowOkOnly()
 {
     BTNCANCEL->hide();
@@ -68,6 +73,7 @@ int ShowDialog(const QString &ATitle, const QString &AText, TDialogButtons AButt
     form->FCreateByOther = true;
     form->LabelTitle->setSourceText(ATitle);
     form->LabelText->setSourceText(AText);
+    form->NameWindowAfterTitle();
     if (AButtons == TDialogButtons::OkOnly)
         form->ShowOkOnly();
     return form->runModal(ADismissal == TDialogDismissal::Tell);
@@ -84,6 +90,7 @@ TFrmDialog *OpenInformation(const QString &ATitle, const QString &AText, QWidget
     form->FCreateByOther = true;
     form->LabelTitle->setSourceText(ATitle);
     form->LabelText->setSourceText(AText);
+    form->NameWindowAfterTitle();
     form->ShowOkOnly();
     form->setModal(false);
     QObject::connect(form, &QDialog::finished, form, &QObject::deleteLater);

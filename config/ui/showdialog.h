@@ -24,6 +24,9 @@ public:
     // A message that only informs: CANCEL would do what OK does, so it goes
     // and OK stands in the middle.
     void ShowOkOnly();
+    // The window carries the title shown, so a task list or a window search
+    // names it as the dialog does.
+    void NameWindowAfterTitle();
 
 protected:
     // Loads the skin pictures through the global cache.

@@ -172,6 +172,7 @@ TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
     };
     const QRect text(123, 83, 284, 96); // the dialogs' text
     const QPoint ok(177, 227);          // and their OK
+    const QPoint okAlone(239, 227);     // OK of a message that only informs
 
     // CANCEL, then OK to the save question.
     ASSERT_TRUE(ClickAt(main, 652, 92));
@@ -186,7 +187,7 @@ TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
         warning = dialog();
         return warning != 0 && m_probe->Look(warning, text) != asked;
     })) << "no warning; the program " << (config.waitForFinished(1) ? "ended" : "runs");
-    ASSERT_TRUE(ClickAt(QString::number(warning), ok.x(), ok.y()));
+    ASSERT_TRUE(ClickAt(QString::number(warning), okAlone.x(), okAlone.y()));
     ASSERT_TRUE(WaitFor([&] { return Shown().size() == 1; }));
     EXPECT_FALSE(config.waitForFinished(1));
     EXPECT_TRUE(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()));
