@@ -731,6 +731,8 @@ TEST_F(MacroManager, ScreenshotsInEnglishAndChinese)
         if (QString::fromLatin1(id) == QStringLiteral("0804")) {
             EXPECT_EQ(title, QString::fromUtf8("宏管理器"));
         }
+        // The window's own title (what a task list shows) too.
+        EXPECT_EQ(form->windowTitle(), title);
         const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
         if (!dir.isEmpty()) {
             QDir().mkpath(dir);
