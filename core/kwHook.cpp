@@ -39,7 +39,7 @@ HookLibrary &Lib()
     return lib;
 }
 
-const QString kMissingLibraryText = QStringLiteral("kwHook.dll can not be found!");
+const QString kMissingLibraryText = QStringLiteral("libkwHook.so can not be found!");
 
 void ShowMissingLibrary()
 {

@@ -985,6 +985,60 @@ void TkwMacroSetClass::RestoreState(const TkwMacroSetState &AState)
     FCurrentMacroClass->SetMacroListIndex(AState.WorkingMacroIndex);
 }
 
+namespace {
+
+// The steps past the count, padding and error marks are not the macro.
+bool SameMacro(const TMACROKEYINFO &a, const TMACROKEYINFO &b)
+{
+    if (a.MacroListCount != b.MacroListCount || a.nAutoAddDelay != b.nAutoAddDelay ||
+        a.nLoopRunWhenPressed != b.nLoopRunWhenPressed || a.nLoopCount != b.nLoopCount ||
+        a.nMacroIndex != b.nMacroIndex || a.MacroUse != b.MacroUse ||
+        std::memcmp(a.szMacroName, b.szMacroName, sizeof a.szMacroName) != 0)
+        return false;
+    const int steps = std::clamp(a.MacroListCount, 0, MACRO_STEP_CAPACITY);
+    for (int i = 0; i < steps; ++i) {
+        const TMACROKEY &x = a.MacroList[i], &y = b.MacroList[i];
+        if (x.nKeyType != y.nKeyType || x.nKeyState != y.nKeyState || x.VALUE1 != y.VALUE1 || x.VALUE2 != y.VALUE2)
+            return false;
+    }
+    return true;
+}
+
+bool SameMacros(const TMACROKEYINFO *a, std::size_t na, const TMACROKEYINFO *b, std::size_t nb)
+{
+    if (na != nb)
+        return false;
+    for (std::size_t i = 0; i < na; ++i)
+        if (!SameMacro(a[i], b[i]))
+            return false;
+    return true;
+}
+
+bool SameMacros(const std::vector<TMACROKEYINFO> &a, const std::vector<TMACROKEYINFO> &b)
+{
+    return SameMacros(a.data(), a.size(), b.data(), b.size());
+}
+
+} // namespace
+
+bool TkwMacroSetClass::HoldsSameMacrosAs(const TkwMacroSetState &AState) const
+{
+    if (FCurrentMacroSetIndex != AState.CurrentSetIndex || FMacroSetList.size() != AState.Sets.size() ||
+        !SameMacros(FCurrentMacroKeyInfoList, AState.CurrentSetMacros) ||
+        !SameMacros(FCurrentMacroClass->MacroKeyInfoList(), AState.WorkingMacros))
+        return false;
+    for (std::size_t s = 0; s < FMacroSetList.size(); ++s) {
+        const TkwMacroListOfMacroSet &x = FMacroSetList[s], &y = AState.Sets[s];
+        const auto count = [](const TkwMacroListOfMacroSet &l) {
+            return std::min<std::size_t>(l.MacroArrayCount, MACRO_SET_MACRO_CAPACITY);
+        };
+        if (std::memcmp(x.MacroSetName, y.MacroSetName, sizeof x.MacroSetName) != 0 ||
+            !SameMacros(x.MacroArrays, count(x), y.MacroArrays, count(y)))
+            return false;
+    }
+    return true;
+}
+
 bool TkwMacroSetClass::SaveBackCurrentMacroClassDataToCurrentMacroList()
 {
     FCurrentMacroKeyInfoList = FCurrentMacroClass->MacroKeyInfoList();

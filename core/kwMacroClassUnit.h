@@ -278,6 +278,11 @@ public:
     // file's name and what is known about the file on disk stay as they are).
     TkwMacroSetState SaveState() const;
     void RestoreState(const TkwMacroSetState &AState);
+    // Whether the macros held now are those of `AState`: the same sets, and
+    // in each the same macros in the same order with the same names, options
+    // and steps. Which macro is selected and what is derived from the steps
+    // (their error marks) do not count.
+    bool HoldsSameMacrosAs(const TkwMacroSetState &AState) const;
 
     int MacroSetCount() const { return static_cast<int>(FMacroSetList.size()); }
     const std::vector<TkwMacroListOfMacroSet> &MacroSetList() const { return FMacroSetList; }

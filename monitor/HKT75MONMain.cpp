@@ -9,7 +9,6 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -43,13 +42,11 @@ int main(int argc, char **argv)
     // is then never entered.
     const hkt::platform::EndSessionWatch endSession([] { QCoreApplication::exit(0); });
 
-    // The hook library's load failure is the platform's message box ("Error",
-    // error icon), not only a log line. The window's creation meets it, so
-    // the box opens from the message loop, after the window is registered:
-    // nothing sent to the monitor is lost or handled inside it while it is open.
-    TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) {
-        ShowMessageBoxInTurn(QMessageBox::Critical, ATitle, AText);
-    });
+    // The hook library's load failure is a message, not only a log line. The
+    // window's creation meets it, so the message opens from the message loop,
+    // after the window is registered and the language is known: nothing sent
+    // to the monitor is lost or handled inside it while it is open.
+    TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) { ShowMessageBoxInTurn(ATitle, AText); });
 
     // Whichever program starts first on an empty store stores the display
     // language: the desktop's, as an installer would have chosen it.

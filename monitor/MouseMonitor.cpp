@@ -1,6 +1,9 @@
 #include "monitor/MouseMonitor.h"
 
+#include "config/ui/ImageDataBaseUnit.h"
 #include "config/ui/kwLanguageStream.h"
+#include "config/ui/kwSkinKit.h"
+#include "config/ui/kwTranslateHook.h"
 #include "platform/DeviceTransferLock.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -13,7 +16,6 @@
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -42,14 +44,13 @@ constexpr std::uint16_t kMailFunctionRow = 28;
 constexpr int kReaderRestartPauseMs = 50;
 
 struct TQueuedBox {
-    QMessageBox::Icon Icon;
     QString Title;
     QString Text;
 };
 
 struct TBoxQueue {
     std::deque<TQueuedBox> Waiting;
-    QPointer<QMessageBox> Showing;
+    QPointer<TFrmDialog> Showing;
     bool Scheduled = false;
 };
 
@@ -67,10 +68,12 @@ void ShowNextBox()
         return;
     const TQueuedBox next = q.Waiting.front();
     q.Waiting.pop_front();
-    auto *box = new QMessageBox(next.Icon, next.Title, next.Text, QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    QObject::connect(box, &QMessageBox::finished, box, [] {
+    // In the display language and the skin, as the configuration program's
+    // messages; the style sheet is the dialog's own, so the tray's menu keeps
+    // the desktop's look.
+    TFrmDialog *box = OpenInformation(hkt::skin::TranslateText(next.Title), hkt::skin::TranslateText(next.Text));
+    box->setStyleSheet(hkt::skin::LoadStyleFile(hkt::skin::ProgramFolder()));
+    QObject::connect(box, &QDialog::finished, box, [] {
         // The box is on its way out; the next one follows from the loop.
         Boxes().Showing = nullptr;
         if (!Boxes().Scheduled && !Boxes().Waiting.empty()) {
@@ -79,7 +82,6 @@ void ShowNextBox()
         }
     });
     q.Showing = box;
-    box->show();
 }
 
 // A plain icon for a tray without the icon file: a tray icon without any
@@ -93,17 +95,17 @@ QIcon FallbackTrayIcon()
 
 } // namespace
 
-void ShowMessageBoxInTurn(QMessageBox::Icon AIcon, const QString &ATitle, const QString &AText)
+void ShowMessageBoxInTurn(const QString &ATitle, const QString &AText)
 {
     TBoxQueue &q = Boxes();
-    q.Waiting.push_back({AIcon, ATitle, AText});
+    q.Waiting.push_back({ATitle, AText});
     if (!q.Scheduled && !q.Showing) {
         q.Scheduled = true;
         QTimer::singleShot(0, [] { ShowNextBox(); });
     }
 }
 
-QMessageBox *MessageBoxShowingInTurn()
+TFrmDialog *MessageBoxShowingInTurn()
 {
     return Boxes().Showing.data();
 }
@@ -195,9 +197,7 @@ THKT75MONMAIN::THKT75MONMAIN(TDM &ADM, TMonitorSetup ASetup, QWidget *AOwner)
 
     // The mixer's errors: one box after the other, as the toggle meets them,
     // but none of them holds up the next report.
-    ShowPlatformMessage = [](const QString &AText) {
-        ShowMessageBoxInTurn(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), AText);
-    };
+    ShowPlatformMessage = [](const QString &AText) { ShowMessageBoxInTurn(QStringLiteral("WARNING"), AText); };
     FOutbox = std::make_unique<TConfigWindowOutbox>([this] { return FindConfigWindowHandle(); },
                                                     FSetup.ConfigAnswerTimeout);
 
@@ -317,6 +317,9 @@ void THKT75MONMAIN::ApplyLanguage()
     const int stored = DMRef.FAllProfileSettingInfo.CurrentLanguage;
     if (shown != stored)
         kwLanguage1->SetLang(kwLanguage1->GetLanguageShortIDByIndex(stored));
+    // The message dialogs' pictures of that language.
+    GlobalImageDataBase().SetImageBasePath(hkt::skin::SkinFolderForLanguage(
+        FSetup.ProgramFolder.isEmpty() ? ProgramFolder() : FSetup.ProgramFolder, kwLanguage1->Lang()));
     // Always from the fixed sources, never from what is shown now.
     TrayIcon1->setToolTip(Translate(QString::fromLatin1(DRIVER_TITLE)));
     QGuiApplication::setApplicationDisplayName(Translate(QString::fromLatin1(MONITOR_APP_TITLE)));

@@ -20,12 +20,12 @@
 #include "core/pubunit_device.h"
 #include "core/pubunit_device_transport.h"
 #include "config/ui/kwLanguage.h"
+#include "config/ui/showdialog.h"
 #include "monitor/ConfigWindowOutbox.h"
 #include "platform/MicMute.h"
 #include "platform/ValueStore.h"
 #include "platform/WindowMessages.h"
 
-#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -183,13 +183,16 @@ private:
     QTimer *FRestartReaders = nullptr;
 };
 
-// A message box without a loop of its own: it is shown from the event loop
-// once the caller's handler has returned, one box at a time, the next one
-// when the previous one is closed. The caller goes on at once, and whatever
-// the program handles meanwhile runs from the main loop, never inside a box.
-void ShowMessageBoxInTurn(QMessageBox::Icon AIcon, const QString &ATitle, const QString &AText);
-// The box showing now (null when none), for tests.
-QMessageBox *MessageBoxShowingInTurn();
+// The suite's message dialog (OK alone) without a loop of its own: it is
+// shown from the event loop once the caller's handler has returned, one at
+// a time, the next one when the previous one is closed, centred on the
+// screen (the monitor has no window to centre on). Title and text are
+// source texts, translated when the dialog is shown. The caller goes on at
+// once, and whatever the program handles meanwhile runs from the main loop,
+// never inside a dialog.
+void ShowMessageBoxInTurn(const QString &ATitle, const QString &AText);
+// The dialog showing now (null when none), for tests.
+TFrmDialog *MessageBoxShowingInTurn();
 
 // FindWindowW(CONFIG_WINDOW_CLASS, no name): the configuration window, empty
 // when the configuration program is not running.

@@ -2,6 +2,8 @@
 #include "config/app/MainConfig.h"
 #include "config/ui/ProfileFileDialogsQt.h"
 #include "config/ui/kwLanguage.h"
+#include "config/ui/kwTranslateHook.h"
+#include "config/ui/showdialog.h"
 #include "core/DMUnit.h"
 #include "core/kwHook.h"
 #include "core/pubunit_device.h"
@@ -9,7 +11,6 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QScopeGuard>
 
 #include <cstdio>
@@ -53,10 +54,10 @@ int ConfigProgramMain(int argc, char **argv)
             QCoreApplication::exit(0);
     });
 
-    // The hook library's load failure is the platform's message box ("Error",
-    // error icon), not only a log line.
+    // The hook library's load failure is the suite's own message, in the
+    // display language, not only a log line.
     TkwHook::SetMessageSink([](const QString &ATitle, const QString &AText) {
-        QMessageBox::critical(nullptr, ATitle, AText);
+        ShowInformation(hkt::skin::TranslateText(ATitle), hkt::skin::TranslateText(AText));
     });
 
     // Whichever program starts first on an empty store stores the display

@@ -658,7 +658,20 @@ int THKT75CFGMAIN::Message(const QString &ATitle, const QString &AText)
     const TDialogOpen open(FDialogDepth, [this] { ScheduleMessageDrain(); });
     if (FSetup.Dialog)
         return FSetup.Dialog(title, text);
-    return ShowDialog(title, text);
+    // Every message of the window but the close question only informs.
+    return ShowDialog(title, text, TDialogButtons::OkOnly);
+}
+
+int THKT75CFGMAIN::AskKeepingDismissal(const QString &ATitle, const QString &AText)
+{
+    if (FEnding)
+        return SkinDialog::ResultDismissed;
+    const QString title = Translate(ATitle), text = Translate(AText);
+    const TDeviceWriteGuard::WaitScope scope(*FDevice);
+    const TDialogOpen open(FDialogDepth, [this] { ScheduleMessageDrain(); });
+    if (FSetup.Dialog)
+        return FSetup.Dialog(title, text);
+    return ShowDialog(title, text, TDialogButtons::OkCancel, TDialogDismissal::Tell);
 }
 
 int THKT75CFGMAIN::Message2(const QString &ATitle, const QString &AText, const QString &AText2)
@@ -764,11 +777,16 @@ bool THKT75CFGMAIN::AskSaveOnClose()
 {
     if (!FState.SettingsChanged)
         return true;
-    if (Message(QStringLiteral("WARNING"), QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?")) !=
-        1)
-        return true;
+    const int answer = AskKeepingDismissal(QStringLiteral("WARNING"),
+                                           QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
     // The program was ended while the question was open: nothing is stored.
     if (FEnding)
+        return true;
+    // Escape or the question's close is a step back, not "don't save": the
+    // window stays with every edit.
+    if (answer == SkinDialog::ResultDismissed)
+        return false;
+    if (answer != SkinDialog::ResultOK)
         return true;
     bool stored = DMRef.SaveBackAllProfileSettingInfo();
     stored = DMRef.SaveCurrentProfileInfoToRegistry() && stored;

@@ -83,7 +83,8 @@ struct TMainConfigSetup {
     std::shared_ptr<hkt::platform::HidBackend> Hid;
     std::shared_ptr<hkt::platform::SystemMouseSettings> DesktopMouse;
     // ShowDialog / ShowDialog2 with translated texts; empty: the skinned
-    // dialogs centred on the window.
+    // dialogs centred on the window. The close question takes 0 as its
+    // dismissal (Escape, the window manager's close): the window stays.
     std::function<int(const QString &ATitle, const QString &AText)> Dialog;
     std::function<int(const QString &ATitle, const QString &AText, const QString &AText2)> Dialog2;
     // Starts the monitor (folder, file name); empty: the platform's start.
@@ -133,6 +134,9 @@ public:
     // result 1 stores the profiles and the all-settings record. False when
     // a store failed (the user was told): the window stays open.
     bool AskSaveOnClose();
+    // A question whose dismissal is neither answer: 1 OK, 2 CANCEL, 0 for
+    // Escape or any other close.
+    int AskKeepingDismissal(const QString &ATitle, const QString &AText);
 
     // ---- window messages
     std::int64_t WndProc(std::uint32_t Msg, std::int64_t WParam, std::int64_t LParam);

@@ -57,7 +57,8 @@ public:
     virtual QString RuntimeRoot() = 0;
 
     // The message dialogs, centred on the main window. Title and texts are
-    // source texts: they are translated here.
+    // source texts: they are translated here. Message only informs (OK
+    // alone); Message2 asks (OK and CANCEL, any other close answers CANCEL).
     virtual int Message(const QString &ATitle, const QString &AText) = 0;
     virtual int Message2(const QString &ATitle, const QString &AText, const QString &AText2) = 0;
 

@@ -22,7 +22,7 @@ namespace {
 
 // The maker's addresses and name that the information page shows.
 constexpr char kWebAddress[] = "https://www.hkt75.example/";
-constexpr char kMailAddress[] = "E-mail: support@hkt75.example";
+constexpr char kMailAddress[] = "support@hkt75.example";
 constexpr char kMaker[] = "HKT75 GAMING GEAR";
 
 SkinLabel *Text(QWidget *parent, int x, int y, int w, const QString &source, bool translate = true, int px = 13,
@@ -102,7 +102,9 @@ void TMainConfigInfo::BuildLayoutInfo(QWidget *L)
     connect(bsbtnopenwebsite, &StateButton::clicked, this, [this] { bsbtnopenwebsiteClick(); });
 
     QWidget *contact = Panel(L, 410, 230, w, h, "Contact Info");
-    Text(contact, 20, 50, w - 40, QLatin1String(kMailAddress), false);
+    // The caption in the display language, the address as it is.
+    Text(contact, 20, 50, 80, QStringLiteral("E-mail:"));
+    Text(contact, 100, 50, w - 120, QLatin1String(kMailAddress), false);
     Text(contact, 20, 80, w - 40, QStringLiteral("Tel: SERVICE NUMBER"))->hide();
 }
 
@@ -118,7 +120,8 @@ void TMainConfigInfo::BuildLayoutInfoOEM(QWidget *L)
     lblwebsite->setCursor(Qt::PointingHandCursor);
     lblwebsite->installEventFilter(this);
     lblwebsite->hide();
-    Text(panel, 30, 260, 340, QLatin1String(kMailAddress), false)->hide();
+    Text(panel, 30, 260, 80, QStringLiteral("E-mail:"))->hide();
+    Text(panel, 110, 260, 260, QLatin1String(kMailAddress), false)->hide();
 }
 
 bool TMainConfigInfo::eventFilter(QObject *AWatched, QEvent *AEvent)

@@ -130,11 +130,13 @@ bool TFrmCreat::eventFilter(QObject *watched, QEvent *e)
     return SkinDialog::eventFilter(watched, e);
 }
 
-int ShowCreateMacro(QString &AMacroName, const QString &AMacroPath)
+int ShowCreateMacro(QString &AMacroName, const QString &AMacroPath, const QString &ATyped)
 {
     const auto form = std::make_unique<TFrmCreat>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->FMacroPath = AMacroPath;
+    form->TextboxMacroName->setText(ATyped);
+    form->TextboxMacroName->selectAll();
     const int result = form->runModal();
     AMacroName = form->FMacroName;
     return result;

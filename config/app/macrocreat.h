@@ -58,4 +58,5 @@ private:
 // Shows the dialog modally. AMacroName receives the accepted name whatever
 // the result (empty unless OK or Enter ran). Returns 1 for OK or Enter, 2 for
 // CANCEL or any other close. The window exists only during the call.
-int ShowCreateMacro(QString &AMacroName, const QString &AMacroPath);
+// ATyped stands in the text box, selected, for the user to correct.
+int ShowCreateMacro(QString &AMacroName, const QString &AMacroPath, const QString &ATyped = QString());

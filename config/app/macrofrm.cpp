@@ -2,6 +2,7 @@
 
 #include "config/app/macrocreat.h"
 #include "config/ui/ImageDataBaseUnit.h"
+#include "config/ui/kwLanguage.h"
 #include "config/ui/kwMenuDefinitions.h"
 #include "config/ui/showdialog.h"
 #include "config/ui/showdialog2.h"
@@ -78,7 +79,8 @@ TFrmMacro::TFrmMacro(TkwMacroSetClass &AMacroSetClass, QWidget *centreOn)
       FOpening(AMacroSetClass.SaveState()), FMainWindow(centreOn)
 {
     setObjectName(QStringLiteral("FrmMacro"));
-    setWindowTitle(QStringLiteral("MACRO MANAGER"));
+    // In the display language, as Qt's own suffix (the program's name) is.
+    kwSetSourceText(this, "windowTitle", QStringLiteral("MACRO MANAGER"));
 
     ImageBack = Place<SkinImage>(this, 5, 5, kWidth - 10, kHeight - 10);
     ImageBack->setSliceMargin(14);
@@ -439,12 +441,19 @@ void TFrmMacro::BSBTNNEWMACROClick()
     if (FModel.Recording())
         return;
     if (FModel.Macros() && FModel.Macros()->IsFull()) {
-        ShowDialog(Tr("WARNING"), Tr("TOO MANY MACROS TO BE CREATE!"));
+        ShowInformation(Tr("WARNING"), Tr("TOO MANY MACROS TO BE CREATE!"));
         return;
     }
     QString name;
-    if (ShowCreateMacro(name, QString()) != 1)
-        return;
+    for (QString typed;; typed = name) {
+        if (ShowCreateMacro(name, QString(), typed) != 1)
+            return;
+        // A name that is taken would only select that macro: say so, and
+        // give the name back to be corrected.
+        if (name.isEmpty() || !FModel.Macros() || FModel.Macros()->IndexOfMacroName(name) < 0)
+            break;
+        ShowInformation(Tr("WARNING"), Tr("A MACRO WITH THIS NAME ALREADY EXISTS!"));
+    }
     switch (FModel.AddMacroByName(name)) {
     case TMacroAdd::Created:
         FillMacroList();
@@ -459,10 +468,10 @@ void TFrmMacro::BSBTNNEWMACROClick()
         ShowMacroActions();
         break;
     case TMacroAdd::Full:
-        ShowDialog(Tr("WARNING"), Tr("TOO MANY MACROS TO BE CREATE!"));
+        ShowInformation(Tr("WARNING"), Tr("TOO MANY MACROS TO BE CREATE!"));
         break;
     case TMacroAdd::NoSet:
-        ShowDialog(Tr("WARNING"), Tr("NO MACRO SET IS SELECTED."));
+        ShowInformation(Tr("WARNING"), Tr("NO MACRO SET IS SELECTED."));
         break;
     case TMacroAdd::Empty:
     case TMacroAdd::Locked:
@@ -603,7 +612,7 @@ void TFrmMacro::BtnOKClick()
         StopRecordingUi();
     if (!FMacroSetClass.SaveMacroSetDB()) {
         // Closing with OK would tell the caller the macros are saved.
-        ShowDialog(Tr("WARNING"), Tr("THE MACRO DATABASE COULD NOT BE SAVED."));
+        ShowInformation(Tr("WARNING"), Tr("THE MACRO DATABASE COULD NOT BE SAVED."));
         return;
     }
     done(ResultOK);
@@ -613,7 +622,9 @@ void TFrmMacro::BtnCancelClick()
 {
     if (FModel.Recording())
         StopRecordingUi();
-    if (ShowDialog(Tr("WARNING"), Tr("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")) == 1)
+    // Nothing edited since the manager opened: nothing to lose, no question.
+    if (FMacroSetClass.HoldsSameMacrosAs(FOpening) ||
+        ShowDialog(Tr("WARNING"), Tr("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")) == 1)
         done(ResultCancel);
 }
 
@@ -880,7 +891,7 @@ void TFrmMacro::kwHook1StopRecordKeyboardMacroKey(TMacroKeyList &list)
 
 void TFrmMacro::ShowSlotFullMessage()
 {
-    ShowDialog(Tr("WARNING"), Tr("A MACRO CAN HOLD NO MORE THAN 59 ACTIONS."));
+    ShowInformation(Tr("WARNING"), Tr("A MACRO CAN HOLD NO MORE THAN 59 ACTIONS."));
 }
 
 void TFrmMacro::AfterTool()

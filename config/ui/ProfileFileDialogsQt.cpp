@@ -1,9 +1,10 @@
 #include "config/ui/ProfileFileDialogsQt.h"
 
 #include "config/ui/kwSkinKit.h"
+#include "config/ui/kwTranslateHook.h"
+#include "config/ui/showdialog.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOptions &options, bool save)
 {
@@ -15,7 +16,10 @@ std::optional<QString> TProfileFileDialogsQt::Execute(const TProfileFileDialogOp
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Any name is taken, also for LOAD FILE: a file that is not there is then
+    // refused by the load itself, in the suite's own message, as an
+    // unreadable file is (Qt's check says so in a box of its own).
+    dialog.setFileMode(QFileDialog::AnyFile);
     if (!options.DefaultExt.isEmpty())
         dialog.setDefaultSuffix(options.DefaultExt);
     // In the skin's colours and face, over the dark window, centred on it as
@@ -52,9 +56,9 @@ std::optional<QString> TProfileFileDialogsQt::ExecuteSaveDialog(const TProfileFi
 void InstallProfileFileDialogsQt(QWidget *parent)
 {
     SetProfileFileDialogs(std::make_shared<TProfileFileDialogsQt>(parent));
-    QPointer<QWidget> owner(parent);
-    SetProfileFileMessage([owner](const QString &text) {
-        QMessageBox::warning(owner.data(), QString(), text);
+    // The suite's own message, translated, centred on the window.
+    SetProfileFileMessage([](const QString &text) {
+        ShowInformation(hkt::skin::TranslateText(QStringLiteral("WARNING")), hkt::skin::TranslateText(text));
     });
 }
 

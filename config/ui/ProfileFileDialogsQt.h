@@ -1,6 +1,6 @@
 #pragma once
 // The program's profile-file dialogs: Qt's own file dialogs behind the core's
-// TProfileFileDialogs seam, and the plain message box for a refused save.
+// TProfileFileDialogs seam, and the suite's message for a refused save.
 
 #include "core/Function_ProfileFiles.h"
 
@@ -19,8 +19,8 @@ private:
     QPointer<QWidget> FParent; // the dialogs' owner; gone with its window
 };
 
-// Installs TProfileFileDialogsQt and a plain, untranslated message box as the
-// dialogs and message of ImportProfileFile/ExportProfileFile.
+// Installs TProfileFileDialogsQt and the suite's message dialog (OK alone,
+// translated) as the dialogs and message of ImportProfileFile/ExportProfileFile.
 void InstallProfileFileDialogsQt(QWidget *parent = nullptr);
 // Takes them away again: both routines then behave as if cancelled.
 void UninstallProfileFileDialogsQt();

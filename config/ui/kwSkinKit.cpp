@@ -1073,14 +1073,22 @@ StateButton *SkinDialog::addCommandButton(const QRect &geometry, const QString &
     return b;
 }
 
-int SkinDialog::runModal()
+int SkinDialog::runModal(bool tellDismissal)
 {
-    return exec() == ResultOK ? ResultOK : ResultCancel;
+    // A window hidden by the program (its end) leaves exec() with the result
+    // it had: 0, as for Escape.
+    setResult(ResultDismissed);
+    const int r = exec();
+    if (r == ResultOK)
+        return ResultOK;
+    if (tellDismissal && r != ResultCancel)
+        return ResultDismissed;
+    return ResultCancel;
 }
 
 void SkinDialog::reject()
 {
-    done(ResultCancel);
+    done(ResultDismissed);
 }
 
 void SkinDialog::showEvent(QShowEvent *e)

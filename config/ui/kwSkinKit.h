@@ -370,11 +370,13 @@ void SkinStandardDialog(QDialog *dialog, QWidget *centreOn);
 
 // A borderless modal window of fixed size. Its results follow the windows'
 // convention: a button's modal result, and 2 for every other way to close
-// (Escape, the window manager, reject()).
+// (Escape, the window manager, reject(), hidden by the program) unless the
+// caller asks to tell those apart (0).
 class SkinDialog : public QDialog
 {
     Q_OBJECT
 public:
+    static constexpr int ResultDismissed = 0;
     static constexpr int ResultOK = 1;
     static constexpr int ResultCancel = 2;
 
@@ -386,8 +388,10 @@ public:
     // Centred on its parent, or on the screen without one.
     void placeCentred();
     void reject() override;
-    // Runs the window modally: 1 for OK, 2 for every other ending.
-    int runModal();
+    // Runs the window modally: 1 for OK, 2 for every other ending; with
+    // `tellDismissal`, 2 only for a CANCEL button and 0 for a close by any
+    // other way.
+    int runModal(bool tellDismissal = false);
     // A command button of the small dialogs ("OK", "CANCEL"): caption in
     // "Myriad Pro" bold of `fontPx`, style "MyStateBtn", its modal result
     // bound to close the window.

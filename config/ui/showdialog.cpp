@@ -51,11 +51,49 @@ void TFrmDialog::FormCreate()
     AssignDialogSkin(GlobalImageDataBase(), {BTNOK, BTNCANCEL}, ImageBack);
 }
 
+void TFrmDialog::NameWindowAfterTitle()
+{
+    setWindowTitle(LabelTitle->text());
+}
+
+void TFrmDialog::ShowOkOnly()
+{
+    BTNCANCEL->hide();
+    BTNOK->move((width() - BTNOK->width()) / 2, BTNOK->y());
+}
+
 int ShowDialog(const QString &ATitle, const QString &AText)
+{
+    return ShowDialog(ATitle, AText, TDialogButtons::OkCancel);
+}
+
+int ShowDialog(const QString &ATitle, const QString &AText, TDialogButtons AButtons, TDialogDismissal ADismissal)
 {
     const auto form = std::make_unique<TFrmDialog>(hkt::skin::DialogCentreWindow());
     form->FCreateByOther = true;
     form->LabelTitle->setSourceText(ATitle);
     form->LabelText->setSourceText(AText);
-    return form->runModal();
+    form->NameWindowAfterTitle();
+    if (AButtons == TDialogButtons::OkOnly)
+        form->ShowOkOnly();
+    return form->runModal(ADismissal == TDialogDismissal::Tell);
+}
+
+void ShowInformation(const QString &ATitle, const QString &AText)
+{
+    ShowDialog(ATitle, AText, TDialogButtons::OkOnly);
+}
+
+TFrmDialog *OpenInformation(const QString &ATitle, const QString &AText, QWidget *centreOn)
+{
+    auto *form = new TFrmDialog(centreOn);
+    form->FCreateByOther = true;
+    form->LabelTitle->setSourceText(ATitle);
+    form->LabelText->setSourceText(AText);
+    form->NameWindowAfterTitle();
+    form->ShowOkOnly();
+    form->setModal(false);
+    QObject::connect(form, &QDialog::finished, form, &QObject::deleteLater);
+    form->show();
+    return form;
 }

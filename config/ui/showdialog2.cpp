@@ -27,5 +27,6 @@ int ShowDialog2(const QString &ATitle, const QString &AText, const QString &ATex
     form->LabelTitle->setSourceText(ATitle);
     form->LabelText->setSourceText(AText);
     form->LabelText2->setSourceText(AText2);
+    form->NameWindowAfterTitle();
     return form->runModal();
 }

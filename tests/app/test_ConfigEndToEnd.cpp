@@ -3,8 +3,9 @@
 // HKT75 ends at once, APPLY pressed on the real window leaves the profile in
 // the daemon's memory, WM_EXIT_PROGRAM ends both programs, the session's
 // end ends HKT75 whatever is open, also during its start-up, a save at the
-// close question that fails keeps the window, and a fresh store takes the
-// desktop's language.
+// close question that fails keeps the window, Escape on the close question
+// keeps the window and its edit, and a fresh store takes the desktop's
+// language.
 #include "ConfigEndToEndFixture.h"
 
 #include <QDir>
@@ -171,6 +172,7 @@ TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
     };
     const QRect text(123, 83, 284, 96); // the dialogs' text
     const QPoint ok(177, 227);          // and their OK
+    const QPoint okAlone(239, 227);     // OK of a message that only informs
 
     // CANCEL, then OK to the save question.
     ASSERT_TRUE(ClickAt(main, 652, 92));
@@ -185,7 +187,7 @@ TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
         warning = dialog();
         return warning != 0 && m_probe->Look(warning, text) != asked;
     })) << "no warning; the program " << (config.waitForFinished(1) ? "ended" : "runs");
-    ASSERT_TRUE(ClickAt(QString::number(warning), ok.x(), ok.y()));
+    ASSERT_TRUE(ClickAt(QString::number(warning), okAlone.x(), okAlone.y()));
     ASSERT_TRUE(WaitFor([&] { return Shown().size() == 1; }));
     EXPECT_FALSE(config.waitForFinished(1));
     EXPECT_TRUE(FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime()));
@@ -203,6 +205,47 @@ TEST_F(ConfigEndToEnd, ASaveAtTheCloseQuestionThatFailsSaysSoAndTheWindowStays)
     EXPECT_EQ(config.exitCode(), 0);
     auto dm = DataModule();
     EXPECT_EQ(dm->FProfileIndex, 0);
+    EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 1000);
+}
+
+// Escape on the close question is a step back to the window: the window
+// stays with its edit and nothing is stored; asked again, OK stores the edit
+// and the program ends with 0.
+TEST_F(ConfigEndToEnd, EscapeOnTheCloseQuestionKeepsTheWindowAndTheEdit)
+{
+    QProcess &config = StartConfigOnFirstProfile();
+    ASSERT_FALSE(HasFailure());
+    const QString main = MainWindow();
+    ASSERT_FALSE(main.isEmpty());
+    // An unsaved edit (1000 Hz for the stored 500 Hz), so CANCEL asks.
+    const auto window = FindWindowByClass(QStringLiteral("THKT75CFGMAIN"), Runtime());
+    ASSERT_TRUE(SendWindowMessage(window, WM_REPORT_RATE_CHANGED, 1, 0).has_value());
+    const QRect text(123, 83, 284, 96); // the dialog's text
+    const QPoint ok(177, 227);          // and its OK
+
+    ASSERT_TRUE(ClickAt(main, 652, 92));
+    const std::uint32_t question = AwaitNewWindow(1);
+    ASSERT_NE(question, 0u) << "no question";
+    const QByteArray asked = m_probe->Look(question, text);
+    const auto stored = Stored();
+    ASSERT_TRUE(XDo({QStringLiteral("windowfocus"), QString::number(question)}));
+    ASSERT_TRUE(XDo({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(WaitFor([&] { return Shown().size() == 1; }, 10000)) << "the question stays";
+
+    // The window answers CANCEL with the same question again: the edit is
+    // still there, unsaved.
+    ASSERT_TRUE(ClickAt(main, 652, 92));
+    const std::uint32_t again = AwaitNewWindow(1);
+    ASSERT_NE(again, 0u) << "no question the second time; the program "
+                         << (config.state() == QProcess::Running ? "runs" : "ended");
+    EXPECT_EQ(m_probe->Look(again, text), asked);
+    EXPECT_TRUE(Stored() == stored) << "something was stored";
+    Shot(QStringLiteral("close-question-after-escape"));
+    ASSERT_TRUE(ClickAt(QString::number(again), ok.x(), ok.y()));
+    ASSERT_TRUE(config.waitForFinished(20000));
+    EXPECT_EQ(config.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(config.exitCode(), 0);
+    auto dm = DataModule();
     EXPECT_EQ(dm->FCurrentProfileInfo.ConfigInfo.ReportRate, 1000);
 }
 

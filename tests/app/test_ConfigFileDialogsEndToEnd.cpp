@@ -3,13 +3,15 @@
 // it becomes a file in the profile folder holding the current profile's
 // bytes; LOAD FILE of an edited copy reaches the window and, with APPLY, the
 // simulated mouse; a file of another version is refused with the system's
-// message. With HKT75_SHOT_DIR set, the window with each dialog open is saved
+// message, and a name that is no file is said so in the suite's message, not
+// Qt's. With HKT75_SHOT_DIR set, the window with each dialog open is saved
 // there as a picture for a person to look at.
 #include "ConfigEndToEndFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <cstring>
 
 using hkt::testapp::ConfigEndToEnd;
@@ -136,6 +138,37 @@ TEST_P(ConfigFileDialogsEndToEnd, SaveAsAndLoadFileThroughTheRealDialogs)
     EXPECT_TRUE(WaitFor([&] { return Unstamped(StoredProfile(0)) == Unstamped(edited); }, 10000));
     ASSERT_TRUE(ClickApply());
     EXPECT_TRUE(WaitFor([&] { return Dump(kRateAddress, 1) == std::vector<int>{0x08}; }, 20000));
+    EXPECT_EQ(config.state(), QProcess::Running);
+}
+
+// LOAD FILE of a name that is no file: the suite's own message, as for a
+// file that cannot be read, centred on the window, and nothing loaded.
+TEST_P(ConfigFileDialogsEndToEnd, LoadFileOfAMissingFileSaysSoInTheSuitesOwnMessage)
+{
+    const QString tag = LanguageTag();
+    const QString main = StartInLanguage();
+    ASSERT_FALSE(main.isEmpty());
+    QProcess &config = *m_procs.back();
+    const QByteArray profile = StoredProfile(0);
+
+    ASSERT_TRUE(ClickAt(main, kLoadFile.x(), kLoadFile.y()));
+    const std::uint32_t openDialog = AwaitNewWindow(1);
+    ASSERT_NE(openDialog, 0u) << "LOAD FILE opened no dialog";
+    ASSERT_TRUE(TypeIntoDialog(openDialog, QStringLiteral("missing.pfd")));
+    const std::uint32_t message = AwaitNewWindow(1, QSize(478, 292));
+    ASSERT_NE(message, 0u) << "no message of the suite's own for a file that is not there";
+    // The file dialog has gone: the message alone beside the window, centred on it.
+    ASSERT_TRUE(WaitFor([&] { return Shown().size() == 2; }, 10000));
+    QRect mainRect, messageRect;
+    for (const auto &w : Shown())
+        (w.id == message ? messageRect : mainRect) = w.geometry;
+    const QPoint off = messageRect.center() - mainRect.center();
+    EXPECT_LE(std::abs(off.x()) + std::abs(off.y()), 2) << "off the window's centre by " << off.x() << "," << off.y();
+    Shot(QStringLiteral("load-file-missing-") + tag);
+    EXPECT_EQ(Unstamped(StoredProfile(0)), Unstamped(profile));
+    ASSERT_TRUE(XDo({QStringLiteral("windowfocus"), QString::number(message)}));
+    ASSERT_TRUE(XDo({QStringLiteral("key"), QStringLiteral("Return")}));
+    ASSERT_TRUE(WaitFor([&] { return Shown().size() == 1; }, 10000));
     EXPECT_EQ(config.state(), QProcess::Running);
 }
 

@@ -1,6 +1,11 @@
 #include "MainConfigFixture.h"
 
+#include "config/ui/showdialog.h"
 #include "core/kwMacroClassUnit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTimer>
 
 #include <QFileInfo>
 #include <QStackedWidget>
@@ -165,6 +170,107 @@ TEST_F(MainConfigTest, ClosingAsksOnlyWithUnsavedChangesAndStoresOnOK)
         m_form.reset();
         m_dialogs.clear();
     }
+}
+
+namespace {
+// The window with the program's own skinned dialogs, answered by the test.
+class MainConfigOwnDialogs : public MainConfigTest {
+protected:
+    TMainConfigSetup WindowSetup() override
+    {
+        TMainConfigSetup s = MainConfigTest::WindowSetup();
+        s.Dialog = nullptr;
+        s.Dialog2 = nullptr;
+        return s;
+    }
+};
+
+// What the message dialog up now showed, and `act` done on it.
+struct ShownDialog {
+    QString text;
+    bool cancelShown = false;
+};
+void OnNextDialog(ShownDialog &seen, std::function<void(TFrmDialog &)> act)
+{
+    QTimer::singleShot(0, [&seen, act] {
+        auto *d = qobject_cast<TFrmDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        seen.text = d->LabelText->text();
+        seen.cancelShown = d->BTNCANCEL->isVisible();
+        act(*d);
+    });
+}
+} // namespace
+
+// Escape or the close of the question is a step back to the window with
+// every edit kept; CANCEL closes storing nothing; OK stores and closes.
+TEST_F(MainConfigOwnDialogs, TheCloseQuestionDismissedKeepsTheWindowAndTheEdit)
+{
+    const struct Case {
+        const char *how;
+        std::function<void(TFrmDialog &)> answer;
+        bool closes, stored;
+    } cases[] = {
+        {"Escape", [](TFrmDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); }, false, false},
+        {"the window manager's close", [](TFrmDialog &d) {
+             QCloseEvent e;
+             QApplication::sendEvent(&d, &e);
+         }, false, false},
+        {"CANCEL", [](TFrmDialog &d) { QTest::mouseClick(d.BTNCANCEL, Qt::LeftButton); }, true, false},
+        {"OK", [](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); }, true, true},
+    };
+    const auto storedRate = [this] {
+        TDM dm(TDMRoots{m_store, ProgramFolder(), Documents()});
+        return dm.FCurrentProfileInfo.ConfigInfo.ReportRate;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.how);
+        THKT75CFGMAIN &form = Form();
+        form.show();
+        ASSERT_EQ(storedRate(), 500);
+        // 1000 Hz set on the mouse: an edit the store does not hold yet.
+        form.WndProc(WM_REPORT_RATE_CHANGED, 1, 0);
+        ASSERT_TRUE(form.State().SettingsChanged);
+        ShownDialog seen;
+        OnNextDialog(seen, c.answer);
+        QTest::mouseClick(form.BtnCancel, Qt::LeftButton);
+        EXPECT_EQ(seen.text, QStringLiteral("THE SETTINGS WAS CHANGED, SAVE THE CURRENT SETTING ANYWAY?"));
+        EXPECT_TRUE(seen.cancelShown);
+        EXPECT_EQ(form.isVisible(), !c.closes);
+        EXPECT_EQ(storedRate(), c.stored ? 1000 : 500);
+        EXPECT_EQ(m_programEnded, 0);
+        if (!c.closes) {
+            // Still the edit, still unsaved: the next close asks again, and
+            // OK stores what was edited before the step back.
+            EXPECT_TRUE(form.State().SettingsChanged);
+            EXPECT_EQ(Dm().FCurrentProfileInfo.ConfigInfo.ReportRate, 1000);
+            ShownDialog again;
+            OnNextDialog(again, [](TFrmDialog &d) { QTest::mouseClick(d.BTNOK, Qt::LeftButton); });
+            QTest::mouseClick(form.BtnCancel, Qt::LeftButton);
+            EXPECT_EQ(again.text, seen.text);
+            EXPECT_FALSE(form.isVisible());
+            EXPECT_EQ(storedRate(), 1000);
+        }
+        // The next case on a fresh store.
+        m_form.reset();
+        m_dm.reset();
+        DM = nullptr;
+        ASSERT_TRUE(QDir(m_tmp.path() + "/registry").removeRecursively());
+        ASSERT_TRUE(QDir(Documents()).removeRecursively());
+    }
+}
+
+// A message of the window that only informs offers OK alone.
+TEST_F(MainConfigOwnDialogs, AMessageThatOnlyInformsHasNoCancel)
+{
+    THKT75CFGMAIN &form = Form();
+    form.show();
+    ShownDialog seen;
+    OnNextDialog(seen, [](TFrmDialog &d) { QTest::keyClick(&d, Qt::Key_Escape); });
+    form.Message(QStringLiteral("WARNING"), QStringLiteral("PLEASE CONNECT YOUR MOUSE DEVICE BEFORE APPLY NEW SETTINGS!"));
+    EXPECT_EQ(seen.text, QStringLiteral("PLEASE CONNECT YOUR MOUSE DEVICE BEFORE APPLY NEW SETTINGS!"));
+    EXPECT_FALSE(seen.cancelShown);
+    EXPECT_TRUE(form.isVisible());
 }
 
 TEST_F(MainConfigTest, ASaveAtTheCloseQuestionThatFailsSaysSoAndKeepsTheWindowAndTheEdit)

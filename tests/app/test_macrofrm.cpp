@@ -51,7 +51,8 @@ void PrintTo(const S &s, std::ostream *os)
 }
 
 // Answers the suite's message dialogs as they come up, in order (2 once the
-// script runs out), and keeps their texts.
+// script runs out; a message with OK alone takes OK), and keeps their texts
+// and whether they offered CANCEL.
 class DialogAnswers : public QObject {
 public:
     explicit DialogAnswers(std::vector<int> answers) : FAnswers(std::move(answers))
@@ -69,35 +70,51 @@ private:
             return;
         FLast = d;
         texts << d->LabelText->text();
+        withCancel << d->BTNCANCEL->isVisible();
         const int a = FNext < FAnswers.size() ? FAnswers[FNext++] : 2;
-        QTest::mouseClick(a == 1 ? d->BTNOK : d->BTNCANCEL, Qt::LeftButton);
+        QTest::mouseClick(a == 1 || !d->BTNCANCEL->isVisible() ? d->BTNOK : d->BTNCANCEL, Qt::LeftButton);
     }
+public:
+    QList<bool> withCancel;
+private:
     std::vector<int> FAnswers;
     size_t FNext = 0;
     QPointer<TFrmDialog> FLast;
     QTimer FTimer;
 };
 
-// Answers the macro name dialog with a name, typed and confirmed with OK.
+// Answers the macro name dialog with a name, typed and confirmed with OK
+// (the next of `names` each time it comes up, the last one again once they
+// run out; a null name answers CANCEL), and keeps what its text box held
+// when it came up.
 class NameAnswer : public QObject {
 public:
-    explicit NameAnswer(QString name) : FName(std::move(name))
+    explicit NameAnswer(QString name) : NameAnswer(QStringList{std::move(name)}) {}
+    explicit NameAnswer(QStringList names) : FNames(std::move(names))
     {
         connect(&FTimer, &QTimer::timeout, this, [this] {
             auto *d = qobject_cast<TFrmCreat *>(QApplication::activeModalWidget());
             if (!d || d == FLast)
                 return;
             FLast = d;
+            found << d->TextboxMacroName->text();
+            const QString name = FNames.value(std::min<qsizetype>(shown, FNames.size() - 1));
             ++shown;
-            QTest::keyClicks(d->TextboxMacroName, FName);
+            if (name.isNull()) {
+                QTest::mouseClick(d->BTNCANCEL, Qt::LeftButton);
+                return;
+            }
+            // What stands there is selected: typing replaces it.
+            QTest::keyClicks(d->TextboxMacroName, name);
             QTest::mouseClick(d->BTNOK, Qt::LeftButton);
         });
         FTimer.start(5);
     }
     int shown = 0;
+    QStringList found;
 
 private:
-    QString FName;
+    QStringList FNames;
     QPointer<TFrmCreat> FLast;
     QTimer FTimer;
 };
@@ -333,11 +350,29 @@ TEST_F(MacroManager, NewMacroAndTheLimitOfThirty)
     EXPECT_EQ(form->ListBoxMacroList->currentRow(), 2);
     EXPECT_EQ(form->Model().CurrentMacroName(), QStringLiteral("Macro3"));
     {
-        NameAnswer name(QStringLiteral("Macro1"));
+        // A name that is taken is said so, and comes back to be corrected.
+        NameAnswer name(QStringList{QStringLiteral("Macro1"), QStringLiteral("Macro4")});
+        DialogAnswers answers({});
         QTest::mouseClick(form->BSBTNNEWMACRO, Qt::LeftButton);
+        EXPECT_EQ(answers.texts, QStringList{QStringLiteral("A MACRO WITH THIS NAME ALREADY EXISTS!")});
+        EXPECT_EQ(answers.withCancel, QList<bool>{false});
+        EXPECT_EQ(name.found, (QStringList{QString(), QStringLiteral("Macro1")}));
     }
-    EXPECT_EQ(form->ListBoxMacroList->count(), 3) << "an existing name selects its macro";
-    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 0);
+    EXPECT_EQ(form->ListBoxMacroList->count(), 4);
+    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 3);
+    EXPECT_EQ(form->Model().CurrentMacroName(), QStringLiteral("Macro4"));
+    {
+        // CANCEL on the second asking makes nothing, and the selection stays.
+        NameAnswer name(QStringList{QStringLiteral("Macro2"), QString()});
+        DialogAnswers answers({});
+        QTest::mouseClick(form->BSBTNNEWMACRO, Qt::LeftButton);
+        EXPECT_EQ(answers.texts, QStringList{QStringLiteral("A MACRO WITH THIS NAME ALREADY EXISTS!")});
+        EXPECT_EQ(name.shown, 2);
+    }
+    EXPECT_EQ(form->ListBoxMacroList->count(), 4);
+    EXPECT_EQ(form->ListBoxMacroList->currentRow(), 3);
+    ASSERT_EQ(db.DeleteMacro(QStringLiteral("Macro4")), true);
+    form->FillMacroList();
 
     for (int i = 4; i <= 30; ++i)
         ASSERT_EQ(db.CreateNewMacro(QStringLiteral("M%1").arg(i)), 1);
@@ -346,6 +381,7 @@ TEST_F(MacroManager, NewMacroAndTheLimitOfThirty)
     DialogAnswers answers({1});
     QTest::mouseClick(form->BSBTNNEWMACRO, Qt::LeftButton);
     EXPECT_EQ(answers.texts, QStringList{QStringLiteral("TOO MANY MACROS TO BE CREATE!")});
+    EXPECT_EQ(answers.withCancel, QList<bool>{false}) << "a message that only informs has OK alone";
     EXPECT_EQ(name.shown, 0) << "no name is asked for";
     EXPECT_EQ(db.MacroSetList()[0].MacroArrayCount, 30);
 }
@@ -512,6 +548,7 @@ TEST_F(MacroManager, CancelAsksAndKeepsTheCallersName)
     QStringList seen;
     WhenManagerShown([&](TFrmMacro &f) {
         ClickRow(f.ListBoxMacroList, 0);
+        QTest::mouseClick(f.BTNLOOPRUN, Qt::LeftButton); // an edit, so there is something to lose
         {
             DialogAnswers answers({2});
             QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
@@ -526,6 +563,71 @@ TEST_F(MacroManager, CancelAsksAndKeepsTheCallersName)
     EXPECT_TRUE(openAfterNo);
     EXPECT_EQ(seen, QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")});
     EXPECT_EQ(name, QStringLiteral("Macro2"));
+}
+
+// Nothing to lose, nothing asked: CANCEL and Escape leave at once when at
+// most the selection changed since the manager opened; any edit makes them
+// ask first.
+TEST_F(MacroManager, CancelAsksOnlyWhenSomethingWasEdited)
+{
+    Give(0, {{4, 1, 0x42, 0}, {6, 0, 30, 0}, {4, 0, 0x42, 0}});
+    const struct Case {
+        const char *name;
+        std::function<void(TFrmMacro &)> act;
+        bool asks;
+    } cases[] = {
+        {"nothing", [](TFrmMacro &) {}, false},
+        {"another macro and a step selected",
+         [](TFrmMacro &f) {
+             ClickRow(f.ListBoxMacroList, 1);
+             ClickRow(f.ListBoxMacroList, 0);
+             ClickRow(f.ListBoxMacroKey, 1);
+         },
+         false},
+        {"an option", [](TFrmMacro &f) { QTest::mouseClick(f.BTNLOOPRUN, Qt::LeftButton); }, true},
+        {"a macro made",
+         [](TFrmMacro &f) {
+             NameAnswer name(QStringLiteral("Fresh"));
+             QTest::mouseClick(f.BSBTNNEWMACRO, Qt::LeftButton);
+         },
+         true},
+        {"a step cut",
+         [](TFrmMacro &f) {
+             ClickRow(f.ListBoxMacroKey, 1);
+             QTest::mouseClick(f.bsbtnCutAction, Qt::LeftButton);
+         },
+         true},
+        {"a recording",
+         [](TFrmMacro &f) {
+             QTest::mouseClick(f.BtnMacroStart, Qt::LeftButton);
+             Key(f.windowHandle(), true, Qt::Key_A, kScanA, 1000);
+             Key(f.windowHandle(), false, Qt::Key_A, kScanA, 1050);
+             QTest::mouseClick(f.BtnMacroStop, Qt::LeftButton);
+         },
+         true},
+    };
+    for (const bool escape : {false, true}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (escape ? ", Escape" : ", CANCEL"));
+            QString name = QStringLiteral("Macro1");
+            bool needUpdate = false;
+            QStringList seen;
+            WhenManagerShown([&](TFrmMacro &f) {
+                c.act(f);
+                DialogAnswers answers({1});
+                if (escape)
+                    Key(f.windowHandle(), true, Qt::Key_Escape, 9, 5000);
+                else
+                    QTest::mouseClick(f.BTNCANCEL, Qt::LeftButton);
+                seen = answers.texts;
+            });
+            EXPECT_EQ(ShowMacroManager(nullptr, db, name, needUpdate), 2);
+            EXPECT_EQ(seen, c.asks ? QStringList{QStringLiteral("DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?")}
+                                   : QStringList{});
+            EXPECT_EQ(SetSteps(0), (std::vector<S>{{4, 1, 0x42, 0}, {6, 0, 30, 0}, {4, 0, 0x42, 0}}));
+            EXPECT_EQ(db.CurrentMacroClass()->MacroListCount(), 2);
+        }
+    }
 }
 
 // Every ending stops the recorder, and every ending but OK leaves the macro
@@ -629,6 +731,8 @@ TEST_F(MacroManager, ScreenshotsInEnglishAndChinese)
         if (QString::fromLatin1(id) == QStringLiteral("0804")) {
             EXPECT_EQ(title, QString::fromUtf8("宏管理器"));
         }
+        // The window's own title (what a task list shows) too.
+        EXPECT_EQ(form->windowTitle(), title);
         const QString dir = qEnvironmentVariable("HKT75_SHOT_DIR");
         if (!dir.isEmpty()) {
             QDir().mkpath(dir);
@@ -853,6 +957,7 @@ TEST_F(MacroManager, EscapeAsksLikeCancelAndIsRecordedWhileRecording)
     constexpr quint32 kScanEscape = 9;
     WhenManagerShown([&](TFrmMacro &f) {
         QWindow *win = f.windowHandle();
+        QTest::mouseClick(f.BTNLOOPRUN, Qt::LeftButton); // an edit, so there is something to lose
         {
             DialogAnswers answers({2});
             Key(win, true, Qt::Key_Escape, kScanEscape, 1000);

@@ -340,7 +340,7 @@ TEST_F(HookLibraryTest, MissingLibraryShowsItsMessageOncePerComponent)
         TkwHook hook;
         EXPECT_FALSE(hook.DLLLoaded());
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], QStringLiteral("Error|kwHook.dll can not be found!"));
+        EXPECT_EQ(messages[0], QStringLiteral("Error|libkwHook.so can not be found!"));
         int reports = 0;
         hook.OnHookKeyboardAllKey = [&](int, int, int, bool &, uint32_t) { ++reports; };
         hook.StartHookKeyboard();

@@ -1,4 +1,5 @@
 #include "monitor/MouseMonitor.h"
+#include "config/ui/kwSkinKit.h"
 #include "platform/ProcessStart.h"
 #include "sim/InProcessHidBackend.h"
 #include "sim/VirtualMouse.h"
@@ -17,7 +18,8 @@
 #include <QIcon>
 #include <QImage>
 #include <QLoggingCategory>
-#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -638,7 +640,7 @@ TEST_F(MonitorTest, CreatesItsHookComponentAndAMissingLibraryIsReportedAsAnError
     ASSERT_TRUE(Form().kwHook1);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].first, QStringLiteral("Error"));
-    EXPECT_EQ(shown[0].second, QStringLiteral("kwHook.dll can not be found!"));
+    EXPECT_EQ(shown[0].second, QStringLiteral("libkwHook.so can not be found!"));
 }
 
 TEST_F(MonitorTest, ReportsReachTheConfigurationProgramInTheMouseOrder)
@@ -752,18 +754,21 @@ TEST_F(MonitorTest, MixerErrorBoxesShowOneAfterTheOtherWithoutALoopOfTheirOwn)
     EXPECT_EQ(ProfileID(), "<none>") << "a switch was handled inside the mute";
     EXPECT_EQ(MessageBoxShowingInTurn(), nullptr); // shown from the loop, after the handler
     ASSERT_TRUE(SpinUntil([&] { return MessageBoxShowingInTurn() != nullptr; }));
-    QMessageBox *first = MessageBoxShowingInTurn();
-    EXPECT_EQ(first->text(), QStringLiteral("GetLineInfo Error"));
-    EXPECT_EQ(first->windowTitle(), QGuiApplication::applicationDisplayName());
+    QPointer<TFrmDialog> first = MessageBoxShowingInTurn();
+    // The suite's own message, OK alone, centred on the screen.
+    EXPECT_EQ(first->LabelText->text(), QStringLiteral("GetLineInfo Error"));
+    EXPECT_EQ(first->LabelTitle->text(), QStringLiteral("WARNING"));
     EXPECT_FALSE(first->isModal());
+    EXPECT_FALSE(first->BTNCANCEL->isVisible());
+    EXPECT_EQ(first->pos(), hkt::skin::CentredPosition(nullptr, first->size()).value_or(QPoint(-1, -1)));
     // The switch is handled from the main loop while the box is open.
     ASSERT_TRUE(SpinUntil([&] { return ProfileID() == Dword(2); }));
     EXPECT_EQ(MessageBoxShowingInTurn(), first);
-    first->button(QMessageBox::Ok)->click();
+    QTest::mouseClick(first->BTNOK, Qt::LeftButton);
     // The second box comes once the first is closed.
     ASSERT_TRUE(SpinUntil([&] { return MessageBoxShowingInTurn() != nullptr && MessageBoxShowingInTurn() != first; }));
-    EXPECT_EQ(MessageBoxShowingInTurn()->text(), QStringLiteral("GetLineInfo Error"));
-    MessageBoxShowingInTurn()->button(QMessageBox::Ok)->click();
+    EXPECT_EQ(MessageBoxShowingInTurn()->LabelText->text(), QStringLiteral("GetLineInfo Error"));
+    QTest::mouseClick(MessageBoxShowingInTurn()->BTNOK, Qt::LeftButton);
     ASSERT_TRUE(SpinUntil([&] { return MessageBoxShowingInTurn() == nullptr; }));
     Spin();
     EXPECT_EQ(MessageBoxShowingInTurn(), nullptr);

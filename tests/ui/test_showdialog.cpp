@@ -90,6 +90,74 @@ TEST(showdialog, EveryEndingGivesItsResultAndReleasesTheWindow)
     }
 }
 
+// A question that must not take a step back for "no": the buttons answer,
+// every other close (the program hiding it among them) is a dismissal, 0.
+TEST(showdialog, AQuestionTellingDismissalsGivesZeroForEveryCloseButTheButtons)
+{
+    std::vector<Ending> endings(std::begin(Endings), std::end(Endings));
+    endings.push_back({"hidden by the program", [](TFrmDialog &f) { f.hide(); }, 2});
+    for (const Ending &e : endings) {
+        SCOPED_TRACE(e.name);
+        const QString name = QString::fromLatin1(e.name);
+        const bool button = name == QLatin1String("OK") || name == QLatin1String("CANCEL") ||
+                            name == QLatin1String("OK by keyboard");
+        Seen seen;
+        whenShown(seen, e.act);
+        EXPECT_EQ(ShowDialog(QStringLiteral("WARNING"), QStringLiteral("x"), TDialogButtons::OkCancel,
+                             TDialogDismissal::Tell),
+                  button ? e.result : 0);
+        EXPECT_TRUE(seen.form.isNull());
+        // Asked the usual way, the same close is CANCEL.
+        whenShown(seen, e.act);
+        EXPECT_EQ(ShowDialog(QStringLiteral("WARNING"), QStringLiteral("x")), e.result);
+    }
+}
+
+// A message that only informs: OK alone, in the middle; any close is OK's.
+TEST(showdialog, AMessageThatOnlyInformsHasOkAloneInTheMiddle)
+{
+    for (const Ending &e : Endings) {
+        if (QLatin1String(e.name).contains(QLatin1String("CANCEL")))
+            continue;
+        SCOPED_TRACE(e.name);
+        Seen seen;
+        bool cancelShown = true;
+        QRect ok;
+        int width = 0;
+        whenShown(seen, [&](TFrmDialog &f) {
+            cancelShown = f.BTNCANCEL->isVisible();
+            ok = f.BTNOK->geometry();
+            width = f.width();
+            e.act(f);
+        });
+        ShowInformation(QStringLiteral("WARNING"), QStringLiteral("x"));
+        EXPECT_TRUE(seen.form.isNull());
+        EXPECT_FALSE(cancelShown);
+        EXPECT_EQ(ok.size(), QSize(94, 34));
+        EXPECT_EQ(ok.y(), 210);
+        EXPECT_LE(std::abs(ok.center().x() * 2 + 1 - width), 1) << ok.center().x();
+    }
+}
+
+// Opened without a loop of its own (the monitor's way): the caller runs on,
+// the window stands centred on the screen, and it is gone once answered.
+TEST(showdialog, AnInformationOpenedWithoutALoopReturnsAtOnceAndGoesWhenAnswered)
+{
+    QPointer<TFrmDialog> form = OpenInformation(QStringLiteral("WARNING"), QStringLiteral("x"));
+    ASSERT_FALSE(form.isNull());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowModality(), Qt::NonModal);
+    EXPECT_FALSE(form->BTNCANCEL->isVisible());
+    EXPECT_EQ(form->LabelText->text(), QStringLiteral("x"));
+    const auto centred = hkt::skin::CentredPosition(nullptr, form->size());
+    ASSERT_TRUE(centred.has_value());
+    EXPECT_EQ(form->pos(), *centred);
+    QTest::mouseClick(form->BTNOK, Qt::LeftButton);
+    EXPECT_FALSE(form.isNull() ? false : form->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+}
+
 TEST(showdialog, PressOnOkReleasedOutsideDoesNotClose)
 {
     Seen seen;
@@ -270,6 +338,11 @@ TEST(showdialog, EveryShippedMessageFitsInEveryShippedLanguage)
         {"DELETE THIS MACRO?", "ARE YOU SURE YOU WANT TO DELETE THIS MACRO?", nullptr},
         {"WARNING", "DO YOU WANT TO LEAVE MACRO MANAGER WITHOUT SAVING?", nullptr},
         {"WARNING", "UNREASONABLE MACRO DETECTED,", "DO YOU WISH TO CONTINUE?"},
+        {"WARNING", "A MACRO WITH THIS NAME ALREADY EXISTS!", nullptr},
+        {"WARNING", "No permission to save file!please change directory!", nullptr},
+        {"Error", "libkwHook.so can not be found!", nullptr},
+        {"WARNING", "GetLineInfo Error", nullptr},
+        {"WARNING", "SetControlDetails Error", nullptr},
     };
     qApp->setStyleSheet(hkt::skin::LoadStyleFile(QStringLiteral(HKT75_BIN_DIR)));
     GlobalImageDataBase().SetImageBasePath(QStringLiteral(HKT75_BIN_DIR "/images/0409"));
