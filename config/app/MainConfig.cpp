@@ -571,13 +571,16 @@ void THKT75CFGMAIN::FormShow(QObject *)
     const QString monitorClass = QString::fromLatin1(MONITOR_WINDOW_CLASS);
     const QString monitorExe = QString::fromLatin1(MONITOR_EXE_NAME);
     // The monitor's window is hidden: there is nothing to bring forward. A
-    // monitor that cannot be started is not reported.
-    if (!hkt::platform::FindWindowByClass(monitorClass, FSetup.RuntimeRoot)) {
+    // monitor that cannot be started is not reported. Only at the window's
+    // first show: a later one (a restore, a raise from the tray) finds a
+    // monitor that the user ended on purpose, or one just restarting.
+    if (!FMonitorLookedFor && !hkt::platform::FindWindowByClass(monitorClass, FSetup.RuntimeRoot)) {
         if (FSetup.StartMonitor)
             FSetup.StartMonitor(FProgramFolder, monitorExe);
         else
             hkt::platform::StartProgram(FProgramFolder, monitorExe);
     }
+    FMonitorLookedFor = true;
     const QList<QRect> screens = DisplayRects(FSetup);
     if (screens.size() > 1)
         move(screens.first().left(), y());

@@ -294,4 +294,5 @@ private:
     bool FEnding = false;             // WM_EXIT_PROGRAM or the session's end arrived
     bool FEnded = false;              // the program's end has been started
     bool FClosePending = false;       // a close asked for while the mouse was being written
+    bool FMonitorLookedFor = false;   // the first show looked for (and started) the monitor
 };

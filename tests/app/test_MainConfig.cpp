@@ -361,6 +361,13 @@ TEST_F(MainConfigTest, ShowStartsTheMonitorOnlyWhenItIsNotThereAndKeepsToTheFirs
     EXPECT_EQ(form.x(), -1280);
     form.hide();
 
+    // Only the first show looks for it: a later one (a restore, a raise)
+    // while the monitor is down, ended by the user or restarting, starts
+    // no second one.
+    form.show();
+    EXPECT_EQ(m_started.size(), 1);
+    form.hide();
+
     hkt::platform::MessageWindow monitor(QStringLiteral("THKT75MONMAIN"), Runtime());
     ASSERT_TRUE(monitor.Register());
     form.show();

@@ -112,55 +112,6 @@ public:
     int MouseProfile() { return MouseByte(0x43); }
     int MouseRate(int p) { return MouseByte(0x48 + p); }
     int MouseLevel(int p) { return MouseByte(p * 256 + 0x50); }
-    // The mouse's log of reports, its newest lines (the daemon cuts a long
-    // log to them); empty when the daemon does not answer.
-    QList<QByteArray> MouseLog()
-    {
-        const auto reply = hkt::sim::ControlRequest(MouseSocket(), wire::Message{wire::Type::Log, 0, 0, {}});
-        if (!reply || reply->status != 0)
-            return {};
-        QList<QByteArray> lines = reply->body.split('\n');
-        lines.removeAll(QByteArray());
-        return lines;
-    }
-    // The sequence number of a log line ("SEQ kind ...").
-    static qint64 LogSeq(const QByteArray &line) { return line.left(line.indexOf(' ')).toLongLong(); }
-    // The newest entry of the mouse's log: its sequence number, which grows
-    // with every report (the length of the log's text stops growing once the
-    // daemon cuts it); 0 before any report, -1 when the daemon does not answer.
-    qint64 MouseLogSeq()
-    {
-        const QList<QByteArray> log = MouseLog();
-        return log.isEmpty() ? (MouseProfile() < 0 ? -1 : 0) : LogSeq(log.back());
-    }
-    // A refresh command reached the mouse after entry `seq`: how a run of
-    // APPLY ends, after every write.
-    bool MouseRefreshedAfter(qint64 seq)
-    {
-        for (const QByteArray &line : MouseLog()) {
-            const qsizetype colon = line.indexOf(':');
-            if (LogSeq(line) > seq && line.contains(" set status=0 ") && colon > 0 &&
-                (line.mid(colon) + ' ').startsWith(": 02 01 01 "))
-                return true;
-        }
-        return false;
-    }
-    // Nothing reaches the mouse for `quietMs`: what the programs started
-    // (a run of writes, its message to the monitor) has ended.
-    bool MouseQuiet(int quietMs = 800)
-    {
-        qint64 seq = MouseLogSeq();
-        QDeadlineTimer quiet(quietMs);
-        return WaitFor([&] {
-            const qint64 now = MouseLogSeq();
-            if (now != seq) {
-                seq = now;
-                quiet.setRemainingTime(quietMs);
-            }
-            return quiet.hasExpired();
-        });
-    }
-
     // The mouse's log of reports, oldest first.
     struct LogEntry {
         std::uint64_t seq = 0;
@@ -198,6 +149,40 @@ public:
         }
         return log;
     }
+    // The newest entry of the mouse's log: its sequence number, which grows
+    // with every report (the length of the log's text stops growing once the
+    // daemon cuts it); 0 before any report, -1 when the daemon does not answer.
+    qint64 MouseLogSeq()
+    {
+        const auto log = MouseLog();
+        return log.empty() ? (MouseProfile() < 0 ? -1 : 0) : qint64(log.back().seq);
+    }
+    // A refresh command reached the mouse after entry `seq`: how a run of
+    // APPLY ends, after every write.
+    bool MouseRefreshedAfter(qint64 seq)
+    {
+        for (const LogEntry &e : MouseLog())
+            if (qint64(e.seq) > seq && e.kind == "set" && e.status == 0 && e.bytes.size() >= 3 && e.bytes[0] == 0x02 &&
+                e.bytes[1] == 0x01 && e.bytes[2] == 0x01)
+                return true;
+        return false;
+    }
+    // Nothing reaches the mouse for `quietMs`: what the programs started
+    // (a run of writes, its message to the monitor) has ended.
+    bool MouseQuiet(int quietMs = 800)
+    {
+        qint64 seq = MouseLogSeq();
+        QDeadlineTimer quiet(quietMs);
+        return WaitFor([&] {
+            const qint64 now = MouseLogSeq();
+            if (now != seq) {
+                seq = now;
+                quiet.setRemainingTime(quietMs);
+            }
+            return quiet.hasExpired();
+        });
+    }
+
     std::uint64_t MouseLastSeq()
     {
         const auto log = MouseLog();
@@ -348,6 +333,43 @@ public:
         if (!m_monitor->waitForFinished(30000))
             m_monitor->kill();
         ASSERT_TRUE(m_monitor->state() == QProcess::NotRunning || m_monitor->waitForFinished(30000));
+    }
+    // What a failed wait on the monitor says about it.
+    std::string MonitorDiagnosis(std::uint64_t from)
+    {
+        std::string out = "\nmonitor process: ";
+        out += !m_monitor ? "none"
+               : m_monitor->state() == QProcess::Running
+                   ? "running"
+                   : "ended with " + std::to_string(m_monitor->exitCode());
+        if (m_monitor && m_monitor->state() == QProcess::Running && qEnvironmentVariableIsSet("HKT75_E2E_GDB")) {
+            QProcess gdb;
+            gdb.setProcessChannelMode(QProcess::MergedChannels);
+            gdb.start(QStringLiteral("gdb"), {QStringLiteral("-p"), QString::number(m_monitor->processId()),
+                                              QStringLiteral("-batch"), QStringLiteral("-ex"),
+                                              QStringLiteral("thread apply all bt 25")});
+            gdb.waitForFinished(60000);
+            out += "\n" + gdb.readAllStandardOutput().toStdString();
+        }
+        if (m_monitor && m_monitor->waitForFinished(100))
+            out += "\nit ended with " + std::to_string(m_monitor->exitCode());
+        for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+            if (stat.open(QIODevice::ReadOnly)) {
+                const QByteArray line = stat.readAll();
+                if (line.contains("(HKT75"))
+                    out += "\n" + line.left(80).toStdString();
+            }
+        }
+        out += "\nthe mouse's log since:";
+        int n = 0;
+        for (const LogEntry &e : MouseLog())
+            if (e.seq > from && ++n <= 40) {
+                out += "\n  " + std::to_string(e.seq) + " " + e.kind.toStdString() + " " + std::to_string(e.status);
+                for (std::size_t i = 0; i < std::min<std::size_t>(e.bytes.size(), 8); ++i)
+                    out += " " + std::to_string(e.bytes[i]);
+            }
+        return out;
     }
     void KillMonitor()
     {
@@ -1008,7 +1030,7 @@ void MonitorBack(ReportOrderEndToEnd &t)
     const std::uint64_t from = t.MouseLastSeq();
     ASSERT_NO_FATAL_FAILURE(t.StartMonitor());
     ASSERT_TRUE(WaitFor([&] { return t.MouseLogged(from, ReportOrderEndToEnd::IsActiveProfileRead) != 0; }))
-        << "the monitor never read the mouse";
+        << "the monitor never read the mouse" << t.MonitorDiagnosis(from);
 }
 
 const Row kMouseChangeRows[] = {
