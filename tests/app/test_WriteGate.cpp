@@ -798,6 +798,11 @@ protected:
 TEST_F(MouseHeldElsewhereTest, TheWindowSaysSoOnceAfterEachRunThatCouldNotWait)
 {
     THKT75CFGMAIN &form = Form();
+    // The window reads the mouse's levels and rates again when it first
+    // hears of the mouse (its device notifier's report after the start):
+    // that run is over before the other program takes the lock.
+    const std::size_t started = Sets().size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Sets().size() >= started + 2 * PROFILE_COUNT; }, 10000));
     // The window's device lock is the one of its runtime folder, and the
     // other program holds it without ever letting go.
     hkt::platform::SetRuntimeFolder(Runtime() + "/hkt75");
